@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// The append-only activity log under ~/Library/Logs. Best-effort: every failure is swallowed.
+namespace ActivityLog {
+// One entry "[HH:mm:ss] message\n"; the file is opened, written and closed per entry.
+void append(const QString &message);
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "model/OperationTone.h"
+#include "model/PluginInstallState.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+// The one application model: every piece of state the window shows and every operation it starts.
+// Lives on the GUI thread; operations are coroutines that suspend on network, processes and timers.
+class AuthToolModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isInstalling READ isInstalling NOTIFY isInstallingChanged)
+    Q_PROPERTY(bool isOnline READ isOnline NOTIFY isOnlineChanged)
+    Q_PROPERTY(QString networkLabel READ networkLabel NOTIFY isOnlineChanged)
+    Q_PROPERTY(bool isUninstalling READ isUninstalling NOTIFY isUninstallingChanged)
+    Q_PROPERTY(QString operationMessage READ operationMessage NOTIFY operationMessageChanged)
+    Q_PROPERTY(OperationTone operationTone READ operationTone NOTIFY operationToneChanged)
+    Q_PROPERTY(QString installedPluginVersionPublished READ installedPluginVersionPublished
+                   NOTIFY installedPluginVersionPublishedChanged)
+    Q_PROPERTY(QString latestPluginVersion READ latestPluginVersion NOTIFY latestPluginVersionChanged)
+    Q_PROPERTY(PluginInstallState pluginInstallState READ pluginInstallState NOTIFY pluginInstallStateChanged)
+
+public:
+    // How long an info or success message stays before it clears itself.
+    static constexpr int messageClearDelayMs = 4000;
+
+    explicit AuthToolModel(QObject *parent = nullptr);
+    ~AuthToolModel() override;
+
+    bool isInstalling() const { return m_isInstalling; }
+    bool isOnline() const { return m_isOnline; }
+    QString networkLabel() const;
+    bool isUninstalling() const { return m_isUninstalling; }
+    QString operationMessage() const { return m_operationMessage; }
+    OperationTone operationTone() const { return m_operationTone; }
+    quint64 operationToken() const { return m_operationToken; }
+    // A null string means "absent"; an empty one is a value read as empty.
+    QString installedPluginVersionPublished() const { return m_installedPluginVersion; }
+    QString latestPluginVersion() const { return m_latestPluginVersion; }
+    PluginInstallState pluginInstallState() const { return m_pluginInstallState; }
+
+    void bootstrap();
+    void showOperation(const QString &message, OperationTone tone);
+    void appendLog(const QString &message);
+
+Q_SIGNALS:
+    void isInstallingChanged(bool value);
+    void isOnlineChanged(bool value);
+    void isUninstallingChanged(bool value);
+    void operationMessageChanged(const QString &message);
+    void operationToneChanged(OperationTone tone);
+    void installedPluginVersionPublishedChanged(const QString &version);
+    void latestPluginVersionChanged(const QString &version);
+    void pluginInstallStateChanged(PluginInstallState state);
+
+protected:
+    enum class BusyFlag { None, Installing, Uninstalling };
+
+    // One long operation: busy flag tested and set with no suspension in between and reset on every
+    // way out; gate after the flag test; progress message and start line; work; a thrown error
+    // becomes failurePrefix + its description in the banner (error tone) and in the log.
+    struct OperationSteps
+    {
+        BusyFlag flag = BusyFlag::None;
+        std::function<bool()> gate;
+        QString progressMessage;
+        QString startLogLine;
+        QString failurePrefix;
+        std::function<QCoro::Task<>()> work;
+    };
+    QCoro::Task<> runOperation(OperationSteps steps);
+
+    bool isBusy(BusyFlag flag) const;
+    void setBusy(BusyFlag flag, bool busy);
+    void setOnline(bool online);
+    void setInstalledPluginVersion(const QString &version);
+    void setLatestPluginVersion(const QString &version);
+    void setPluginInstallState(PluginInstallState state);
+
+private:
+    void setOperationMessage(const QString &message);
+
+    bool m_isInstalling = false;
+    bool m_isOnline = true;
+    bool m_isUninstalling = false;
+    QString m_operationMessage;
+    OperationTone m_operationTone = OperationTone::Info;
+    quint64 m_operationToken = 0;
+    QString m_installedPluginVersion;
+    QString m_latestPluginVersion;
+    PluginInstallState m_pluginInstallState = PluginInstallState::Unknown;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+
+// Base of every error the tool throws: its description is the complete sentence the user sees.
+class DescribedError : public std::exception
+{
+public:
+    explicit DescribedError(QString description);
+
+    const QString &description() const noexcept { return m_description; }
+    const char *what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_description;
+    QByteArray m_utf8;
+};
