@@ -1,0 +1,84 @@
+#include "LocalFiles.h"
+
+#include "model/DescribedError.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <filesystem>
+#include <memory>
+
+namespace LocalFiles {
+
+namespace {
+
+std::filesystem::path nativePath(const QString &path)
+{
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+} // namespace
+
+QString reasonForErrno(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有权限");
+    case ENOENT:
+        return QStringLiteral("项目不存在");
+    case ENOTDIR:
+        return QStringLiteral("不是文件夹");
+    case EROFS:
+        return QStringLiteral("所在磁盘为只读");
+    case EBUSY:
+        return QStringLiteral("项目正被占用");
+    case ENOTEMPTY:
+        return QStringLiteral("文件夹不为空");
+    case ENOSPC:
+        return QStringLiteral("磁盘空间不足");
+    case EIO:
+        return QStringLiteral("磁盘读写出错");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+QStringList entryNames(const QString &folder)
+{
+    const QByteArray encoded = QFile::encodeName(folder);
+    std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(encoded.constData()), &::closedir);
+    if (!dir) {
+        throw DescribedError(QStringLiteral("无法读取文件夹“") + folder + QStringLiteral("”：")
+                             + reasonForErrno(errno) + QStringLiteral("。"));
+    }
+    QStringList names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name != QLatin1String(".") && name != QLatin1String(".."))
+            names.append(name);
+        errno = 0;
+    }
+    if (errno != 0) {
+        throw DescribedError(QStringLiteral("无法读取文件夹“") + folder + QStringLiteral("”：")
+                             + reasonForErrno(errno) + QStringLiteral("。"));
+    }
+    return names;
+}
+
+void removeEntry(const QString &path)
+{
+    // remove_all looks at the entry itself, so a link is unlinked and its target left alone.
+    std::error_code error;
+    std::filesystem::remove_all(nativePath(path), error);
+    if (error) {
+        throw DescribedError(QStringLiteral("无法删除“") + QFileInfo(path).fileName() + QStringLiteral("”：")
+                             + reasonForErrno(error.value()) + QStringLiteral("。"));
+    }
+}
+
+} // namespace LocalFiles

@@ -1,0 +1,130 @@
+#include "PackageDirectory.h"
+
+#include "model/DescribedError.h"
+#include "model/ToolPaths.h"
+#include "plugin/LocalFiles.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <limits>
+
+namespace PackageDirectory {
+
+namespace {
+
+// TODO(lead): use service stringValue after merge
+// A text as is, a number in decimal, a boolean as 1 or 0; null and absence give a null string.
+QString lenientText(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        return value.toString();
+    case QJsonValue::Double: {
+        const QVariant number = value.toVariant();
+        if (number.typeId() == QMetaType::LongLong)
+            return QString::number(number.toLongLong());
+        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    }
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QJsonValue::Array:
+        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Object:
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        break;
+    }
+    return {};
+}
+
+bool entryExists(const QString &directory, const QString &relative)
+{
+    return QFileInfo::exists(directory + u'/' + relative);
+}
+
+} // namespace
+
+std::optional<QJsonObject> readPackageMetadata(const QString &directory)
+{
+    QFile file(directory + QStringLiteral("/version.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    if (!document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+std::optional<CachedPluginPackage> readPackageDirectory(const QString &directory)
+{
+    const QString name = QFileInfo(directory).fileName();
+    if (!name.startsWith(namePrefix))
+        return std::nullopt;
+    if (!entryExists(directory, QStringLiteral("ribbon.xml")) || !entryExists(directory, QStringLiteral("app/index.html")))
+        return std::nullopt;
+
+    const QJsonObject metadata = readPackageMetadata(directory).value_or(QJsonObject());
+    QString version = lenientText(metadata.value(QLatin1String("version")));
+    if (version.isNull())
+        version = name.mid(namePrefix.size());
+    return CachedPluginPackage{directory, version, lenientText(metadata.value(QLatin1String("minManagerVersion")))};
+}
+
+std::optional<CachedPluginPackage> newestPackageIn(const QString &folder)
+{
+    struct Candidate
+    {
+        CachedPluginPackage package;
+        qint64 modifiedMs;
+    };
+    QList<Candidate> candidates;
+    for (const QString &name : LocalFiles::entryNames(folder)) {
+        const QString path = folder + u'/' + name;
+        if (std::optional<CachedPluginPackage> package = readPackageDirectory(path)) {
+            // An unreadable date counts as the distant past.
+            const QDateTime modified = QFileInfo(path).lastModified();
+            candidates.append({std::move(*package), modified.isValid() ? modified.toMSecsSinceEpoch()
+                                                                        : std::numeric_limits<qint64>::min()});
+        }
+    }
+    if (candidates.isEmpty())
+        return std::nullopt;
+    // Equal dates fall back to the name so the answer does not depend on the listing order.
+    const auto newest = std::max_element(candidates.cbegin(), candidates.cend(), [](const Candidate &a, const Candidate &b) {
+        if (a.modifiedMs != b.modifiedMs)
+            return a.modifiedMs < b.modifiedMs;
+        return a.package.directory < b.package.directory;
+    });
+    return newest->package;
+}
+
+QString installedPluginVersionFromDisk()
+{
+    const QString folder = ToolPaths::addonDir();
+    if (!QFileInfo::exists(folder))
+        return {};
+    try {
+        if (std::optional<CachedPluginPackage> package = newestPackageIn(folder))
+            return package->version;
+    } catch (const DescribedError &) {
+        // An unreadable add-in directory means nothing is known to be installed.
+    }
+    return {};
+}
+
+std::optional<CachedPluginPackage> latestCachedPluginPackage()
+{
+    const QString folder = ToolPaths::pluginPackageCacheDir();
+    if (!QFileInfo::exists(folder))
+        return std::nullopt;
+    return newestPackageIn(folder);
+}
+
+} // namespace PackageDirectory

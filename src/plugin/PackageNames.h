@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Names taken from the service become file names in the download directory and the package
+// cache. These checks run before any file operation so that no such name can reach outside those
+// folders, hide itself or collide with the tool's own temporary entries.
+namespace PackageNames {
+
+// Whether `name` can be used as one entry name inside a folder: not empty, no "/" or "\",
+// no "..", not starting with ".", no control characters.
+bool isSafeEntryName(const QString &name);
+
+// The archive's name in the download directory: the release's file name, or
+// "CorvantaAnalysis_<version>.zip" when it has none (null or empty).
+// Throws AuthToolError::message when the file name or the version is unsafe.
+QString archiveFileName(const QString &releaseFileName, const QString &version);
+
+// "CorvantaAnalysis_<version>", the package's directory name in the cache.
+// Throws AuthToolError::message when the version is unsafe.
+QString packageDirectoryName(const QString &version);
+
+} // namespace PackageNames
