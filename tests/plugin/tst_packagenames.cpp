@@ -1,0 +1,84 @@
+#include "plugin/PackageNames.h"
+#include "service/AuthToolError.h"
+
+#include <QTest>
+
+namespace {
+
+const QString unsafeFileName = QStringLiteral("授权服务返回的插件文件名不安全，已拒绝下载。");
+const QString unsafeVersion = QStringLiteral("授权服务返回的插件版本号不安全，已拒绝下载。");
+
+// The name, or the refusal's sentence.
+QString outcome(const std::function<QString()> &make)
+{
+    try {
+        return make();
+    } catch (const AuthToolError &error) {
+        return error.description();
+    }
+}
+
+} // namespace
+
+class TestPackageNames : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void names_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<QString>("directory");
+
+        const QString v = QStringLiteral("1.4.2");
+        const QString dir = QStringLiteral("CorvantaAnalysis_1.4.2");
+        QTest::newRow("release file name") << QStringLiteral("CorvantaAnalysis_1.4.2.zip") << v
+                                           << QStringLiteral("CorvantaAnalysis_1.4.2.zip") << dir;
+        QTest::newRow("other file name") << QStringLiteral("release.zip") << v << QStringLiteral("release.zip") << dir;
+        QTest::newRow("blank and Chinese") << QStringLiteral("Corvanta 分析 1.4.2.zip") << v
+                                           << QStringLiteral("Corvanta 分析 1.4.2.zip") << dir;
+        QTest::newRow("no file name") << QString() << v << QStringLiteral("CorvantaAnalysis_1.4.2.zip") << dir;
+        QTest::newRow("empty file name") << QStringLiteral("") << v << QStringLiteral("CorvantaAnalysis_1.4.2.zip") << dir;
+        QTest::newRow("pre-release version") << QString() << QStringLiteral("2.0.0-rc.1+b7")
+                                             << QStringLiteral("CorvantaAnalysis_2.0.0-rc.1+b7.zip")
+                                             << QStringLiteral("CorvantaAnalysis_2.0.0-rc.1+b7");
+
+        QTest::newRow("file name climbs out") << QStringLiteral("../../.zshrc") << v << unsafeFileName << dir;
+        QTest::newRow("file name absolute") << QStringLiteral("/etc/passwd") << v << unsafeFileName << dir;
+        QTest::newRow("file name with folder") << QStringLiteral("sub/x.zip") << v << unsafeFileName << dir;
+        QTest::newRow("file name backslash") << QStringLiteral("..\\x.zip") << v << unsafeFileName << dir;
+        QTest::newRow("file name dot") << QStringLiteral(".") << v << unsafeFileName << dir;
+        QTest::newRow("file name dot dot") << QStringLiteral("..") << v << unsafeFileName << dir;
+        QTest::newRow("file name with dot dot") << QStringLiteral("a..zip") << v << unsafeFileName << dir;
+        QTest::newRow("file name hidden") << QStringLiteral(".download-x.zip") << v << unsafeFileName << dir;
+        QTest::newRow("file name NUL") << QStringLiteral("a.zip") + QChar(0) + QStringLiteral("x") << v << unsafeFileName
+                                       << dir;
+        QTest::newRow("file name line break") << QStringLiteral("a\n.zip") << v << unsafeFileName << dir;
+        QTest::newRow("file name C1 control") << QStringLiteral("a\u0085.zip") << v << unsafeFileName << dir;
+
+        QTest::newRow("version climbs out") << QString() << QStringLiteral("/../../x") << unsafeVersion << unsafeVersion;
+        QTest::newRow("version slash") << QStringLiteral("a.zip") << QStringLiteral("1/2") << unsafeVersion << unsafeVersion;
+        QTest::newRow("version backslash") << QString() << QStringLiteral("1\\2") << unsafeVersion << unsafeVersion;
+        QTest::newRow("version dot dot") << QString() << QStringLiteral("..") << unsafeVersion << unsafeVersion;
+        QTest::newRow("version with dot dot") << QString() << QStringLiteral("1..2") << unsafeVersion << unsafeVersion;
+        QTest::newRow("version hidden") << QString() << QStringLiteral(".1") << unsafeVersion << unsafeVersion;
+        QTest::newRow("version empty") << QString() << QStringLiteral("") << unsafeVersion << unsafeVersion;
+        QTest::newRow("version absent") << QString() << QString() << unsafeVersion << unsafeVersion;
+        QTest::newRow("version tab") << QString() << QStringLiteral("1.0\t") << unsafeVersion << unsafeVersion;
+    }
+
+    void names()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, version);
+        QFETCH(QString, archive);
+        QFETCH(QString, directory);
+        QCOMPARE(outcome([&] { return PackageNames::archiveFileName(fileName, version); }), archive);
+        QCOMPARE(outcome([&] { return PackageNames::packageDirectoryName(version); }), directory);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPackageNames)
+#include "tst_packagenames.moc"
