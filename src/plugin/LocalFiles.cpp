@@ -20,6 +20,12 @@ std::filesystem::path nativePath(const QString &path)
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
+DescribedError listingError(const QString &folder, int error)
+{
+    return DescribedError(QStringLiteral("无法读取文件夹“") + folder + QStringLiteral("”：") + reasonForErrno(error)
+                          + QStringLiteral("。"));
+}
+
 } // namespace
 
 QString reasonForErrno(int error)
@@ -52,8 +58,7 @@ QStringList entryNames(const QString &folder)
     const QByteArray encoded = QFile::encodeName(folder);
     std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(encoded.constData()), &::closedir);
     if (!dir) {
-        throw DescribedError(QStringLiteral("无法读取文件夹“") + folder + QStringLiteral("”：")
-                             + reasonForErrno(errno) + QStringLiteral("。"));
+        throw listingError(folder, errno);
     }
     QStringList names;
     errno = 0;
@@ -64,8 +69,7 @@ QStringList entryNames(const QString &folder)
         errno = 0;
     }
     if (errno != 0) {
-        throw DescribedError(QStringLiteral("无法读取文件夹“") + folder + QStringLiteral("”：")
-                             + reasonForErrno(errno) + QStringLiteral("。"));
+        throw listingError(folder, errno);
     }
     return names;
 }

@@ -64,7 +64,7 @@ std::optional<QJsonObject> readPackageMetadata(const QString &directory)
 
 std::optional<CachedPluginPackage> readPackageDirectory(const QString &directory)
 {
-    const QString name = QFileInfo(directory).fileName();
+    const QString name = QFileInfo(QDir::cleanPath(directory)).fileName();
     if (!name.startsWith(namePrefix))
         return std::nullopt;
     if (!entryExists(directory, QStringLiteral("ribbon.xml")) || !entryExists(directory, QStringLiteral("app/index.html")))
