@@ -84,7 +84,8 @@ bool DefaultRouteWatcher::start()
 #ifdef Q_OS_LINUX
     if (m_socket >= 0)
         return true;
-    if (readProcFile("/proc/net/route").isEmpty())
+    // Without routes the kernel's table is empty, not missing; missing means no /proc to read.
+    if (!QFile::exists(QStringLiteral("/proc/net/route")))
         return false;
     const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE);
     if (fd < 0)
