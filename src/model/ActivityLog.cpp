@@ -15,8 +15,9 @@ void append(const QString &message)
                                  .toUtf8();
     QDir().mkpath(ToolPaths::logDir());
     QFile file(ToolPaths::logFile());
-    // Append mode seeks to the end before every write, so another process's entries stay whole.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Append mode creates a missing file and seeks to the end at the write itself, so the installer
+    // copy writing the same file cannot interleave; unbuffered, so the entry is one write.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return;
     file.write(entry);
     file.close();

@@ -1,6 +1,7 @@
 #include "AuthToolModel.h"
 
 #include "model/ActivityLog.h"
+#include "model/ConnectivityMonitor.h"
 #include "model/DescribedError.h"
 
 #include <QPointer>
@@ -9,7 +10,11 @@
 
 AuthToolModel::AuthToolModel(QObject *parent)
     : QObject(parent)
+    , m_networkMonitor(new ConnectivityMonitor(this))
 {
+    // From here on connectivity reports reach isOnline; the first arrives from the event loop.
+    connect(m_networkMonitor, &ConnectivityMonitor::pathReported, this, &AuthToolModel::setOnline);
+    m_networkMonitor->start();
 }
 
 AuthToolModel::~AuthToolModel() = default;
@@ -41,6 +46,15 @@ void AuthToolModel::showOperation(const QString &message, OperationTone tone)
 void AuthToolModel::appendLog(const QString &message)
 {
     ActivityLog::append(message);
+}
+
+bool AuthToolModel::requireOnline(const QString &action)
+{
+    if (m_isOnline)
+        return true;
+    showOperation(action + QStringLiteral("需要连接 Corvanta 服务，请联网后重试。"), OperationTone::Error);
+    appendLog(action + QStringLiteral("已拦截：当前离线"));
+    return false;
 }
 
 QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+class ConnectivityMonitor;
+
 // The one application model: every piece of state the window shows and every operation it starts.
 // Lives on the GUI thread; operations are coroutines that suspend on network, processes and timers.
 class AuthToolModel : public QObject
@@ -47,6 +49,9 @@ public:
     void bootstrap();
     void showOperation(const QString &message, OperationTone tone);
     void appendLog(const QString &message);
+    // The online gate: true when online; otherwise shows and logs the refusal of the action (a
+    // short verb phrase such as "检查更新") and returns false.
+    bool requireOnline(const QString &action);
 
 Q_SIGNALS:
     void isInstallingChanged(bool value);
@@ -94,4 +99,5 @@ private:
     QString m_installedPluginVersion;
     QString m_latestPluginVersion;
     PluginInstallState m_pluginInstallState = PluginInstallState::Unknown;
+    ConnectivityMonitor *m_networkMonitor = nullptr;
 };
