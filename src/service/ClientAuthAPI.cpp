@@ -21,14 +21,6 @@ struct ReplyDeleter
     void operator()(QNetworkReply *reply) const { reply->deleteLater(); }
 };
 
-// Errors Qt derives from an HTTP status; the status itself decides what the caller sees.
-bool isHttpStatusError(QNetworkReply::NetworkError error)
-{
-    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
-        || error == QNetworkReply::ProtocolInvalidOperationError
-        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
-}
-
 AuthToolError refusal(int status, const QByteArray &bytes)
 {
     QJsonObject body;
@@ -130,7 +122,7 @@ QCoro::Task<APIEnvelope> ClientAuthAPI::send(QNetworkRequest request, QByteArray
     co_await reply.get();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (reply->error() != QNetworkReply::NoError && !(status.isValid() && isHttpStatusError(reply->error())))
+    if (TransportError::isTransportFailure(*reply))
         throw TransportError::fromReply(*reply);
     const QByteArray bytes = reply->readAll();
     if (status.isValid() && (status.toInt() < 200 || status.toInt() >= 300))

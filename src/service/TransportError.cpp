@@ -128,6 +128,17 @@ int certificateCode(const QList<QSslError::SslError> &errors)
 
 } // namespace
 
+bool TransportError::isTransportFailure(const QNetworkReply &reply)
+{
+    const QNetworkReply::NetworkError error = reply.error();
+    if (error == QNetworkReply::NoError)
+        return false;
+    const bool fromStatus = (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+        || error == QNetworkReply::ProtocolInvalidOperationError
+        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+    return !(fromStatus && reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid());
+}
+
 TransportError TransportError::fromReply(const QNetworkReply &reply)
 {
     int code = codeFor(reply.error(), reply.errorString());

@@ -39,6 +39,9 @@ public:
 
     TransportError(QString domain, int code, QString description);
 
+    // Whether a finished reply failed below HTTP: no answer at all, or an answer cut short.
+    // Errors Qt derives from an HTTP status are not transport failures.
+    static bool isTransportFailure(const QNetworkReply &reply);
     // The failure of a finished reply that got no HTTP answer. Reads the markers the shared
     // network manager leaves on the reply (timeout, certificate problems).
     static TransportError fromReply(const QNetworkReply &reply);

@@ -246,7 +246,7 @@ void tst_ClientAuthAPI::downloadTokenRequest()
     QCOMPARE(request.method, QByteArray("POST"));
     QCOMPARE(request.target, QByteArray("/api/client/software/vev-urir-odaderid/download-token"));
     // A value's trailing blanks are not part of it on the wire, so an empty credential reads "Bearer".
-    QCOMPARE(request.headers.value("authorization"), ("Bearer " + credential.toUtf8()).trimmed());
+    QCOMPARE(request.headers.value("authorization"), QByteArray("Bearer " + credential.toUtf8()).trimmed());
     QCOMPARE(request.headers.value("content-type"), QByteArray("application/json"));
     QJsonObject expected{{QStringLiteral("platform"), QStringLiteral("macos")},
                          {QStringLiteral("channel"), QStringLiteral("stable")},

@@ -49,6 +49,8 @@ StandinServer::StandinServer(const StandinOptions &options, const ReleaseCatalog
     : m_options(options)
     , m_catalog(catalog)
 {
+    // One request per connection: no idle keep-alive connection holds up a stop.
+    m_server.set_keep_alive_max_count(1);
     m_server.set_pre_routing_handler([](const httplib::Request &request, httplib::Response &) {
         std::printf("request: %s %s\n", request.method.c_str(), request.target.c_str());
         std::fflush(stdout);
