@@ -1,9 +1,7 @@
 #include "JsonParseError.h"
 
 JsonParseError::JsonParseError(const QJsonParseError &error)
-    : DescribedError(QStringLiteral("未能读取数据，因为它的格式不正确（%1，位置 %2）。")
-                         .arg(error.errorString())
-                         .arg(error.offset))
+    : DescribedError(QStringLiteral("未能读取数据，因为它的格式不正确。"))
     , m_error(error.error)
     , m_offset(error.offset)
 {

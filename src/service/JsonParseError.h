@@ -4,7 +4,7 @@
 
 #include <QJsonParseError>
 
-// A body that is not JSON at all, described as the parser reports it.
+// A body that is not JSON at all; the parser's error and offset stay for diagnosis.
 class JsonParseError : public DescribedError
 {
 public:

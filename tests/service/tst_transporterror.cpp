@@ -105,6 +105,7 @@ private Q_SLOTS:
     void failedRequests();
     void cancelledRequestIsNoNetworkError();
     void tlsFailureIsNoNetworkError();
+    void httpStatusErrorIsNoNetworkError();
     void otherErrors_data();
     void otherErrors();
     void offlineNamespaceIsNotConnected();
@@ -177,6 +178,16 @@ void tst_TransportError::tlsFailureIsNoNetworkError()
     QVERIFY(error->description().startsWith(QStringLiteral("此服务器的证书无效。")));
     QVERIFY(error->description().contains(QStringLiteral("“127.0.0.1”")));
     QVERIFY(!isNetworkError(*error));
+}
+
+void tst_TransportError::httpStatusErrorIsNoNetworkError()
+{
+    ScriptedHttpServer server;
+    server.setReply({503, {}});
+    const auto outcome = fetch(server.baseUrl());
+    QVERIFY(outcome.error<AuthToolError>());
+    QVERIFY(!outcome.error<TransportError>());
+    QVERIFY(!isNetworkError(*outcome.error<AuthToolError>()));
 }
 
 void tst_TransportError::otherErrors_data()

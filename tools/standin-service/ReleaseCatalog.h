@@ -28,7 +28,7 @@ public:
 
     const ReleaseArchive &latest() const { return m_archives.at(m_latestIndex); }
     const ReleaseArchive *archiveNamed(const QString &fileName) const;
-    // The "data" of a release answer; an empty downloadUrl leaves the key out.
+    // The "data" of a release answer; without a downloadUrl the key is left out.
     QJsonObject descriptor(const ReleaseArchive &archive, const std::optional<QString> &downloadUrl) const;
 
 private:

@@ -50,6 +50,22 @@ ZipWriter::ZipWriter(const QString &path)
     m_failed = !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
+// The fields a local header and a central directory record share, from "version needed" to the
+// extra field's length.
+void ZipWriter::putEntryFields(QByteArray &out, const CentralEntry &entry)
+{
+    put16(out, 20);
+    put16(out, utf8NamesFlag);
+    put16(out, 0); // stored
+    put16(out, dosTime);
+    put16(out, dosDate);
+    put32(out, entry.crc);
+    put32(out, entry.size);
+    put32(out, entry.size);
+    put16(out, quint16(entry.name.size()));
+    put16(out, 0); // extra field length
+}
+
 void ZipWriter::write(const QByteArray &bytes)
 {
     if (m_file.write(bytes) != bytes.size())
@@ -61,16 +77,7 @@ void ZipWriter::addFile(const QString &name, const QByteArray &data)
     const CentralEntry entry{name.toUtf8(), crc32(data), quint32(data.size()), quint32(m_file.pos())};
     QByteArray header;
     put32(header, 0x04034b50);
-    put16(header, 20);
-    put16(header, utf8NamesFlag);
-    put16(header, 0); // stored
-    put16(header, dosTime);
-    put16(header, dosDate);
-    put32(header, entry.crc);
-    put32(header, entry.size);
-    put32(header, entry.size);
-    put16(header, quint16(entry.name.size()));
-    put16(header, 0);
+    putEntryFields(header, entry);
     header.append(entry.name);
     write(header);
     write(data);
@@ -84,19 +91,10 @@ bool ZipWriter::close()
     for (const CentralEntry &entry : std::as_const(m_entries)) {
         put32(directory, 0x02014b50);
         put16(directory, 0x031E); // made by Unix, ZIP 3.0
-        put16(directory, 20);
-        put16(directory, utf8NamesFlag);
-        put16(directory, 0);
-        put16(directory, dosTime);
-        put16(directory, dosDate);
-        put32(directory, entry.crc);
-        put32(directory, entry.size);
-        put32(directory, entry.size);
-        put16(directory, quint16(entry.name.size()));
-        put16(directory, 0);
-        put16(directory, 0);
-        put16(directory, 0);
-        put16(directory, 0);
+        putEntryFields(directory, entry);
+        put16(directory, 0); // comment length
+        put16(directory, 0); // disk number
+        put16(directory, 0); // internal attributes
         put32(directory, 0100644u << 16); // regular file, rw-r--r--
         put32(directory, entry.offset);
         directory.append(entry.name);

@@ -26,6 +26,7 @@ private:
         quint32 offset;
     };
 
+    static void putEntryFields(QByteArray &out, const CentralEntry &entry);
     void write(const QByteArray &bytes);
 
     QFile m_file;
