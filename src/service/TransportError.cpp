@@ -37,8 +37,9 @@ int TransportError::codeFor(QNetworkReply::NetworkError error, const QString &de
     case QNetworkReply::BackgroundRequestNotAllowedError:
         return NotConnectedToInternet;
     case QNetworkReply::TooManyRedirectsError:
-    case QNetworkReply::InsecureRedirectError:
         return HTTPTooManyRedirects;
+    case QNetworkReply::InsecureRedirectError:
+        return AppTransportSecurityRequiresSecureConnection;
     case QNetworkReply::ProxyAuthenticationRequiredError:
     case QNetworkReply::AuthenticationRequiredError:
         return UserAuthenticationRequired;
@@ -86,6 +87,8 @@ QString TransportError::describe(int code, const QString &host)
         return QStringLiteral("服务器返回了无效的响应。");
     case UserAuthenticationRequired:
         return QStringLiteral("需要用户认证才能访问此资源。");
+    case AppTransportSecurityRequiresSecureConnection:
+        return QStringLiteral("无法载入资源，因为应用传输安全策略要求使用安全连接。");
     case InternationalRoamingOff:
         return QStringLiteral("国际漫游当前已关闭。");
     case SecureConnectionFailed:

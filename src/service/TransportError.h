@@ -29,6 +29,7 @@ public:
         NotConnectedToInternet = -1009,
         BadServerResponse = -1011,
         UserAuthenticationRequired = -1013,
+        AppTransportSecurityRequiresSecureConnection = -1022,
         InternationalRoamingOff = -1018,
         SecureConnectionFailed = -1200,
         ServerCertificateHasBadDate = -1201,
