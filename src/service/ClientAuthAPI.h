@@ -1,0 +1,58 @@
+#pragma once
+
+#include "BuildConfig.h"
+#include "service/APIEnvelope.h"
+#include "service/PluginRelease.h"
+
+#include <QCoro/QCoroTask>
+#include <QJsonObject>
+#include <QNetworkRequest>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+// The vendor service's base URL: scheme and host, fixed when the tool is built.
+inline const QString officialClientAuthBaseURL = QString::fromUtf8(BuildConfig::serviceBaseUrl);
+
+// The tool's only client of the vendor service. Requests go through ServiceNetwork's shared
+// manager; a transport failure throws TransportError, a refusing HTTP status AuthToolError,
+// a success body that is not JSON JsonParseError.
+class ClientAuthAPI
+{
+public:
+    // The official service, fixed when the tool is built.
+    ClientAuthAPI();
+    // Another service (tests, the stand-in); scheme and host, no trailing "/".
+    explicit ClientAuthAPI(QUrl baseURL);
+
+    const QUrl &baseURL() const { return m_baseURL; }
+
+    // path begins with "/" and carries its query already encoded.
+    QCoro::Task<APIEnvelope> get(const QString &path) const;
+    // A path without a leading "/" is appended as one path component.
+    QCoro::Task<APIEnvelope> post(const QString &path, const QJsonObject &body,
+                                  const std::optional<QString> &bearerToken = std::nullopt) const;
+    static QCoro::Task<APIEnvelope> send(QNetworkRequest request, QByteArray method, QByteArray body);
+
+    // The current release; platform is "darwin" for the update check, "macos" for the download.
+    QCoro::Task<PluginRelease> latestRelease(const QString &platform) const;
+    // The release to download, with its download address; credential is the account credential.
+    QCoro::Task<PluginRelease> downloadToken(const QString &credential, const QString &platform,
+                                             const std::optional<QString> &installedVersion) const;
+    // A page of the vendor's site, or an absolute address unchanged.
+    QUrl webURL(const QString &path) const;
+
+    static QString httpErrorMessage(int status);
+    static QString urlEncode(const QString &text);
+    // CFBundleShortVersionString of the running bundle, read afresh; "0.1.3" outside a bundle.
+    static QString appVersion();
+
+    static inline const QString latestReleasePath =
+        QStringLiteral("/api/client/software/vev-urir-odaderid/releases/latest");
+    static inline const QString downloadTokenPath =
+        QStringLiteral("/api/client/software/vev-urir-odaderid/download-token");
+
+private:
+    QUrl m_baseURL;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QSslError>
+
+#include <chrono>
+
+class QNetworkReply;
+
+// The one network access manager of the process, shared by the service client and the package
+// download. Redirects are followed (never to a less safe scheme), TLS is verified, and a transfer
+// that moves no byte for transferTimeout() is aborted and reported as timed out.
+class ServiceNetwork
+{
+public:
+    static constexpr std::chrono::milliseconds defaultTransferTimeout{60000};
+
+    static QNetworkAccessManager &manager();
+
+    static std::chrono::milliseconds transferTimeout();
+    // Applies to requests started afterwards; tests use a short one.
+    static void setTransferTimeout(std::chrono::milliseconds timeout);
+
+    // Markers left on a reply by the manager, read when the reply failed.
+    static bool hasTimedOut(const QNetworkReply &reply);
+    static QList<QSslError::SslError> sslErrors(const QNetworkReply &reply);
+};

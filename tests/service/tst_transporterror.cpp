@@ -1,0 +1,243 @@
+#include "ScriptedHttpServer.h"
+#include "TaskOutcome.h"
+
+#include "service/AuthToolError.h"
+#include "service/ClientAuthAPI.h"
+#include "service/JsonParseError.h"
+#include "service/ServiceNetwork.h"
+#include "service/TransportError.h"
+
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSslKey>
+#include <QSslServer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A loopback TLS server with a certificate made on the spot, which no client trusts.
+class SelfSignedServer
+{
+public:
+    SelfSignedServer()
+    {
+        const QString cert = m_dir.filePath(QStringLiteral("cert.pem"));
+        const QString key = m_dir.filePath(QStringLiteral("key.pem"));
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                       QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                       QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert, QStringLiteral("-days"),
+                       QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")});
+        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+            return;
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        QFile certFile(cert), keyFile(key);
+        if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
+            return;
+        configuration.setLocalCertificate(QSslCertificate(&certFile, QSsl::Pem));
+        configuration.setPrivateKey(QSslKey(&keyFile, QSsl::Ec, QSsl::Pem));
+        m_server.setSslConfiguration(configuration);
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    bool isListening() const { return m_server.isListening(); }
+    QUrl url() const { return QUrl(QStringLiteral("https://127.0.0.1:%1").arg(m_server.serverPort())); }
+
+private:
+    QTemporaryDir m_dir;
+    QSslServer m_server;
+};
+
+// A server that accepts and at once closes every connection.
+class HangingUpServer
+{
+public:
+    HangingUpServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                    socket->abort();
+                    socket->deleteLater();
+                });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort())); }
+
+private:
+    QTcpServer m_server;
+};
+
+QUrl refusingUrl()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
+}
+
+TaskOutcome<APIEnvelope> fetch(const QUrl &base)
+{
+    return awaitOutcome(ClientAuthAPI(base).get(QStringLiteral("/api/x")));
+}
+
+} // namespace
+
+class tst_TransportError : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void failedRequests_data();
+    void failedRequests();
+    void cancelledRequestIsNoNetworkError();
+    void tlsFailureIsNoNetworkError();
+    void httpStatusErrorIsNoNetworkError();
+    void otherErrors_data();
+    void otherErrors();
+    void offlineNamespaceIsNotConnected();
+};
+
+void tst_TransportError::failedRequests_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("refused") << QStringLiteral("refused") << -1004 << QStringLiteral("未能连接到服务器。");
+    QTest::newRow("unknown host") << QStringLiteral("unknown host") << -1003 << QStringLiteral("未能找到使用指定主机名的服务器。");
+    QTest::newRow("timed out") << QStringLiteral("silent") << -1001 << QStringLiteral("请求超时。");
+    QTest::newRow("connection lost") << QStringLiteral("hang up") << -1005 << QStringLiteral("网络连接已中断。");
+}
+
+void tst_TransportError::failedRequests()
+{
+    QFETCH(QString, scenario);
+    QFETCH(int, code);
+    QFETCH(QString, description);
+
+    ServiceNetwork::setTransferTimeout(300ms);
+    const auto restore = qScopeGuard([] { ServiceNetwork::setTransferTimeout(ServiceNetwork::defaultTransferTimeout); });
+    ScriptedHttpServer silent;
+    silent.setReply(ScriptedHttpServer::Reply{.body = {}, .contentType = {}, .silent = true});
+    HangingUpServer hangingUp;
+
+    TaskOutcome<APIEnvelope> outcome;
+    if (scenario == QLatin1String("refused"))
+        outcome = fetch(refusingUrl());
+    else if (scenario == QLatin1String("unknown host"))
+        outcome = fetch(QUrl(QStringLiteral("http://corvanta-standin.invalid")));
+    else if (scenario == QLatin1String("silent"))
+        outcome = fetch(silent.baseUrl());
+    else
+        outcome = fetch(hangingUp.url());
+
+    const auto error = outcome.error<TransportError>();
+    QVERIFY(error);
+    QCOMPARE(error->domain(), QStringLiteral("NSURLErrorDomain"));
+    QCOMPARE(error->code(), code);
+    QCOMPARE(error->description(), description);
+    QVERIFY(isNetworkError(*error));
+}
+
+void tst_TransportError::cancelledRequestIsNoNetworkError()
+{
+    ScriptedHttpServer silent;
+    silent.setReply(ScriptedHttpServer::Reply{.body = {}, .contentType = {}, .silent = true});
+    QTimer::singleShot(100ms, [] {
+        const auto replies = ServiceNetwork::manager().findChildren<QNetworkReply *>();
+        for (QNetworkReply *reply : replies)
+            reply->abort();
+    });
+    const auto error = fetch(silent.baseUrl()).error<TransportError>();
+    QVERIFY(error);
+    QCOMPARE(error->code(), -999);
+    QCOMPARE(error->description(), QStringLiteral("已取消。"));
+    QVERIFY(!isNetworkError(*error));
+}
+
+void tst_TransportError::tlsFailureIsNoNetworkError()
+{
+    SelfSignedServer server;
+    QVERIFY2(server.isListening(), "openssl could not make a certificate");
+    const auto error = fetch(server.url()).error<TransportError>();
+    QVERIFY(error);
+    QCOMPARE(error->code(), -1202);
+    QVERIFY(error->description().startsWith(QStringLiteral("此服务器的证书无效。")));
+    QVERIFY(error->description().contains(QStringLiteral("“127.0.0.1”")));
+    QVERIFY(!isNetworkError(*error));
+}
+
+void tst_TransportError::httpStatusErrorIsNoNetworkError()
+{
+    ScriptedHttpServer server;
+    server.setReply({503, {}});
+    const auto outcome = fetch(server.baseUrl());
+    QVERIFY(outcome.error<AuthToolError>());
+    QVERIFY(!outcome.error<TransportError>());
+    QVERIFY(!isNetworkError(*outcome.error<AuthToolError>()));
+}
+
+void tst_TransportError::otherErrors_data()
+{
+    QTest::addColumn<std::shared_ptr<std::exception>>("error");
+    QTest::addColumn<bool>("network");
+    using P = std::shared_ptr<std::exception>;
+    const QString url = TransportError::urlErrorDomain;
+    QTest::newRow("-1009") << P(new TransportError(url, -1009, QStringLiteral("x"))) << true;
+    QTest::newRow("-1006") << P(new TransportError(url, -1006, QStringLiteral("x"))) << true;
+    QTest::newRow("-1018") << P(new TransportError(url, -1018, QStringLiteral("x"))) << true;
+    QTest::newRow("-1009 of another domain") << P(new TransportError(QStringLiteral("NSPOSIXErrorDomain"), -1009, QStringLiteral("x"))) << false;
+    QTest::newRow("-1011") << P(new TransportError(url, -1011, QStringLiteral("x"))) << false;
+    QTest::newRow("-1000 bad url") << P(new TransportError(url, -1000, QStringLiteral("x"))) << false;
+    QTest::newRow("tool error") << P(new AuthToolError(AuthToolError::message(QStringLiteral("x")))) << false;
+    QTest::newRow("standard error") << P(new std::runtime_error("x")) << false;
+}
+
+void tst_TransportError::otherErrors()
+{
+    QFETCH(std::shared_ptr<std::exception>, error);
+    QFETCH(bool, network);
+    QCOMPARE(isNetworkError(*error), network);
+}
+
+// Inside a fresh network namespace even the loopback link is down, as on a Mac without any network:
+// the suite runs this function again in such a namespace.
+void tst_TransportError::offlineNamespaceIsNotConnected()
+{
+    if (qEnvironmentVariableIsSet("CORVANTA_IN_OFFLINE_NAMESPACE")) {
+        const auto error = fetch(QUrl(QStringLiteral("http://127.0.0.1:18741"))).error<TransportError>();
+        QVERIFY(error);
+        QCOMPARE(error->code(), -1009);
+        QCOMPARE(error->description(), QStringLiteral("似乎已断开与互联网的连接。"));
+        QVERIFY(isNetworkError(*error));
+        return;
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CORVANTA_IN_OFFLINE_NAMESPACE"), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("unshare"), {QStringLiteral("-n"), QCoreApplication::applicationFilePath(),
+                                            QStringLiteral("offlineNamespaceIsNotConnected")});
+    QVERIFY(child.waitForFinished(30000));
+    const QByteArray output = child.readAll();
+    if (output.contains("unshare failed"))
+        QSKIP("no permission to create a network namespace here");
+    QVERIFY2(child.exitCode() == 0, output.constData());
+}
+
+QTEST_GUILESS_MAIN(tst_TransportError)
+#include "tst_transporterror.moc"

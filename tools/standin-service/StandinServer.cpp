@@ -1,0 +1,197 @@
+#include "StandinServer.h"
+
+#include "SitePages.h"
+
+#include <QJsonDocument>
+#include <QRandomGenerator>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+namespace {
+
+const char jsonType[] = "application/json; charset=utf-8";
+
+void answerJson(httplib::Response &response, int status, const QJsonObject &body)
+{
+    response.status = status;
+    response.set_content(QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(), jsonType);
+}
+
+QJsonObject envelope(const QJsonObject &data)
+{
+    return {{QStringLiteral("code"), 0}, {QStringLiteral("message"), QStringLiteral("ok")}, {QStringLiteral("data"), data}};
+}
+
+QJsonObject refusalBody(const QString &message, const QString &reason)
+{
+    return {{QStringLiteral("code"), 400},
+            {QStringLiteral("message"), message},
+            {QStringLiteral("reason"), reason}};
+}
+
+QString text(const std::string &value)
+{
+    return QString::fromStdString(value);
+}
+
+bool isKnownPlatform(const QString &platform)
+{
+    return platform == QLatin1String("darwin") || platform == QLatin1String("macos");
+}
+
+} // namespace
+
+StandinServer::StandinServer(const StandinOptions &options, const ReleaseCatalog &catalog)
+    : m_options(options)
+    , m_catalog(catalog)
+{
+    // One request per connection: no idle keep-alive connection holds up a stop.
+    m_server.set_keep_alive_max_count(1);
+    m_server.set_pre_routing_handler([](const httplib::Request &request, httplib::Response &) {
+        std::printf("request: %s %s\n", request.method.c_str(), request.target.c_str());
+        std::fflush(stdout);
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    addApiRoutes();
+    addArchiveRoute();
+    addPageRoutes();
+}
+
+int StandinServer::bind(int port)
+{
+    const std::string host = "127.0.0.1";
+    if (port == 0)
+        port = m_server.bind_to_any_port(host);
+    else if (!m_server.bind_to_port(host, port))
+        port = -1;
+    if (port > 0)
+        m_baseUrl = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    return port;
+}
+
+bool StandinServer::run()
+{
+    return m_server.listen_after_bind();
+}
+
+void StandinServer::stop()
+{
+    m_server.stop();
+}
+
+bool StandinServer::answeredByFault(const QString &endpoint, httplib::Response &response) const
+{
+    if (m_options.slowMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_options.slowMs));
+    const int status = m_options.statusByEndpoint.value(endpoint, 0);
+    if (status == 0)
+        return false;
+    response.status = status;
+    return true;
+}
+
+void StandinServer::addApiRoutes()
+{
+    const std::string latestPath = "/api/client/software/vev-urir-odaderid/releases/latest";
+    m_server.Get(latestPath, [this](const httplib::Request &request, httplib::Response &response) {
+        if (answeredByFault(QStringLiteral("latest"), response))
+            return;
+        if (!isKnownPlatform(text(request.get_param_value("platform"))))
+            return answerJson(response, 400, refusalBody(QStringLiteral("不支持的平台。"), QStringLiteral("unsupported_platform")));
+        if (request.get_param_value("channel") != "stable")
+            return answerJson(response, 400, refusalBody(QStringLiteral("不支持的发布渠道。"), QStringLiteral("unsupported_channel")));
+        answerJson(response, 200, envelope(m_catalog.descriptor(m_catalog.latest(), std::nullopt)));
+    });
+
+    const std::string tokenPath = "/api/client/software/vev-urir-odaderid/download-token";
+    m_server.Post(tokenPath, [this](const httplib::Request &request, httplib::Response &response) {
+        if (answeredByFault(QStringLiteral("token"), response))
+            return;
+        const QString authorization = text(request.get_header_value("Authorization"));
+        if (!authorization.startsWith(QLatin1String("Bearer "))) {
+            response.status = 401;
+            return;
+        }
+        const QString credential = authorization.mid(7);
+        if (m_options.expiredCredentials.contains(credential)) {
+            return answerJson(response, 400,
+                              {{QStringLiteral("code"), 40001},
+                               {QStringLiteral("message"), QStringLiteral("登录已过期，请重新登录。")},
+                               {QStringLiteral("data"), QJsonObject{{QStringLiteral("reason"), QStringLiteral("refresh_token_invalid")}}}});
+        }
+        if (!m_options.validCredentials.contains(credential)) {
+            return answerJson(response, 401,
+                              {{QStringLiteral("code"), 401}, {QStringLiteral("message"), QStringLiteral("登录凭证无效，请重新登录。")}});
+        }
+        const QJsonObject body = QJsonDocument::fromJson(QByteArray::fromStdString(request.body)).object();
+        if (!request.get_header_value("Content-Type").starts_with("application/json")
+            || !isKnownPlatform(body.value(QLatin1String("platform")).toString())
+            || body.value(QLatin1String("channel")).toString() != QLatin1String("stable")
+            || body.value(QLatin1String("managerVersion")).toString().isEmpty()) {
+            return answerJson(response, 400, refusalBody(QStringLiteral("下载授权请求不完整。"), QStringLiteral("invalid_request")));
+        }
+        const ReleaseArchive &latest = m_catalog.latest();
+        const QString downloadUrl = m_options.noDownloadUrl
+            ? QString()
+            : m_baseUrl + QStringLiteral("/downloads/") + issueDownloadToken() + QLatin1Char('/') + latest.fileName;
+        answerJson(response, 200, envelope(m_catalog.descriptor(latest, downloadUrl)));
+    });
+}
+
+void StandinServer::addArchiveRoute()
+{
+    m_server.Get(R"(/downloads/([^/]+)/([^/]+))", [this](const httplib::Request &request, httplib::Response &response) {
+        if (answeredByFault(QStringLiteral("archive"), response))
+            return;
+        if (!isIssuedToken(text(request.matches[1])))
+            return answerJson(response, 403, {{QStringLiteral("message"), QStringLiteral("下载链接无效或已过期。")}});
+        const ReleaseArchive *archive = m_catalog.archiveNamed(text(request.matches[2]));
+        if (!archive) {
+            response.status = 404;
+            return;
+        }
+        auto file = std::make_shared<std::ifstream>(archive->path.toStdString(), std::ios::binary);
+        const size_t size = size_t(archive->size);
+        // Dropping stops after half the body although the full length was announced.
+        const size_t deliver = m_options.dropConnection ? size / 2 : size;
+        response.set_content_provider(size, "application/zip",
+                                      [file, deliver](size_t offset, size_t length, httplib::DataSink &sink) {
+                                          if (offset >= deliver)
+                                              return false;
+                                          std::vector<char> buffer(std::min<size_t>({length, deliver - offset, 64 * 1024}));
+                                          file->seekg(std::streamoff(offset));
+                                          file->read(buffer.data(), std::streamsize(buffer.size()));
+                                          return file->good() && sink.write(buffer.data(), buffer.size());
+                                      });
+    });
+}
+
+void StandinServer::addPageRoutes()
+{
+    for (const QString &path : SitePages::paths()) {
+        m_server.Get(path.toStdString(), [this, path](const httplib::Request &, httplib::Response &response) {
+            if (answeredByFault(QStringLiteral("page"), response))
+                return;
+            response.set_content(SitePages::html(path).toStdString(), "text/html; charset=utf-8");
+        });
+    }
+    m_server.Get("/", [](const httplib::Request &, httplib::Response &response) { response.set_redirect("/pricing"); });
+}
+
+QString StandinServer::issueDownloadToken()
+{
+    const QString token = QString::number(QRandomGenerator::global()->generate64(), 16);
+    std::lock_guard lock(m_tokensMutex);
+    m_tokens.insert(token);
+    return token;
+}
+
+bool StandinServer::isIssuedToken(const QString &token)
+{
+    std::lock_guard lock(m_tokensMutex);
+    return m_tokens.contains(token);
+}
