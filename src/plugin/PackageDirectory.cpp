@@ -3,6 +3,7 @@
 #include "model/DescribedError.h"
 #include "model/ToolPaths.h"
 #include "plugin/LocalFiles.h"
+#include "service/JsonValueReaders.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -18,30 +19,13 @@ namespace PackageDirectory {
 
 namespace {
 
-// TODO(lead): use service stringValue after merge
-// A text as is, a number in decimal, a boolean as 1 or 0; null and absence give a null string.
-QString lenientText(const QJsonValue &value)
+// The lenient service reader, keeping "present but empty" apart from "absent" (a null string).
+QString textOrNull(const QJsonValue &value)
 {
-    switch (value.type()) {
-    case QJsonValue::String:
-        return value.toString();
-    case QJsonValue::Double: {
-        const QVariant number = value.toVariant();
-        if (number.typeId() == QMetaType::LongLong)
-            return QString::number(number.toLongLong());
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
-    }
-    case QJsonValue::Bool:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    case QJsonValue::Array:
-        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
-    case QJsonValue::Object:
-        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-    case QJsonValue::Null:
-    case QJsonValue::Undefined:
-        break;
-    }
-    return {};
+    const std::optional<QString> text = JsonValueReaders::stringValue(value);
+    if (!text)
+        return QString();
+    return text->isNull() ? QStringLiteral("") : *text;
 }
 
 bool entryExists(const QString &directory, const QString &relative)
@@ -71,10 +55,10 @@ std::optional<CachedPluginPackage> readPackageDirectory(const QString &directory
         return std::nullopt;
 
     const QJsonObject metadata = readPackageMetadata(directory).value_or(QJsonObject());
-    QString version = lenientText(metadata.value(QLatin1String("version")));
+    QString version = textOrNull(metadata.value(QLatin1String("version")));
     if (version.isNull())
         version = name.mid(namePrefix.size());
-    return CachedPluginPackage{directory, version, lenientText(metadata.value(QLatin1String("minManagerVersion")))};
+    return CachedPluginPackage{directory, version, textOrNull(metadata.value(QLatin1String("minManagerVersion")))};
 }
 
 std::optional<CachedPluginPackage> newestPackageIn(const QString &folder)

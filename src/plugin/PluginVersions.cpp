@@ -1,6 +1,6 @@
 #include "PluginVersions.h"
 
-#include "platform/AppBundle.h"
+#include "service/ClientAuthAPI.h"
 #include "service/AuthToolError.h"
 
 #include <QRegularExpression>
@@ -8,13 +8,6 @@
 namespace PluginVersions {
 
 namespace {
-
-// TODO(lead): use service appVersion after merge
-QString toolVersion()
-{
-    const QVariant value = AppBundle::main().infoValue(QStringLiteral("CFBundleShortVersionString"));
-    return value.typeId() == QMetaType::QString ? value.toString() : QStringLiteral("0.1.3");
-}
 
 std::optional<qint64> plainNumber(const QString &piece)
 {
@@ -73,7 +66,7 @@ bool managerSatisfies(const QString &required, const QString &toolVersion)
 
 bool managerSatisfies(const QString &required)
 {
-    return managerSatisfies(required, toolVersion());
+    return managerSatisfies(required, ClientAuthAPI::appVersion());
 }
 
 void ensureManagerSupports(const CachedPluginPackage &package)

@@ -17,6 +17,8 @@ std::optional<QString> stringValue(const QJsonValue &value)
 {
     switch (value.type()) {
     case QJsonValue::Undefined:
+    case QJsonValue::Null:
+        // A null the service sends carries no value; reading it as text would invent one.
         return std::nullopt;
     case QJsonValue::String:
         return value.toString();
@@ -28,8 +30,6 @@ std::optional<QString> stringValue(const QJsonValue &value)
             return QString::number(number.toLongLong());
         return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
     }
-    case QJsonValue::Null:
-        return QStringLiteral("<null>");
     case QJsonValue::Array:
     case QJsonValue::Object:
         return QString::fromUtf8(value.isArray() ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)

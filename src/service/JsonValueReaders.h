@@ -11,7 +11,7 @@
 // absent result, never an error. An undefined QJsonValue stands for "absent".
 namespace JsonValueReaders {
 
-// Text of a value: the text itself, or the textual form of a number, boolean (1/0) or null.
+// Text of a value: the text itself, or the textual form of a number or boolean (1/0); null is absent.
 std::optional<QString> stringValue(const QJsonValue &value);
 // Integers as they are, doubles truncated toward zero, decimal texts with an optional sign.
 std::optional<qint64> intValue(const QJsonValue &value);

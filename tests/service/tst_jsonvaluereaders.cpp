@@ -47,6 +47,7 @@ void tst_JsonValueReaders::stringValueReads_data()
     QTest::newRow("fraction") << QByteArray("2.5") << std::optional<QString>(QStringLiteral("2.5"));
     QTest::newRow("true") << QByteArray("true") << std::optional<QString>(QStringLiteral("1"));
     QTest::newRow("false") << QByteArray("false") << std::optional<QString>(QStringLiteral("0"));
+    QTest::newRow("null") << QByteArray("null") << std::optional<QString>();
 }
 
 void tst_JsonValueReaders::stringValueReads()
