@@ -75,7 +75,7 @@ QString locatePackageRoot(const QString &dir)
 }
 
 QString extractPluginPackage(const QString &archivePath, const QString &cacheDir, const QString &packageDirName,
-                             const std::function<void(const QString &)> &log)
+                             const std::function<void(const QString &)> &log, const QString &unzipProgram)
 {
     if (!QDir().mkpath(cacheDir))
         throw fileSystemError(QStringLiteral("无法创建插件包缓存目录 ") + cacheDir + QStringLiteral("。"));
@@ -90,7 +90,7 @@ QString extractPluginPackage(const QString &archivePath, const QString &cacheDir
     // links only after all files, so nothing lands outside the temporary directory.
     int status = -1;
     const QString output = ProcessRunner::runSync(
-        unzipPath, {QStringLiteral("-q"), archivePath, QStringLiteral("-d"), temporary}, &status);
+        unzipProgram, {QStringLiteral("-q"), archivePath, QStringLiteral("-d"), temporary}, &status);
     const QString trimmed = output.trimmed();
     if (!trimmed.isEmpty() && log)
         log(trimmed);
@@ -107,7 +107,7 @@ QString extractPluginPackage(const QString &archivePath, const QString &cacheDir
 }
 
 QCoro::Task<QString> extractPluginPackageAsync(QString archivePath, QString cacheDir, QString packageDirName,
-                                               std::function<void(const QString &)> log)
+                                               std::function<void(const QString &)> log, QString unzipProgram)
 {
     // The worker only collects the unzip output; it is logged here, on the awaiting thread.
     struct Extraction
@@ -116,16 +116,19 @@ QCoro::Task<QString> extractPluginPackageAsync(QString archivePath, QString cach
         QString unzipOutput;
         std::exception_ptr error;
     };
-    const Extraction extraction = co_await runOffGuiThread([archivePath, cacheDir, packageDirName] {
+    auto work = [archivePath, cacheDir, packageDirName, unzipProgram] {
         Extraction result;
         try {
             result.directory = extractPluginPackage(archivePath, cacheDir, packageDirName,
-                                                    [&result](const QString &text) { result.unzipOutput = text; });
+                                                    [&result](const QString &text) { result.unzipOutput = text; },
+                                                    unzipProgram);
         } catch (...) {
             result.error = std::current_exception();
         }
         return result;
-    });
+    };
+    // Named, not a temporary: GCC 12 destroys temporaries in a co_await operand twice.
+    const Extraction extraction = co_await runOffGuiThread(std::move(work));
     if (!extraction.unzipOutput.isEmpty() && log)
         log(extraction.unzipOutput);
     if (extraction.error)

@@ -22,14 +22,17 @@ QString locatePackageRoot(const QString &dir);
 // cacheDir/packageDirName (replacing what was there). Returns that directory. unzip's trimmed
 // standard output, when not empty, goes to log before anything else can fail. An unzip that
 // reports an error (status 2 or more, or no normal exit) fails like a package without its marker
-// files. The temporary directory is removed on every way out.
+// files. The temporary directory is removed on every way out. unzipProgram is replaceable so tests
+// can make unzip talk (with "-q" the real one stays silent on standard output).
 QString extractPluginPackage(const QString &archivePath, const QString &cacheDir, const QString &packageDirName,
-                             const std::function<void(const QString &)> &log = {});
+                             const std::function<void(const QString &)> &log = {},
+                             const QString &unzipProgram = unzipPath);
 
 // The same off the GUI thread; log is called on the awaiting (GUI) thread, before the result or
 // error is handed over.
 QCoro::Task<QString> extractPluginPackageAsync(QString archivePath, QString cacheDir, QString packageDirName,
-                                               std::function<void(const QString &)> log = {});
+                                               std::function<void(const QString &)> log = {},
+                                               QString unzipProgram = unzipPath);
 
 // Removes a file, a symbolic link (the link itself, never its target) or a directory tree (without
 // descending into linked directories). Returns false when something is left.

@@ -77,5 +77,6 @@ QString sha256File(const QString &path)
 
 QCoro::Task<QString> sha256FileAsync(QString path)
 {
-    co_return co_await runOffGuiThread([path] { return sha256File(path); });
+    auto work = [path] { return sha256File(path); }; // named: see runOffGuiThread
+    co_return co_await runOffGuiThread(std::move(work));
 }
