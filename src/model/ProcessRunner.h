@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/DescribedError.h"
+
 #include <QCoro/QCoroTask>
 #include <QMap>
 #include <QString>
@@ -11,23 +13,41 @@ struct ProcessResult
     QString output;
 };
 
+// The child could not be started (missing file, no execute permission, ...).
+class ProcessLaunchError : public DescribedError
+{
+public:
+    using DescribedError::DescribedError;
+};
+
 // Child processes with captured output and a timeout. No state of its own.
 namespace ProcessRunner {
 
 inline constexpr double defaultTimeoutSeconds = 45.0;
 inline constexpr int timedOutExitCode = 124;
+inline constexpr int killGraceMs = 2000;
+inline const QString timeoutMessage = QStringLiteral("操作超时，请完全退出 WPS 表格后重试。");
+
+// Output empty: the message alone; otherwise output (untrimmed), a line feed, then the message.
+QString appendTimeoutMessage(const QString &output);
+
+// The bytes as UTF-8, or the empty text when they are not valid UTF-8.
+QString decodeUtf8OrEmpty(const QByteArray &bytes);
 
 // Starts executable directly (no shell) with exactly `environment` as its whole environment (an
 // empty map means no variables). Standard output and error arrive merged in write order. On a
-// timeout the child is asked to stop, killed 2 s later, and the result carries 124 and the timeout
-// message. Throws only when the child cannot be started. The GUI thread never blocks.
+// timeout the child is asked to stop (SIGTERM), killed (SIGKILL) 2 s later, and the result carries
+// 124 and the timeout message. A child that dies of a signal without a timeout reports the signal
+// number as its exit code (what QProcess and the product platform both report). Throws
+// ProcessLaunchError only when the child cannot be started. The GUI thread never blocks; the child
+// is looked after until it ends even when the awaiting coroutine is destroyed first.
 QCoro::Task<ProcessResult> run(QString executable, QStringList arguments, QMap<QString, QString> environment,
                                double timeoutSeconds = defaultTimeoutSeconds);
 
 // Blocking: returns the child's standard output (empty when it cannot start or the output is not
-// UTF-8); standard error is discarded; the child inherits this process's environment; no timeout.
-// When exitStatus is given it receives the exit status, or -1 when the child could not be started
-// or did not exit normally.
+// UTF-8); standard error is discarded; standard input is empty; the child inherits this process's
+// environment; no timeout. When exitStatus is given it receives the exit status, or -1 when the
+// child could not be started or did not exit normally. Safe to call from a worker thread.
 QString runSync(const QString &executable, const QStringList &arguments, int *exitStatus = nullptr);
 
 } // namespace ProcessRunner

@@ -1,0 +1,139 @@
+#include "PackageArchive.h"
+
+#include "model/ProcessRunner.h"
+#include "plugin/WorkerTask.h"
+#include "service/AuthToolError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUuid>
+
+namespace PackageArchive {
+
+namespace {
+
+// Present and not reached through a symbolic link.
+bool isPlainEntry(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && !info.isSymLink();
+}
+
+bool holdsMarkers(const QString &dir)
+{
+    return isPlainEntry(dir) && isPlainEntry(dir + QStringLiteral("/ribbon.xml"))
+        && isPlainEntry(dir + QStringLiteral("/app")) && isPlainEntry(dir + QStringLiteral("/app/index.html"));
+}
+
+AuthToolError fileSystemError(const QString &sentence)
+{
+    return AuthToolError::message(sentence);
+}
+
+class RemoveOnExit
+{
+public:
+    explicit RemoveOnExit(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    ~RemoveOnExit() { removeEntry(m_path); } // failure ignored
+    RemoveOnExit(const RemoveOnExit &) = delete;
+    RemoveOnExit &operator=(const RemoveOnExit &) = delete;
+
+private:
+    QString m_path;
+};
+
+} // namespace
+
+bool removeEntry(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || (info.exists() && !info.isDir()))
+        return QFile::remove(path);
+    if (!info.exists())
+        return true;
+    return QDir(path).removeRecursively(); // unlinks nested links, never follows them
+}
+
+QString locatePackageRoot(const QString &dir)
+{
+    if (holdsMarkers(dir))
+        return dir;
+    const QDir listing(dir);
+    if (!listing.exists())
+        throw fileSystemError(QStringLiteral("无法读取目录 ") + dir + QStringLiteral("。"));
+    const QStringList names =
+        listing.entryList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QString &name : names) {
+        const QString candidate = listing.filePath(name);
+        if (holdsMarkers(candidate))
+            return candidate;
+    }
+    throw AuthToolError::message(incompletePackageMessage);
+}
+
+QString extractPluginPackage(const QString &archivePath, const QString &cacheDir, const QString &packageDirName,
+                             const std::function<void(const QString &)> &log, const QString &unzipProgram)
+{
+    if (!QDir().mkpath(cacheDir))
+        throw fileSystemError(QStringLiteral("无法创建插件包缓存目录 ") + cacheDir + QStringLiteral("。"));
+    const QString temporary =
+        cacheDir + QStringLiteral("/.extract-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString destination = cacheDir + QLatin1Char('/') + packageDirName;
+    if (!QDir().mkdir(temporary))
+        throw fileSystemError(QStringLiteral("无法创建临时解压目录 ") + temporary + QStringLiteral("。"));
+    const RemoveOnExit cleanup(temporary);
+
+    // unzip drops "../" parts and leading "/" of entry names (status 1, a warning) and creates
+    // links only after all files, so nothing lands outside the temporary directory.
+    int status = -1;
+    const QString output = ProcessRunner::runSync(
+        unzipProgram, {QStringLiteral("-q"), archivePath, QStringLiteral("-d"), temporary}, &status);
+    const QString trimmed = output.trimmed();
+    if (!trimmed.isEmpty() && log)
+        log(trimmed);
+    if (status < 0 || status >= 2)
+        throw AuthToolError::message(incompletePackageMessage);
+
+    const QString root = locatePackageRoot(temporary);
+    const QFileInfo existing(destination);
+    if ((existing.exists() || existing.isSymLink()) && !removeEntry(destination))
+        throw fileSystemError(QStringLiteral("无法删除旧的插件包目录 ") + destination + QStringLiteral("。"));
+    if (!QDir().rename(root, destination))
+        throw fileSystemError(QStringLiteral("无法将插件包移入缓存目录 ") + destination + QStringLiteral("。"));
+    return destination;
+}
+
+QCoro::Task<QString> extractPluginPackageAsync(QString archivePath, QString cacheDir, QString packageDirName,
+                                               std::function<void(const QString &)> log, QString unzipProgram)
+{
+    // The worker only collects the unzip output; it is logged here, on the awaiting thread.
+    struct Extraction
+    {
+        QString directory;
+        QString unzipOutput;
+        std::exception_ptr error;
+    };
+    auto work = [archivePath, cacheDir, packageDirName, unzipProgram] {
+        Extraction result;
+        try {
+            result.directory = extractPluginPackage(archivePath, cacheDir, packageDirName,
+                                                    [&result](const QString &text) { result.unzipOutput = text; },
+                                                    unzipProgram);
+        } catch (...) {
+            result.error = std::current_exception();
+        }
+        return result;
+    };
+    // Named, not a temporary: GCC 12 destroys temporaries in a co_await operand twice.
+    const Extraction extraction = co_await runOffGuiThread(std::move(work));
+    if (!extraction.unzipOutput.isEmpty() && log)
+        log(extraction.unzipOutput);
+    if (extraction.error)
+        std::rethrow_exception(extraction.error);
+    co_return extraction.directory;
+}
+
+} // namespace PackageArchive

@@ -1,0 +1,82 @@
+#include "Sha256Hasher.h"
+
+#include "model/DescribedError.h"
+#include "plugin/WorkerTask.h"
+
+#include <QFile>
+
+#include <openssl/evp.h>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr qint64 fileChunkSize = 1024 * 1024;
+
+DescribedError unreadableFile(const QString &path)
+{
+    return DescribedError(QStringLiteral("无法读取文件 ") + path + QStringLiteral("，请确认文件存在且可读后重试。"));
+}
+
+} // namespace
+
+void Sha256Hasher::ContextDeleter::operator()(evp_md_ctx_st *context) const
+{
+    EVP_MD_CTX_free(context);
+}
+
+Sha256Hasher::Sha256Hasher()
+    : m_context(EVP_MD_CTX_new())
+{
+    if (!m_context)
+        throw std::bad_alloc();
+    reset();
+}
+
+Sha256Hasher::~Sha256Hasher() = default;
+
+void Sha256Hasher::reset()
+{
+    if (EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("EVP_DigestInit_ex(SHA-256) failed");
+}
+
+void Sha256Hasher::addData(QByteArrayView chunk)
+{
+    if (!chunk.isEmpty() && EVP_DigestUpdate(m_context.get(), chunk.data(), size_t(chunk.size())) != 1)
+        throw std::runtime_error("EVP_DigestUpdate failed");
+}
+
+QString Sha256Hasher::hexDigest()
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(m_context.get(), digest, &length) != 1)
+        throw std::runtime_error("EVP_DigestFinal_ex failed");
+    reset();
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), length).toHex());
+}
+
+QString sha256File(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw unreadableFile(path);
+    Sha256Hasher hasher;
+    QByteArray buffer(fileChunkSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 count = file.read(buffer.data(), buffer.size());
+        if (count < 0)
+            throw unreadableFile(path);
+        if (count == 0)
+            break;
+        hasher.addData(QByteArrayView(buffer.constData(), count));
+    }
+    return hasher.hexDigest();
+}
+
+QCoro::Task<QString> sha256FileAsync(QString path)
+{
+    auto work = [path] { return sha256File(path); }; // named: see runOffGuiThread
+    co_return co_await runOffGuiThread(std::move(work));
+}
