@@ -1,6 +1,7 @@
 #include "PackageArchive.h"
 
 #include "model/ProcessRunner.h"
+#include "plugin/LocalFiles.h"
 #include "plugin/WorkerTask.h"
 #include "service/AuthToolError.h"
 
@@ -37,7 +38,14 @@ public:
         : m_path(std::move(path))
     {
     }
-    ~RemoveOnExit() { removeEntry(m_path); } // failure ignored
+    ~RemoveOnExit()
+    {
+        try {
+            LocalFiles::removeEntry(m_path);
+        } catch (const DescribedError &) {
+            // A leftover is pruned after the next successful download.
+        }
+    }
     RemoveOnExit(const RemoveOnExit &) = delete;
     RemoveOnExit &operator=(const RemoveOnExit &) = delete;
 
@@ -46,16 +54,6 @@ private:
 };
 
 } // namespace
-
-bool removeEntry(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.isSymLink() || (info.exists() && !info.isDir()))
-        return QFile::remove(path);
-    if (!info.exists())
-        return true;
-    return QDir(path).removeRecursively(); // unlinks nested links, never follows them
-}
 
 QString locatePackageRoot(const QString &dir)
 {
@@ -98,9 +96,7 @@ QString extractPluginPackage(const QString &archivePath, const QString &cacheDir
         throw AuthToolError::message(incompletePackageMessage);
 
     const QString root = locatePackageRoot(temporary);
-    const QFileInfo existing(destination);
-    if ((existing.exists() || existing.isSymLink()) && !removeEntry(destination))
-        throw fileSystemError(QStringLiteral("无法删除旧的插件包目录 ") + destination + QStringLiteral("。"));
+    LocalFiles::removeEntry(destination);
     if (!QDir().rename(root, destination))
         throw fileSystemError(QStringLiteral("无法将插件包移入缓存目录 ") + destination + QStringLiteral("。"));
     return destination;

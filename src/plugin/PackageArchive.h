@@ -34,8 +34,4 @@ QCoro::Task<QString> extractPluginPackageAsync(QString archivePath, QString cach
                                                std::function<void(const QString &)> log = {},
                                                QString unzipProgram = unzipPath);
 
-// Removes a file, a symbolic link (the link itself, never its target) or a directory tree (without
-// descending into linked directories). Returns false when something is left.
-bool removeEntry(const QString &path);
-
 } // namespace PackageArchive

@@ -1,3 +1,4 @@
+#include "plugin/LocalFiles.h"
 #include "plugin/PackageArchive.h"
 #include "service/AuthToolError.h"
 
@@ -242,7 +243,7 @@ void tst_PackageArchive::replacingDoesNotFollowLinks()
     const QString destination = PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
     QVERIFY(QFileInfo(destination + "/app/data").isSymLink());
     PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
-    QVERIFY(PackageArchive::removeEntry(destination));
+    LocalFiles::removeEntry(destination);
     QVERIFY(!QFileInfo::exists(destination));
     QVERIFY(keep.exists());
 
