@@ -3,13 +3,21 @@
 #include "model/ActivityLog.h"
 #include "model/ConnectivityMonitor.h"
 #include "model/DescribedError.h"
+#include "plugin/PackageDirectory.h"
+#include "plugin/PluginVersions.h"
 
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
 
 AuthToolModel::AuthToolModel(QObject *parent)
+    : AuthToolModel(ClientAuthAPI(), parent)
+{
+}
+
+AuthToolModel::AuthToolModel(ClientAuthAPI apiClient, QObject *parent)
     : QObject(parent)
+    , m_apiClient(std::move(apiClient))
     , m_networkMonitor(new ConnectivityMonitor(this))
 {
     // From here on connectivity reports reach isOnline; the first arrives from the event loop.
@@ -26,6 +34,94 @@ QString AuthToolModel::networkLabel() const
 
 void AuthToolModel::bootstrap()
 {
+    // Synchronous, so the install state is known before the first release answer arrives.
+    refreshInstalledPluginVersion();
+    QTimer::singleShot(0, this, [this] { checkLatestPluginRelease(); });
+}
+
+QString AuthToolModel::installedPluginVersionFromDisk() const
+{
+    return PackageDirectory::installedPluginVersionFromDisk();
+}
+
+void AuthToolModel::refreshInstalledPluginVersion()
+{
+    setInstalledPluginVersion(installedPluginVersionFromDisk());
+    recomputeInstallState();
+}
+
+void AuthToolModel::recomputeInstallState()
+{
+    setPluginInstallState(PluginVersions::installStateFor(m_latestPluginVersion, m_installedPluginVersion));
+}
+
+QCoro::Task<> AuthToolModel::checkForUpdates()
+{
+    if (!requireOnline(QStringLiteral("检查更新")))
+        co_return;
+    showOperation(QStringLiteral("正在检查最新插件版本..."), OperationTone::Info);
+    appendLog(QStringLiteral("用户触发检查更新"));
+
+    QPointer<AuthToolModel> self(this);
+    const ClientAuthAPI api = m_apiClient;
+    QString failure;
+    try {
+        const PluginRelease release = co_await api.latestRelease(QStringLiteral("darwin"));
+        if (!self)
+            co_return;
+        self->showUpdateCheckResult(release.version);
+        co_return;
+    } catch (const std::exception &error) {
+        failure = QStringLiteral("检查更新失败：") + describeError(error);
+    }
+    if (!self)
+        co_return;
+    self->appendLog(failure);
+    self->showOperation(failure, OperationTone::Error);
+}
+
+void AuthToolModel::showUpdateCheckResult(const QString &version)
+{
+    setLatestPluginVersion(version);
+    refreshInstalledPluginVersion();
+    switch (m_pluginInstallState) {
+    case PluginInstallState::Unknown:
+        showOperation(QStringLiteral("检查更新完成（状态未知）。"), OperationTone::Info);
+        break;
+    case PluginInstallState::NotInstalled:
+        showOperation(QStringLiteral("尚未安装插件，可点击「安装」从 ") + version + QStringLiteral(" 开始。"),
+                      OperationTone::Info);
+        break;
+    case PluginInstallState::UpdateAvailable:
+        showOperation(QStringLiteral("发现新版本 ") + version + QStringLiteral("，可点击「更新到 ") + version
+                          + QStringLiteral("」安装。"),
+                      OperationTone::Info);
+        break;
+    case PluginInstallState::UpToDate:
+        showOperation(QStringLiteral("本机插件已是最新版 ") + version + QStringLiteral("。"), OperationTone::Success);
+        break;
+    }
+}
+
+QCoro::Task<> AuthToolModel::checkLatestPluginRelease()
+{
+    if (!m_isOnline)
+        co_return;
+    QPointer<AuthToolModel> self(this);
+    const ClientAuthAPI api = m_apiClient;
+    QString failure;
+    try {
+        const PluginRelease release = co_await api.latestRelease(QStringLiteral("darwin"));
+        if (!self)
+            co_return;
+        self->setLatestPluginVersion(release.version);
+        self->recomputeInstallState();
+        co_return;
+    } catch (const std::exception &error) {
+        failure = QStringLiteral("查询最新插件版本失败（保留状态）：") + describeError(error);
+    }
+    if (self)
+        self->appendLog(failure);
 }
 
 void AuthToolModel::showOperation(const QString &message, OperationTone tone)
@@ -75,10 +171,8 @@ QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
     QString failure;
     try {
         co_await steps.work();
-    } catch (const DescribedError &error) {
-        failure = error.description();
     } catch (const std::exception &error) {
-        failure = QString::fromUtf8(error.what());
+        failure = describeError(error);
     }
     if (failure.isNull() || !self)
         co_return;

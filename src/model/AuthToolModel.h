@@ -2,6 +2,7 @@
 
 #include "model/OperationTone.h"
 #include "model/PluginInstallState.h"
+#include "service/ClientAuthAPI.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
@@ -32,6 +33,8 @@ public:
     static constexpr int messageClearDelayMs = 4000;
 
     explicit AuthToolModel(QObject *parent = nullptr);
+    // A model that talks to another service than the official one (the stand-in, tests).
+    explicit AuthToolModel(ClientAuthAPI apiClient, QObject *parent = nullptr);
     ~AuthToolModel() override;
 
     bool isInstalling() const { return m_isInstalling; }
@@ -52,6 +55,15 @@ public:
     // The online gate: true when online; otherwise shows and logs the refusal of the action (a
     // short verb phrase such as "检查更新") and returns false.
     bool requireOnline(const QString &action);
+
+    const ClientAuthAPI &apiClient() const { return m_apiClient; }
+    QString installedPluginVersionFromDisk() const;
+    void refreshInstalledPluginVersion();
+    void recomputeInstallState();
+    // The user's update check, with banner and log.
+    QCoro::Task<> checkForUpdates();
+    // The silent release query of start-up and after installs; skipped offline, failures only logged.
+    QCoro::Task<> checkLatestPluginRelease();
 
 Q_SIGNALS:
     void isInstallingChanged(bool value);
@@ -89,6 +101,7 @@ protected:
 
 private:
     void setOperationMessage(const QString &message);
+    void showUpdateCheckResult(const QString &version);
 
     bool m_isInstalling = false;
     bool m_isOnline = true;
@@ -99,5 +112,6 @@ private:
     QString m_installedPluginVersion;
     QString m_latestPluginVersion;
     PluginInstallState m_pluginInstallState = PluginInstallState::Unknown;
+    ClientAuthAPI m_apiClient;
     ConnectivityMonitor *m_networkMonitor = nullptr;
 };

@@ -18,3 +18,6 @@ private:
     QString m_description;
     QByteArray m_utf8;
 };
+
+// The sentence to show for any thrown error: the description of ours, the text of any other.
+QString describeError(const std::exception &error);
