@@ -1,15 +1,33 @@
-#include "model/AuthToolModel.h"
+#include "app/AppDelegate.h"
+#include "app/AppIcon.h"
+#include "app/MainWindow.h"
+#include "app/SingleInstance.h"
 
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    AuthToolModel model;
-    QWidget window;
-    window.resize(1160, 760);
-    window.show();
-    model.bootstrap();
+    // The window closes to the background; quitting is explicit (tray menu, Ctrl+Q, Dock).
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(AppIcon::icon());
+
+#ifndef Q_OS_MACOS
+    // macOS keeps one copy itself and reopens it through application events.
+    if (SingleInstance::notifyRunningInstance())
+        return 0;
+#endif
+
+    AppDelegate delegate;
+    SingleInstance instance;
+    instance.setShowHandler([&delegate] {
+        delegate.showMainWindow();
+        delegate.bootstrapModelIfNeeded();
+        return delegate.mainWindow()->isVisible();
+    });
+    instance.listen();
+    delegate.installTrayIcon();
+    delegate.showMainWindow();
+    delegate.bootstrapModelIfNeeded();
     return app.exec();
 }
