@@ -64,6 +64,7 @@ void ContentView::showPage(AppPage page)
     }
     m_page = createPage(page);
     m_panel->addWidget(m_page);
+    m_page->show();
 }
 
 QWidget *ContentView::createPage(AppPage page)

@@ -21,6 +21,7 @@ InlineButton::InlineButton(const QString &title, QWidget *parent)
 {
     setText(title);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_spinnerTimer.setInterval(80);
     connect(&m_spinnerTimer, &QTimer::timeout, this, [this] {
@@ -143,8 +144,4 @@ void InlineButton::paintEvent(QPaintEvent *)
     painter.setFont(labelFont());
     painter.setPen(foregroundColor());
     painter.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, label);
-    if (hasFocus()) {
-        painter.setPen(QPen(UiPalette::withOpacity(UiPalette::brandColor(), 0.5), 2));
-        painter.drawRoundedRect(frame.adjusted(1, 1, -1, -1), 7, 7);
-    }
 }

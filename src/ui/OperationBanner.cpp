@@ -78,5 +78,5 @@ QSize OperationBanner::sizeHint() const
 void OperationBanner::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    shape().paint(painter, rect(), m_message, UiPalette::toneColor(m_tone));
+    shape().paint(painter, rect(), m_message, UiPalette::legibleOn(palette(), UiPalette::toneColor(m_tone)));
 }

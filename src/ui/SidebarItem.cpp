@@ -22,7 +22,7 @@ SidebarItem::SidebarItem(const QString &symbol, const QString &title, QWidget *p
 {
     setText(title);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::TabFocus);
+    setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAccessibleName(title);
 }
@@ -60,8 +60,4 @@ void SidebarItem::paintEvent(QPaintEvent *)
     painter.setFont(UiFont::system(fontPoints, QFont::DemiBold));
     painter.setPen(foreground);
     painter.drawText(content.adjusted(symbolWidth + spacing, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
-    if (hasFocus()) {
-        painter.setPen(QPen(UiPalette::withOpacity(UiPalette::brandColor(), 0.5), 1));
-        painter.drawRoundedRect(bounds.adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
-    }
 }

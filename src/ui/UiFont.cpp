@@ -7,6 +7,10 @@ namespace UiFont {
 QFont system(qreal points, QFont::Weight weight)
 {
     QFont font = QGuiApplication::font();
+#ifndef Q_OS_MACOS
+    // One face for Latin and Chinese, so mixed lines keep one weight and height.
+    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), font.family()});
+#endif
     font.setPixelSize(qMax(1, qRound(points)));
     font.setWeight(weight);
     return font;

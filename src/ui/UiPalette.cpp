@@ -59,7 +59,7 @@ QColor secondaryTextColor(const QPalette &palette)
 
 QColor separatorColor(const QPalette &palette)
 {
-    return withOpacity(primaryTextColor(palette), 0.3);
+    return withOpacity(primaryTextColor(palette), 0.22);
 }
 
 QColor green()
@@ -90,6 +90,13 @@ QColor toneColor(OperationTone tone)
         return red();
     }
     return brandColor();
+}
+
+QColor legibleOn(const QPalette &palette, const QColor &color)
+{
+    if (!isDark(palette) || color.lightnessF() >= 0.45f)
+        return color;
+    return QColor::fromHslF(color.hslHueF(), color.hslSaturationF(), 0.68f, color.alphaF());
 }
 
 QColor withOpacity(QColor color, qreal opacity)

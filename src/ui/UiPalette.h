@@ -28,6 +28,9 @@ QColor orange();
 QColor red();
 
 QColor toneColor(OperationTone tone);
+// A colour for text and symbols drawn on the palette's window: dark colours are lifted on a dark
+// window so they stay readable (the brand navy would vanish there).
+QColor legibleOn(const QPalette &palette, const QColor &color);
 // The colour at a fraction of its own opacity.
 QColor withOpacity(QColor color, qreal opacity);
 
