@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <memory>
 
@@ -33,7 +34,7 @@ MainWindow::MainWindow(AuthToolModel *model, QWidget *parent)
     layout->addWidget(m_contentView);
     setMinimumSize(minimumContentSize);
 
-    auto *quit = new QShortcut(QKeySequence::Quit, this);
+    auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     quit->setContext(Qt::WindowShortcut);
     connect(quit, &QShortcut::activated, this, &MainWindow::quitRequested);
 
@@ -50,7 +51,10 @@ void MainWindow::placeOnScreen()
 {
     resize(contentSize);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), contentSize);
+        // Centre the frame, title bar included; the window system knows its margins once created.
+        create();
+        const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        QRect frame(QPoint(), contentSize.grownBy(margins));
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
