@@ -3,9 +3,9 @@
 #include "app/AppIcon.h"
 #include "app/MainWindow.h"
 #include "model/AuthToolModel.h"
+#include "platform/DesktopIntegration.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
@@ -13,10 +13,11 @@ AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
     , m_model(std::make_unique<AuthToolModel>())
 {
-#ifdef Q_OS_MACOS
-    // Dock clicks and opened files or URLs arrive as application events; both only show the window.
-    qApp->installEventFilter(this);
-#endif
+    // Reopening, or a request to open files or URLs, only brings the window back.
+    DesktopIntegration::onReopenRequest(this, [this] {
+        showMainWindow();
+        bootstrapModelIfNeeded();
+    });
 }
 
 AppDelegate::~AppDelegate()
@@ -66,15 +67,4 @@ void AppDelegate::installTrayIcon()
             showMainWindow();
     });
     m_trayIcon->show();
-}
-
-bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == qApp && (event->type() == QEvent::ApplicationActivate || event->type() == QEvent::FileOpen)) {
-        if (event->type() == QEvent::FileOpen || !m_mainWindow || !m_mainWindow->isVisible()) {
-            showMainWindow();
-            bootstrapModelIfNeeded();
-        }
-    }
-    return QObject::eventFilter(watched, event);
 }

@@ -28,9 +28,6 @@ public:
     MainWindow *mainWindow() const { return m_mainWindow.get(); }
     bool hasBootstrapped() const { return m_hasBootstrapped; }
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     std::unique_ptr<AuthToolModel> m_model;
     std::unique_ptr<MainWindow> m_mainWindow;

@@ -2,6 +2,7 @@
 #include "app/AppIcon.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
+#include "platform/DesktopIntegration.h"
 
 #include <QApplication>
 
@@ -12,11 +13,8 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(AppIcon::icon());
 
-#ifndef Q_OS_MACOS
-    // macOS keeps one copy itself and reopens it through application events.
-    if (SingleInstance::notifyRunningInstance())
+    if (!DesktopIntegration::systemKeepsSingleInstance() && SingleInstance::notifyRunningInstance())
         return 0;
-#endif
 
     AppDelegate delegate;
     SingleInstance instance;

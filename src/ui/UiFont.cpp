@@ -1,5 +1,7 @@
 #include "UiFont.h"
 
+#include "platform/DesktopIntegration.h"
+
 #include <QGuiApplication>
 
 namespace UiFont {
@@ -7,10 +9,7 @@ namespace UiFont {
 QFont system(qreal points, QFont::Weight weight)
 {
     QFont font = QGuiApplication::font();
-#ifndef Q_OS_MACOS
-    // One face for Latin and Chinese, so mixed lines keep one weight and height.
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), font.family()});
-#endif
+    font.setFamilies(DesktopIntegration::preferredFontFamilies() << font.family());
     font.setPixelSize(qMax(1, qRound(points)));
     font.setWeight(weight);
     return font;
