@@ -4,14 +4,11 @@
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
-#include <QPainter>
 
 OperationBanner::OperationBanner(QWidget *parent)
-    : QWidget(parent)
+    : NoticeStrip({14, UiFont::system(12, QFont::DemiBold), 9, 11, 0.1, 0.24}, parent)
 {
-    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    policy.setHeightForWidth(true);
-    setSizePolicy(policy);
+    setMessage(QString(), OperationTone::Info);
 }
 
 OperationBanner *OperationBanner::following(AuthToolModel *model, QWidget *parent)
@@ -43,40 +40,6 @@ QString OperationBanner::symbolName(OperationTone tone)
 
 void OperationBanner::setMessage(const QString &message, OperationTone tone)
 {
-    if (m_message == message && m_tone == tone)
-        return;
-    m_message = message;
     m_tone = tone;
-    updateGeometry();
-    update();
-}
-
-NoticeShape OperationBanner::shape() const
-{
-    NoticeShape notice;
-    notice.symbol = symbolName(m_tone);
-    notice.symbolPoints = 14;
-    notice.textFont = UiFont::system(12, QFont::DemiBold);
-    notice.spacing = 9;
-    notice.radius = 11;
-    notice.fillOpacity = 0.1;
-    notice.borderOpacity = 0.24;
-    return notice;
-}
-
-int OperationBanner::heightForWidth(int width) const
-{
-    return shape().heightForWidth(m_message, width);
-}
-
-QSize OperationBanner::sizeHint() const
-{
-    const int width = shape().preferredWidth(m_message);
-    return {width, heightForWidth(width)};
-}
-
-void OperationBanner::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    shape().paint(painter, rect(), m_message, UiPalette::legibleOn(palette(), UiPalette::toneColor(m_tone)));
+    setContent(symbolName(tone), message, UiPalette::toneColor(tone));
 }

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "model/OperationTone.h"
-#include "ui/NoticeShape.h"
-
-#include <QWidget>
+#include "ui/NoticeStrip.h"
 
 class AuthToolModel;
 
 // The outcome or progress of the latest operation, in the colour and symbol of its tone.
-class OperationBanner : public QWidget
+class OperationBanner : public NoticeStrip
 {
     Q_OBJECT
 
@@ -19,20 +17,10 @@ public:
 
     static QString symbolName(OperationTone tone);
 
-    QString message() const { return m_message; }
+    QString message() const { return text(); }
     OperationTone tone() const { return m_tone; }
     void setMessage(const QString &message, OperationTone tone);
 
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override;
-    QSize sizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
 private:
-    NoticeShape shape() const;
-
-    QString m_message;
     OperationTone m_tone = OperationTone::Info;
 };
