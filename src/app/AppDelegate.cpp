@@ -13,6 +13,10 @@ AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
     , m_model(std::make_unique<AuthToolModel>())
 {
+    // Closing the window leaves the tool running; quitting is explicit (tray menu, Ctrl+Q, Dock).
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    if (const QIcon icon = AppIcon::icon(); !icon.isNull())
+        QGuiApplication::setWindowIcon(icon);
     // Reopening, or a request to open files or URLs, only brings the window back.
     DesktopIntegration::onReopenRequest(this, [this] {
         showMainWindow();
@@ -30,7 +34,6 @@ void AppDelegate::showMainWindow()
 {
     if (!m_mainWindow) {
         m_mainWindow = std::make_unique<MainWindow>(m_model.get());
-        m_mainWindow->setWindowIcon(AppIcon::icon());
         connect(m_mainWindow.get(), &MainWindow::quitRequested, qApp, &QCoreApplication::quit,
                 Qt::QueuedConnection);
     }
@@ -53,7 +56,7 @@ void AppDelegate::installTrayIcon()
 {
     if (m_trayIcon || !QSystemTrayIcon::isSystemTrayAvailable())
         return;
-    m_trayIcon = new QSystemTrayIcon(AppIcon::icon(), this);
+    m_trayIcon = new QSystemTrayIcon(QGuiApplication::windowIcon(), this);
     auto *menu = new QMenu;
     connect(m_trayIcon, &QObject::destroyed, menu, &QObject::deleteLater);
     connect(menu->addAction(QStringLiteral("显示窗口")), &QAction::triggered, this, [this] {

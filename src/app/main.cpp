@@ -1,5 +1,4 @@
 #include "app/AppDelegate.h"
-#include "app/AppIcon.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "platform/DesktopIntegration.h"
@@ -9,10 +8,6 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // The window closes to the background; quitting is explicit (tray menu, Ctrl+Q, Dock).
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(AppIcon::icon());
-
     if (!DesktopIntegration::systemKeepsSingleInstance() && SingleInstance::notifyRunningInstance())
         return 0;
 

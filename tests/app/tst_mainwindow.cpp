@@ -82,6 +82,7 @@ void tst_MainWindow::closedWindowIsShownAgain()
     delegate.bootstrapModelIfNeeded();
     QVERIFY(delegate.hasBootstrapped());
 
+    QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
     QVERIFY(window->close());
     QCoreApplication::processEvents();
     QVERIFY(window);
@@ -161,7 +162,6 @@ int main(int argc, char *argv[])
     file.close();
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
     QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
     tst_MainWindow suite;
     return QTest::qExec(&suite, argc, argv);
 }
