@@ -17,7 +17,7 @@ NoticeStrip::NoticeStrip(const Style &style, QWidget *parent)
     : QWidget(parent)
     , m_style(style)
 {
-    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
 }

@@ -17,7 +17,7 @@ PageTitle::PageTitle(const QString &title, const QString &subtitle, QWidget *par
     , m_title(title)
     , m_subtitle(subtitle)
 {
-    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
 }

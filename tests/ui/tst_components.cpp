@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextLayout>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -67,6 +68,7 @@ private Q_SLOTS:
     void buttonColours();
     void bannerToneSymbols_data();
     void bannerToneSymbols();
+    void longMessageWraps();
     void everySymbolIsOneGlyph();
 };
 
@@ -160,6 +162,27 @@ void tst_Components::bannerToneSymbols()
     QCOMPARE(OperationBanner::symbolName(tone), symbol);
     QCOMPARE(UiPalette::toneColor(tone), color);
     QVERIFY(!SymbolGlyphs::ligature(symbol).isEmpty());
+}
+
+void tst_Components::longMessageWraps()
+{
+    QWidget page;
+    auto *stack = new QVBoxLayout(&page);
+    auto *shortBanner = new OperationBanner(&page);
+    shortBanner->setMessage(QStringLiteral("已是最新版本。"), OperationTone::Success);
+    auto *longBanner = new OperationBanner(&page);
+    longBanner->setMessage(QStringLiteral("安装失败：安装脚本退出码 1。请确认 WPS Office 已完全退出、磁盘空间充足，"
+                                          "然后重新点击「安装 / 修复」；若仍失败，请查看活动日志。"),
+                           OperationTone::Error);
+    stack->addWidget(shortBanner);
+    stack->addWidget(longBanner);
+    stack->addStretch(1);
+    page.resize(420, 600);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    // The whole message gets room: several lines, each as tall as the short banner's one.
+    QCOMPARE(longBanner->height(), longBanner->heightForWidth(longBanner->width()));
+    QVERIFY(longBanner->height() > 2 * shortBanner->height() - 20);
 }
 
 void tst_Components::everySymbolIsOneGlyph()

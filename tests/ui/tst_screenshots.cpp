@@ -82,6 +82,10 @@ void tst_Screenshots::components()
         banner->setMessage(QStringLiteral("安装完成：插件已更新到 v1.4.2。"), tone);
         stack->addWidget(banner);
     }
+    auto *longBanner = new OperationBanner(&sheet);
+    longBanner->setMessage(QStringLiteral("安装失败：安装脚本退出码 1。请确认 WPS Office 已完全退出、磁盘空间充足，然后在「本机插件」页重新点击「安装 / 修复」；若仍失败，请查看活动日志。"),
+                           OperationTone::Error);
+    stack->addWidget(longBanner);
     auto *buttons = new QHBoxLayout;
     const auto addButton = [&](const QString &title, bool prominent, InlineButton::Role role, bool busy, bool disabled) {
         auto *button = new InlineButton(title, &sheet);
@@ -108,7 +112,7 @@ void tst_Screenshots::components()
     stack->addWidget(new ActionRow(QStringLiteral("message.and.waveform"), QStringLiteral("在线工具"),
                                    QStringLiteral("Corvanta 分组对话"), new InlineButton(QStringLiteral("打开")), &sheet));
     stack->addStretch(1);
-    sheet.resize(760, 560);
+    sheet.resize(760, 640);
     sheet.show();
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
     const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
