@@ -16,6 +16,8 @@ const QByteArray shownReply = QByteArrayLiteral("shown\n");
 SingleInstance::SingleInstance(QObject *parent)
     : QObject(parent)
 {
+    // Only this user may ask the running copy to show itself.
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server.nextPendingConnection())
             answer(socket);
