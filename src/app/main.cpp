@@ -1,15 +1,26 @@
-#include "model/AuthToolModel.h"
+#include "app/AppDelegate.h"
+#include "app/MainWindow.h"
+#include "app/SingleInstance.h"
+#include "platform/DesktopIntegration.h"
 
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    AuthToolModel model;
-    QWidget window;
-    window.resize(1160, 760);
-    window.show();
-    model.bootstrap();
+    if (!DesktopIntegration::systemKeepsSingleInstance() && SingleInstance::notifyRunningInstance())
+        return 0;
+
+    AppDelegate delegate;
+    SingleInstance instance;
+    instance.setShowHandler([&delegate] {
+        delegate.showMainWindow();
+        delegate.bootstrapModelIfNeeded();
+        return delegate.mainWindow()->isVisible();
+    });
+    instance.listen();
+    delegate.installTrayIcon();
+    delegate.showMainWindow();
+    delegate.bootstrapModelIfNeeded();
     return app.exec();
 }

@@ -1,44 +1,74 @@
 #include "AppBundle.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <plist/plist++.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace {
 
-QVariant toVariant(const PList::Node *node)
+// Walks the C nodes: libplist++ 2.2 leaves arrays nested in a dictionary without their items, and
+// indexing them throws, so any Info.plist with an array would take the tool down.
+QVariant toVariant(plist_t node)
 {
-    switch (node->GetType()) {
-    case PLIST_STRING:
-        return QString::fromStdString(static_cast<const PList::String *>(node)->GetValue());
-    case PLIST_BOOLEAN:
-        return static_cast<const PList::Boolean *>(node)->GetValue();
-    case PLIST_UINT:
-        return QVariant::fromValue<qint64>(static_cast<const PList::Integer *>(node)->GetValue());
-    case PLIST_REAL:
-        return static_cast<const PList::Real *>(node)->GetValue();
+    switch (plist_get_node_type(node)) {
+    case PLIST_STRING: {
+        char *value = nullptr;
+        plist_get_string_val(node, &value);
+        const QString text = QString::fromUtf8(value ? value : "");
+        std::free(value);
+        return text;
+    }
+    case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return value != 0;
+    }
+    case PLIST_UINT: {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return QVariant::fromValue<qint64>(qint64(value));
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return value;
+    }
     case PLIST_DATA: {
-        const std::vector<char> bytes = static_cast<const PList::Data *>(node)->GetValue();
-        return QByteArray(bytes.data(), qsizetype(bytes.size()));
+        char *bytes = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &bytes, &length);
+        const QByteArray data(bytes, qsizetype(length));
+        std::free(bytes);
+        return data;
     }
     case PLIST_ARRAY: {
         QVariantList list;
-        const auto *array = static_cast<const PList::Array *>(node);
-        for (unsigned int i = 0; i < array->GetSize(); ++i)
-            list.append(toVariant((*const_cast<PList::Array *>(array))[i]));
+        const uint32_t size = plist_array_get_size(node);
+        for (uint32_t i = 0; i < size; ++i)
+            list.append(toVariant(plist_array_get_item(node, i)));
         return list;
     }
     case PLIST_DICT: {
         QVariantMap map;
-        auto *dict = const_cast<PList::Dictionary *>(static_cast<const PList::Dictionary *>(node));
-        for (auto it = dict->Begin(); it != dict->End(); ++it)
-            map.insert(QString::fromStdString(it->first), toVariant(it->second));
+        plist_dict_iter iter = nullptr;
+        plist_dict_new_iter(node, &iter);
+        for (;;) {
+            char *key = nullptr;
+            plist_t value = nullptr;
+            plist_dict_next_item(node, iter, &key, &value);
+            if (!key)
+                break;
+            if (value)
+                map.insert(QString::fromUtf8(key), toVariant(value));
+            std::free(key);
+        }
+        std::free(iter);
         return map;
     }
     default:
@@ -101,5 +131,5 @@ QVariantMap AppBundle::readPropertyList(const QString &filePath)
         root.reset(PList::Structure::FromXml(bytes.toStdString()));
     if (!root || root->GetType() != PLIST_DICT)
         return {};
-    return toVariant(root.get()).toMap();
+    return toVariant(root->GetPlist()).toMap();
 }

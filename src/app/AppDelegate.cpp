@@ -1,0 +1,73 @@
+#include "AppDelegate.h"
+
+#include "app/AppIcon.h"
+#include "app/MainWindow.h"
+#include "model/AuthToolModel.h"
+#include "platform/DesktopIntegration.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+AppDelegate::AppDelegate(QObject *parent)
+    : QObject(parent)
+    , m_model(std::make_unique<AuthToolModel>())
+{
+    // Closing the window leaves the tool running; quitting is explicit (tray menu, Ctrl+Q, Dock).
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    if (const QIcon icon = AppIcon::icon(); !icon.isNull())
+        QGuiApplication::setWindowIcon(icon);
+    // Reopening, or a request to open files or URLs, only brings the window back.
+    DesktopIntegration::onReopenRequest(this, [this] {
+        showMainWindow();
+        bootstrapModelIfNeeded();
+    });
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The window's views refer to the model: they go first.
+    m_mainWindow.reset();
+}
+
+void AppDelegate::showMainWindow()
+{
+    if (!m_mainWindow) {
+        m_mainWindow = std::make_unique<MainWindow>(m_model.get());
+        connect(m_mainWindow.get(), &MainWindow::quitRequested, qApp, &QCoreApplication::quit,
+                Qt::QueuedConnection);
+    }
+    m_mainWindow->show();
+    m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
+}
+
+void AppDelegate::bootstrapModelIfNeeded()
+{
+    if (m_hasBootstrapped)
+        return;
+    // Set first, so a call made while the start-up work runs does nothing.
+    m_hasBootstrapped = true;
+    m_model->bootstrap();
+}
+
+void AppDelegate::installTrayIcon()
+{
+    if (m_trayIcon || !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_trayIcon = new QSystemTrayIcon(QGuiApplication::windowIcon(), this);
+    auto *menu = new QMenu;
+    connect(m_trayIcon, &QObject::destroyed, menu, &QObject::deleteLater);
+    connect(menu->addAction(QStringLiteral("显示窗口")), &QAction::triggered, this, [this] {
+        showMainWindow();
+        bootstrapModelIfNeeded();
+    });
+    connect(menu->addAction(QStringLiteral("退出")), &QAction::triggered, qApp, &QCoreApplication::quit);
+    m_trayIcon->setContextMenu(menu);
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            showMainWindow();
+    });
+    m_trayIcon->show();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class AuthToolModel;
+class MainWindow;
+class QSystemTrayIcon;
+
+// Owns the one model and the one main window for the life of the process.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // Creates the window on the first call; on every call brings it to the front.
+    void showMainWindow();
+    // Starts the model's start-up work once per process.
+    void bootstrapModelIfNeeded();
+    // Offers show and quit from the desktop's tray, where it has one (no Dock here).
+    void installTrayIcon();
+
+    AuthToolModel *model() const { return m_model.get(); }
+    MainWindow *mainWindow() const { return m_mainWindow.get(); }
+    bool hasBootstrapped() const { return m_hasBootstrapped; }
+
+private:
+    std::unique_ptr<AuthToolModel> m_model;
+    std::unique_ptr<MainWindow> m_mainWindow;
+    QSystemTrayIcon *m_trayIcon = nullptr;
+    bool m_hasBootstrapped = false;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QVariantMap>
+#include <QWidget>
+
+class AuthToolModel;
+class ContentView;
+
+// The single main window around the content view. It is hidden, not destroyed, when closed, and
+// remembers its frame across launches.
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr QSize contentSize{1160, 760};
+    static constexpr QSize minimumContentSize{980, 660};
+    static inline const QString frameSettingsKey = QStringLiteral("CorvantaManagementToolMainWindow");
+
+    explicit MainWindow(AuthToolModel *model, QWidget *parent = nullptr);
+
+    // "CFBundleName" of the information dictionary when it is text (even empty), else the tool's name.
+    static QString titleFor(const QVariantMap &infoDictionary);
+
+    ContentView *contentView() const { return m_contentView; }
+
+Q_SIGNALS:
+    void quitRequested();
+
+protected:
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void placeOnScreen();
+    void saveFrame();
+
+    ContentView *m_contentView = nullptr;
+    bool m_framePlaced = false;
+};

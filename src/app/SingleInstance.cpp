@@ -1,0 +1,69 @@
+#include "SingleInstance.h"
+
+#include "app/AppConstants.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalSocket>
+
+#include <unistd.h>
+
+namespace {
+const QByteArray showRequest = QByteArrayLiteral("show\n");
+const QByteArray shownReply = QByteArrayLiteral("shown\n");
+} // namespace
+
+SingleInstance::SingleInstance(QObject *parent)
+    : QObject(parent)
+{
+    // Only this user may ask the running copy to show itself.
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    connect(&m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server.nextPendingConnection())
+            answer(socket);
+    });
+}
+
+QString SingleInstance::serverName()
+{
+    // Everything the tool keeps lives below home, so copies with different homes do not meet.
+    const QByteArray home = QCryptographicHash::hash(QDir::homePath().toUtf8(), QCryptographicHash::Sha256).toHex();
+    return QStringLiteral("%1.%2.%3").arg(authToolBundleId).arg(::getuid()).arg(QString::fromLatin1(home.left(16)));
+}
+
+bool SingleInstance::notifyRunningInstance()
+{
+    QLocalSocket socket;
+    socket.connectToServer(serverName());
+    if (!socket.waitForConnected(replyTimeoutMs))
+        return false;
+    socket.write(showRequest);
+    if (!socket.waitForBytesWritten(replyTimeoutMs))
+        return false;
+    QByteArray reply;
+    while (!reply.contains('\n') && socket.waitForReadyRead(replyTimeoutMs))
+        reply += socket.readAll();
+    return reply == shownReply;
+}
+
+bool SingleInstance::listen()
+{
+    if (m_server.listen(serverName()))
+        return true;
+    // Nobody answered before, so the name is left over from a copy that crashed.
+    QLocalServer::removeServer(serverName());
+    return m_server.listen(serverName());
+}
+
+void SingleInstance::answer(QLocalSocket *socket)
+{
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+        if (!socket->canReadLine())
+            return;
+        const bool wanted = socket->readLine() == showRequest;
+        if (wanted && m_showHandler && m_showHandler())
+            socket->write(shownReply);
+        socket->disconnectFromServer();
+    });
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QStringList>
+
+#include <functional>
+
+class QObject;
+
+// What differs between the desktops the window runs on.
+namespace DesktopIntegration {
+
+// macOS keeps one copy of an application itself; elsewhere the tool hands over to a running copy.
+bool systemKeepsSingleInstance();
+// Font families for the window's text, ahead of the system font.
+QStringList preferredFontFamilies();
+// Calls reopen when the desktop asks the running tool to show itself again (a Dock click, opened
+// files or URLs on macOS). The handler lives as long as owner.
+void onReopenRequest(QObject *owner, std::function<void()> reopen);
+
+} // namespace DesktopIntegration

@@ -1,0 +1,63 @@
+#include "SidebarItem.h"
+
+#include "ui/SymbolGlyphs.h"
+#include "ui/UiFont.h"
+#include "ui/UiPalette.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+constexpr int horizontalPadding = 10;
+constexpr int verticalPadding = 8;
+constexpr int symbolWidth = 18;
+constexpr int spacing = 10;
+constexpr qreal fontPoints = 13;
+} // namespace
+
+SidebarItem::SidebarItem(const QString &symbol, const QString &title, QWidget *parent)
+    : QAbstractButton(parent)
+    , m_symbol(symbol)
+{
+    setText(title);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAccessibleName(title);
+}
+
+void SidebarItem::setActive(bool active)
+{
+    if (m_active == active)
+        return;
+    m_active = active;
+    update();
+}
+
+QSize SidebarItem::sizeHint() const
+{
+    const QFontMetrics metrics(UiFont::system(fontPoints, QFont::DemiBold));
+    const int contentHeight = qMax(metrics.height(), qCeil(SymbolGlyphs::extent(fontPoints)));
+    return {horizontalPadding * 2 + symbolWidth + spacing + metrics.horizontalAdvance(text()),
+            verticalPadding * 2 + contentHeight};
+}
+
+void SidebarItem::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF bounds = rect();
+    if (m_active) {
+        QPainterPath plate;
+        plate.addRoundedRect(bounds, 9, 9);
+        painter.fillPath(plate, UiPalette::withOpacity(Qt::white, 0.82));
+    }
+    const QColor foreground = m_active ? UiPalette::brandColor() : UiPalette::secondaryTextColor(palette());
+    const QRectF content = bounds.adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
+    SymbolGlyphs::draw(painter, QRectF(content.left(), content.top(), symbolWidth, content.height()), m_symbol,
+                       fontPoints, foreground);
+    painter.setFont(UiFont::system(fontPoints, QFont::DemiBold));
+    painter.setPen(foreground);
+    painter.drawText(content.adjusted(symbolWidth + spacing, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
+}

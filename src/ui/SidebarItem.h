@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QAbstractButton>
+
+// One page entry of the sidebar: symbol and title, a light rounded plate while active.
+class SidebarItem : public QAbstractButton
+{
+    Q_OBJECT
+
+public:
+    SidebarItem(const QString &symbol, const QString &title, QWidget *parent = nullptr);
+
+    QString symbol() const { return m_symbol; }
+    QString title() const { return text(); }
+    bool isActive() const { return m_active; }
+    void setActive(bool active);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_symbol;
+    bool m_active = false;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QFont>
+
+// The system font at a size in Apple points. One point is one device-independent pixel, as on
+// macOS, so the window keeps its proportions on desktops that report 96 dpi.
+namespace UiFont {
+
+QFont system(qreal points, QFont::Weight weight = QFont::Normal);
+
+} // namespace UiFont
+
+namespace UiFont {
+
+// Height of the text wrapped at word boundaries into the given width.
+int wrappedHeight(const QFont &font, const QString &text, int width);
+
+} // namespace UiFont

@@ -1,0 +1,200 @@
+#include "DesktopPalettes.h"
+#include "model/OperationTone.h"
+#include "ui/AppPage.h"
+#include "ui/InlineButton.h"
+#include "ui/OperationBanner.h"
+#include "ui/SymbolGlyphs.h"
+#include "ui/UiPalette.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextLayout>
+#include <QVBoxLayout>
+
+namespace {
+
+// The button drawn alone on white, as a picture of what the user sees.
+QImage renderOnWhite(InlineButton &button)
+{
+    QImage image(button.size(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    button.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// A point inside the rounded frame, away from the label.
+QColor fillPixel(const QImage &image)
+{
+    return image.pixelColor(4, image.height() / 2);
+}
+
+QColor blendOnWhite(const QColor &color, qreal opacity)
+{
+    const auto channel = [opacity](float c) { return qRound((c * opacity + 1.0 * (1 - opacity)) * 255); };
+    return QColor(channel(color.redF()), channel(color.greenF()), channel(color.blueF()));
+}
+
+bool near(const QColor &a, const QColor &b)
+{
+    return qAbs(a.red() - b.red()) <= 3 && qAbs(a.green() - b.green()) <= 3 && qAbs(a.blue() - b.blue()) <= 3;
+}
+
+// Number of glyphs the icon font shapes the text into: 1 for a known ligature.
+int shapedGlyphCount(const QString &text)
+{
+    QTextLayout layout(text, SymbolGlyphs::font(17));
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    int glyphs = 0;
+    for (const QGlyphRun &run : layout.glyphRuns())
+        glyphs += int(run.glyphIndexes().size());
+    return glyphs;
+}
+
+} // namespace
+
+class tst_Components : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QApplication::setPalette(DesktopPalettes::light()); }
+    void inertButtonIgnoresClicks_data();
+    void inertButtonIgnoresClicks();
+    void buttonColours_data();
+    void buttonColours();
+    void bannerToneSymbols_data();
+    void bannerToneSymbols();
+    void longMessageWraps();
+    void everySymbolIsOneGlyph();
+};
+
+void tst_Components::inertButtonIgnoresClicks_data()
+{
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<bool>("disabled");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<qreal>("opacity");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("idle") << false << false << QStringLiteral("安装") << 1.0 << 1;
+    QTest::newRow("busy") << true << false << QStringLiteral("处理中") << 0.55 << 0;
+    QTest::newRow("disabled") << false << true << QStringLiteral("安装") << 0.55 << 0;
+    QTest::newRow("busy and disabled") << true << true << QStringLiteral("处理中") << 0.55 << 0;
+}
+
+void tst_Components::inertButtonIgnoresClicks()
+{
+    QFETCH(bool, busy);
+    QFETCH(bool, disabled);
+    QFETCH(QString, label);
+    QFETCH(qreal, opacity);
+    QFETCH(int, clicks);
+    InlineButton button(QStringLiteral("安装"));
+    button.setProminent(true);
+    button.setBusy(busy);
+    button.setDisabled(disabled);
+    button.resize(button.sizeHint());
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    QSignalSpy clicked(&button, &InlineButton::clicked);
+
+    QTest::mouseClick(&button, Qt::LeftButton);
+
+    QCOMPARE(clicked.count(), clicks);
+    QCOMPARE(button.labelText(), label);
+    QCOMPARE(button.opacity(), opacity);
+    QVERIFY(near(fillPixel(renderOnWhite(button)), blendOnWhite(UiPalette::brandColor(), opacity)));
+    // Idle again, it reads its title and answers clicks.
+    button.setBusy(false);
+    button.setDisabled(false);
+    QCOMPARE(button.labelText(), QStringLiteral("安装"));
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(clicked.count(), clicks + 1);
+}
+
+void tst_Components::buttonColours_data()
+{
+    QTest::addColumn<bool>("prominent");
+    QTest::addColumn<InlineButton::Role>("role");
+    QTest::addColumn<QColor>("fill");
+    const QColor red = UiPalette::red();
+    QTest::newRow("prominent") << true << InlineButton::Role::None << UiPalette::brandColor();
+    QTest::newRow("prominent wins over destructive") << true << InlineButton::Role::Destructive
+                                                     << UiPalette::brandColor();
+    QTest::newRow("destructive") << false << InlineButton::Role::Destructive << blendOnWhite(red, 0.08);
+    QTest::newRow("plain") << false << InlineButton::Role::None
+                           << UiPalette::windowBackgroundColor(DesktopPalettes::light());
+}
+
+void tst_Components::buttonColours()
+{
+    QFETCH(bool, prominent);
+    QFETCH(InlineButton::Role, role);
+    QFETCH(QColor, fill);
+    InlineButton button(QStringLiteral("卸载插件"));
+    button.setProminent(prominent);
+    button.setRole(role);
+    button.resize(button.sizeHint());
+    const QImage image = renderOnWhite(button);
+    QVERIFY2(near(fillPixel(image), fill), qPrintable(fillPixel(image).name() + QLatin1String(" vs ") + fill.name()));
+}
+
+void tst_Components::bannerToneSymbols_data()
+{
+    QTest::addColumn<OperationTone>("tone");
+    QTest::addColumn<QString>("symbol");
+    QTest::addColumn<QColor>("color");
+    QTest::newRow("info") << OperationTone::Info << QStringLiteral("info.circle") << UiPalette::brandColor();
+    QTest::newRow("success") << OperationTone::Success << QStringLiteral("checkmark.circle") << UiPalette::green();
+    QTest::newRow("warning") << OperationTone::Warning << QStringLiteral("exclamationmark.triangle")
+                             << UiPalette::orange();
+    QTest::newRow("error") << OperationTone::Error << QStringLiteral("exclamationmark.triangle") << UiPalette::red();
+}
+
+void tst_Components::bannerToneSymbols()
+{
+    QFETCH(OperationTone, tone);
+    QFETCH(QString, symbol);
+    QFETCH(QColor, color);
+    QCOMPARE(OperationBanner::symbolName(tone), symbol);
+    QCOMPARE(UiPalette::toneColor(tone), color);
+    QVERIFY(!SymbolGlyphs::ligature(symbol).isEmpty());
+}
+
+void tst_Components::longMessageWraps()
+{
+    QWidget page;
+    auto *stack = new QVBoxLayout(&page);
+    auto *shortBanner = new OperationBanner(&page);
+    shortBanner->setMessage(QStringLiteral("已是最新版本。"), OperationTone::Success);
+    auto *longBanner = new OperationBanner(&page);
+    longBanner->setMessage(QStringLiteral("安装失败：安装脚本退出码 1。请确认 WPS Office 已完全退出、磁盘空间充足，"
+                                          "然后重新点击「安装 / 修复」；若仍失败，请查看活动日志。"),
+                           OperationTone::Error);
+    stack->addWidget(shortBanner);
+    stack->addWidget(longBanner);
+    stack->addStretch(1);
+    page.resize(420, 600);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    // The whole message gets room: several lines, each as tall as the short banner's one.
+    QCOMPARE(longBanner->height(), longBanner->heightForWidth(longBanner->width()));
+    QVERIFY(longBanner->height() > 2 * shortBanner->height() - 20);
+}
+
+void tst_Components::everySymbolIsOneGlyph()
+{
+    for (AppPage page : allAppPages())
+        QVERIFY2(SymbolGlyphs::table().contains(appPageSymbol(page)), qPrintable(appPageSymbol(page)));
+    // A name the font does not know would be drawn as its letters, one glyph each.
+    QVERIFY(shapedGlyphCount(QStringLiteral("no_such_icon_name")) > 1);
+    const auto &table = SymbolGlyphs::table();
+    for (auto it = table.cbegin(); it != table.cend(); ++it)
+        QVERIFY2(shapedGlyphCount(it.value()) == 1, qPrintable(it.key() + QLatin1String(" -> ") + it.value()));
+}
+
+QTEST_MAIN(tst_Components)
+#include "tst_components.moc"

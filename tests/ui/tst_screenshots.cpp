@@ -1,0 +1,123 @@
+#include "DesktopPalettes.h"
+#include "app/MainWindow.h"
+#include "model/AuthToolModel.h"
+#include "ui/ActionRow.h"
+#include "ui/CompactNotice.h"
+#include "ui/ContentView.h"
+#include "ui/InlineButton.h"
+#include "ui/OperationBanner.h"
+#include "ui/PageTitle.h"
+#include "ui/Sidebar.h"
+#include "ui/SidebarItem.h"
+#include "ui/SmallStatusPill.h"
+#include "ui/UiPalette.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QTest>
+#include <QVBoxLayout>
+
+// Pictures of the window for a person to look at, in light and dark.
+class tst_Screenshots : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void pages_data();
+    void pages();
+    void components_data() { pages_data(); }
+    void components();
+
+private:
+    QString artifactPath(const QString &name) const { return QDir(TEST_ARTIFACT_DIR).filePath(name); }
+};
+
+void tst_Screenshots::initTestCase()
+{
+    QVERIFY(QDir().mkpath(TEST_ARTIFACT_DIR));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources/AppIcon.png")));
+    QVERIFY(!QApplication::windowIcon().isNull());
+}
+
+void tst_Screenshots::pages_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+void tst_Screenshots::pages()
+{
+    QFETCH(bool, dark);
+    QApplication::setPalette(dark ? DesktopPalettes::dark() : DesktopPalettes::light());
+    AuthToolModel model;
+    model.showOperation(QStringLiteral("请先退出 WPS Office，再进行安装/修复。"), OperationTone::Warning);
+    MainWindow window(&model);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
+    for (AppPage page : allAppPages()) {
+        QTest::mouseClick(window.contentView()->sidebar()->item(page), Qt::LeftButton);
+        const QImage shot = window.grab().toImage();
+        QCOMPARE(shot.size(), MainWindow::contentSize);
+        const QString name = QStringLiteral("window-%1-%2.png").arg(int(page)).arg(mode);
+        QVERIFY(shot.save(artifactPath(name)));
+    }
+}
+
+void tst_Screenshots::components()
+{
+    QFETCH(bool, dark);
+    QApplication::setPalette(dark ? DesktopPalettes::dark() : DesktopPalettes::light());
+    QWidget sheet;
+    sheet.setAutoFillBackground(true);
+    auto *stack = new QVBoxLayout(&sheet);
+    stack->setContentsMargins(24, 24, 24, 24);
+    stack->setSpacing(14);
+    stack->addWidget(new PageTitle(QStringLiteral("组件"), QStringLiteral("按钮、提示与操作行在同一页上的样子。"), &sheet));
+    for (OperationTone tone : {OperationTone::Info, OperationTone::Success, OperationTone::Warning, OperationTone::Error}) {
+        auto *banner = new OperationBanner(&sheet);
+        banner->setMessage(QStringLiteral("安装完成：插件已更新到 v1.4.2。"), tone);
+        stack->addWidget(banner);
+    }
+    auto *longBanner = new OperationBanner(&sheet);
+    longBanner->setMessage(QStringLiteral("安装失败：安装脚本退出码 1。请确认 WPS Office 已完全退出、磁盘空间充足，然后在「本机插件」页重新点击「安装 / 修复」；若仍失败，请查看活动日志。"),
+                           OperationTone::Error);
+    stack->addWidget(longBanner);
+    auto *buttons = new QHBoxLayout;
+    const auto addButton = [&](const QString &title, bool prominent, InlineButton::Role role, bool busy, bool disabled) {
+        auto *button = new InlineButton(title, &sheet);
+        button->setProminent(prominent);
+        button->setRole(role);
+        button->setBusy(busy);
+        button->setDisabled(disabled);
+        buttons->addWidget(button);
+    };
+    addButton(QStringLiteral("更新到 1.4.2"), true, InlineButton::Role::None, false, false);
+    addButton(QStringLiteral("安装"), true, InlineButton::Role::None, true, false);
+    addButton(QStringLiteral("卸载插件"), false, InlineButton::Role::Destructive, false, false);
+    addButton(QStringLiteral("打开"), false, InlineButton::Role::None, false, false);
+    addButton(QStringLiteral("打开"), false, InlineButton::Role::None, false, true);
+    buttons->addWidget(new SmallStatusPill(QStringLiteral("在线"), UiPalette::green(), &sheet));
+    buttons->addWidget(new SmallStatusPill(QStringLiteral("离线"), UiPalette::orange(), &sheet));
+    buttons->addStretch(1);
+    stack->addLayout(buttons);
+    stack->addWidget(new CompactNotice(QStringLiteral("info.circle"),
+                                       QStringLiteral("插件的安装、修复与卸载都在「本机插件」页完成，概览只显示整体状态与提醒。"),
+                                       UiPalette::infoColor(), &sheet));
+    stack->addWidget(new ActionRow(QStringLiteral("sparkles"), QStringLiteral("服务方案"),
+                                   QStringLiteral("套餐、权益和续费入口"), new InlineButton(QStringLiteral("打开")), &sheet));
+    stack->addWidget(new ActionRow(QStringLiteral("message.and.waveform"), QStringLiteral("在线工具"),
+                                   QStringLiteral("Corvanta 分组对话"), new InlineButton(QStringLiteral("打开")), &sheet));
+    stack->addStretch(1);
+    sheet.resize(760, 640);
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
+    QVERIFY(sheet.grab().save(artifactPath(QStringLiteral("components-%1.png").arg(mode))));
+}
+
+QTEST_MAIN(tst_Screenshots)
+#include "tst_screenshots.moc"
