@@ -1,0 +1,175 @@
+#include "FakeWpsAddons.h"
+#include "ScratchHome.h"
+#include "StandinService.h"
+#include "TaskOutcome.h"
+
+#include "model/AuthToolModel.h"
+#include "model/ToolPaths.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <optional>
+
+namespace {
+
+// Lets the suite take the model offline without touching the machine's network.
+class UpdateModel : public AuthToolModel
+{
+public:
+    using AuthToolModel::AuthToolModel;
+    using AuthToolModel::setOnline;
+};
+
+QString logText()
+{
+    QFile file(ToolPaths::logFile());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The connectivity monitor's first report comes from the event loop; let it arrive first so it
+// cannot undo a state the test sets.
+void settle(UpdateModel &model)
+{
+    QSignalSpy online(&model, &AuthToolModel::isOnlineChanged);
+    online.wait(200);
+}
+
+} // namespace
+
+class tst_UpdateCheck : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void messageByState_data();
+    void messageByState();
+    void failureKeepsEarlierState();
+    void silentRefreshOfflineSendsAndLogsNothing();
+    void silentRefreshFailureIsOnlyLogged();
+    void startUpQueryFillsStateAfterLaunch();
+};
+
+void tst_UpdateCheck::messageByState_data()
+{
+    QTest::addColumn<QString>("installed"); // null: nothing installed
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<PluginInstallState>("state");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<OperationTone>("tone");
+
+    const QStringList latest142{QStringLiteral("--latest"), QStringLiteral("1.4.2")};
+    QTest::newRow("not installed") << QString() << latest142 << PluginInstallState::NotInstalled
+                                   << QStringLiteral("尚未安装插件，可点击「安装」从 1.4.2 开始。") << OperationTone::Info;
+    QTest::newRow("update available") << QStringLiteral("1.3.0") << latest142 << PluginInstallState::UpdateAvailable
+                                      << QStringLiteral("发现新版本 1.4.2，可点击「更新到 1.4.2」安装。")
+                                      << OperationTone::Info;
+    QTest::newRow("newer installed is an update too")
+        << QStringLiteral("1.5.0") << latest142 << PluginInstallState::UpdateAvailable
+        << QStringLiteral("发现新版本 1.4.2，可点击「更新到 1.4.2」安装。") << OperationTone::Info;
+    QTest::newRow("up to date") << QStringLiteral("1.4.2") << latest142 << PluginInstallState::UpToDate
+                                << QStringLiteral("本机插件已是最新版 1.4.2。") << OperationTone::Success;
+    // A blank version passes decoding but says nothing comparable.
+    QTest::newRow("blank latest version")
+        << QStringLiteral("1.4.2") << QStringList{QStringLiteral("--descriptor-version"), QStringLiteral(" ")}
+        << PluginInstallState::Unknown << QStringLiteral("检查更新完成（状态未知）。") << OperationTone::Info;
+}
+
+void tst_UpdateCheck::messageByState()
+{
+    QFETCH(QString, installed);
+    QFETCH(QStringList, options);
+    QFETCH(PluginInstallState, state);
+    QFETCH(QString, message);
+    QFETCH(OperationTone, tone);
+
+    ScratchHome home;
+    if (!installed.isNull()) {
+        FakeWpsAddons addons;
+        addons.addPackage(QStringLiteral("CorvantaAnalysis_") + installed);
+    }
+    StandinService service(options);
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    UpdateModel model{ClientAuthAPI(service.baseUrl())};
+    settle(model);
+
+    awaitOutcome(model.checkForUpdates());
+    QCOMPARE(model.pluginInstallState(), state);
+    QCOMPARE(model.operationMessage(), message);
+    QCOMPARE(model.operationTone(), tone);
+    QCOMPARE(model.installedPluginVersionPublished(), installed);
+    QVERIFY(service.requests().contains(
+        QStringLiteral("GET /api/client/software/vev-urir-odaderid/releases/latest?platform=darwin&channel=stable")));
+    // Only the start is logged; a successful check adds nothing more.
+    QVERIFY(logText().endsWith(QStringLiteral("] 用户触发检查更新\n")));
+}
+
+void tst_UpdateCheck::failureKeepsEarlierState()
+{
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.addPackage(QStringLiteral("CorvantaAnalysis_1.4.2"));
+    std::optional<StandinService> service(std::in_place, QStringList{QStringLiteral("--latest"), QStringLiteral("1.4.2")});
+    UpdateModel model{ClientAuthAPI(service->baseUrl())};
+    settle(model);
+    awaitOutcome(model.checkForUpdates());
+    QCOMPARE(model.pluginInstallState(), PluginInstallState::UpToDate);
+
+    service.reset(); // nothing listens on that port any more
+    awaitOutcome(model.checkForUpdates());
+    QVERIFY2(model.operationMessage().startsWith(QStringLiteral("检查更新失败：")), qPrintable(model.operationMessage()));
+    QCOMPARE(model.operationTone(), OperationTone::Error);
+    QVERIFY(logText().endsWith(model.operationMessage() + QLatin1Char('\n')));
+    QCOMPARE(model.pluginInstallState(), PluginInstallState::UpToDate);
+    QCOMPARE(model.latestPluginVersion(), QStringLiteral("1.4.2"));
+}
+
+void tst_UpdateCheck::silentRefreshOfflineSendsAndLogsNothing()
+{
+    ScratchHome home;
+    StandinService service;
+    UpdateModel model{ClientAuthAPI(service.baseUrl())};
+    settle(model);
+    model.setOnline(false);
+
+    awaitOutcome(model.checkLatestPluginRelease());
+    QVERIFY(service.requests().isEmpty());
+    QVERIFY(!QFile::exists(ToolPaths::logFile()));
+    QVERIFY(model.latestPluginVersion().isNull());
+    QVERIFY(model.operationMessage().isEmpty());
+}
+
+void tst_UpdateCheck::silentRefreshFailureIsOnlyLogged()
+{
+    ScratchHome home;
+    StandinService service({QStringLiteral("--status"), QStringLiteral("latest=503")});
+    UpdateModel model{ClientAuthAPI(service.baseUrl())};
+    settle(model);
+
+    awaitOutcome(model.checkLatestPluginRelease());
+    QCOMPARE(model.operationToken(), 0u);
+    QCOMPARE(model.pluginInstallState(), PluginInstallState::Unknown);
+    QVERIFY2(logText().contains(QStringLiteral("] 查询最新插件版本失败（保留状态）：") + ClientAuthAPI::httpErrorMessage(503)),
+             qPrintable(logText()));
+}
+
+void tst_UpdateCheck::startUpQueryFillsStateAfterLaunch()
+{
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.addPackage(QStringLiteral("CorvantaAnalysis_1.3.0"));
+    StandinService service({QStringLiteral("--latest"), QStringLiteral("1.4.2")});
+    UpdateModel model{ClientAuthAPI(service.baseUrl())};
+
+    model.bootstrap();
+    // The disk is read before bootstrap returns; the release answer comes later.
+    QCOMPARE(model.installedPluginVersionPublished(), QStringLiteral("1.3.0"));
+    QCOMPARE(model.pluginInstallState(), PluginInstallState::Unknown);
+    QTRY_COMPARE(model.pluginInstallState(), PluginInstallState::UpdateAvailable);
+    QCOMPARE(model.latestPluginVersion(), QStringLiteral("1.4.2"));
+    QVERIFY(model.operationMessage().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_UpdateCheck)
+#include "tst_updatecheck.moc"
