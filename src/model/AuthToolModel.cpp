@@ -10,6 +10,25 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <variant>
+
+namespace {
+
+// The release of the update check and the silent refresh, or the description of why there is none.
+using ReleaseAnswer = std::variant<PluginRelease, QString>;
+
+// Takes the client by value: the model may be gone by the time the answer arrives.
+QCoro::Task<ReleaseAnswer> queryLatestRelease(ClientAuthAPI api)
+{
+    try {
+        co_return co_await api.latestRelease(QStringLiteral("darwin"));
+    } catch (const std::exception &error) {
+        co_return describeError(error);
+    }
+}
+
+} // namespace
+
 AuthToolModel::AuthToolModel(QObject *parent)
     : AuthToolModel(ClientAuthAPI(), parent)
 {
@@ -63,21 +82,16 @@ QCoro::Task<> AuthToolModel::checkForUpdates()
     appendLog(QStringLiteral("用户触发检查更新"));
 
     QPointer<AuthToolModel> self(this);
-    const ClientAuthAPI api = m_apiClient;
-    QString failure;
-    try {
-        const PluginRelease release = co_await api.latestRelease(QStringLiteral("darwin"));
-        if (!self)
-            co_return;
-        self->showUpdateCheckResult(release.version);
-        co_return;
-    } catch (const std::exception &error) {
-        failure = QStringLiteral("检查更新失败：") + describeError(error);
-    }
+    const ReleaseAnswer answer = co_await queryLatestRelease(m_apiClient);
     if (!self)
         co_return;
-    self->appendLog(failure);
-    self->showOperation(failure, OperationTone::Error);
+    if (const auto *release = std::get_if<PluginRelease>(&answer)) {
+        showUpdateCheckResult(release->version);
+        co_return;
+    }
+    const QString failure = QStringLiteral("检查更新失败：") + std::get<QString>(answer);
+    appendLog(failure);
+    showOperation(failure, OperationTone::Error);
 }
 
 void AuthToolModel::showUpdateCheckResult(const QString &version)
@@ -108,20 +122,15 @@ QCoro::Task<> AuthToolModel::checkLatestPluginRelease()
     if (!m_isOnline)
         co_return;
     QPointer<AuthToolModel> self(this);
-    const ClientAuthAPI api = m_apiClient;
-    QString failure;
-    try {
-        const PluginRelease release = co_await api.latestRelease(QStringLiteral("darwin"));
-        if (!self)
-            co_return;
-        self->setLatestPluginVersion(release.version);
-        self->recomputeInstallState();
+    const ReleaseAnswer answer = co_await queryLatestRelease(m_apiClient);
+    if (!self)
         co_return;
-    } catch (const std::exception &error) {
-        failure = QStringLiteral("查询最新插件版本失败（保留状态）：") + describeError(error);
+    if (const auto *release = std::get_if<PluginRelease>(&answer)) {
+        setLatestPluginVersion(release->version);
+        recomputeInstallState();
+    } else {
+        appendLog(QStringLiteral("查询最新插件版本失败（保留状态）：") + std::get<QString>(answer));
     }
-    if (self)
-        self->appendLog(failure);
 }
 
 void AuthToolModel::showOperation(const QString &message, OperationTone tone)
