@@ -17,9 +17,11 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# configure_and_build BUILD_DIR [extra cmake args...]
+# configure_and_build BUILD_DIR [extra cmake args...]; BUILD_TARGETS limits what is built.
 configure_and_build() {
     local dir="$1"; shift
     cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" --parallel "$(nproc)"
+    local targets=()
+    [ -n "${BUILD_TARGETS:-}" ] && targets=(--target $BUILD_TARGETS)
+    cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}"
 }
