@@ -89,7 +89,13 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
 
     // Runs inside the reply's signals: a failure only schedules the abort, so the coroutine never
     // resumes while this is still on the stack.
+    // Progress follows the file, chunk by chunk; Qt's own progress signal is throttled.
+    const auto announcedLength = [rawReply] {
+        const QVariant length = rawReply->header(QNetworkRequest::ContentLengthHeader);
+        return length.isValid() ? length.toLongLong() : qint64(-1);
+    };
     const auto drain = [&] {
+        const qint64 before = written;
         while (!writeFailed && rawReply->bytesAvailable() > 0) {
             const QByteArray chunk = rawReply->read(readBufferSize);
             hasher.addData(chunk);
@@ -99,10 +105,10 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
                 QMetaObject::invokeMethod(rawReply, &QNetworkReply::abort, Qt::QueuedConnection);
             }
         }
+        if (progress && written != before)
+            progress(written, announcedLength());
     };
     QObject::connect(rawReply, &QNetworkReply::readyRead, &file, drain);
-    if (progress)
-        QObject::connect(rawReply, &QNetworkReply::downloadProgress, &file, progress);
     if (watchOwner)
         QObject::connect(owner.data(), &QObject::destroyed, rawReply, &QNetworkReply::abort, Qt::QueuedConnection);
 
@@ -119,8 +125,8 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
     if (writeFailed || !file.flush())
         throw writeError(temporaryPath);
     // A body shorter than announced is a cut connection, whatever the transport said.
-    const QVariant announced = rawReply->header(QNetworkRequest::ContentLengthHeader);
-    if (announced.isValid() && announced.toLongLong() != written)
+    const qint64 announced = announcedLength();
+    if (announced >= 0 && announced != written)
         throw connectionLost();
     file.close();
 
