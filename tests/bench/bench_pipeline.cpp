@@ -1,7 +1,6 @@
 // Times the whole package pipeline on a large archive from the stand-in and sets it against the
 // same work done by curl, sha256sum and unzip in one shell. Prints figures; asserts nothing.
 #include "model/AuthToolModel.h"
-#include "model/DescribedError.h"
 #include "model/ToolPaths.h"
 
 #include "StandinService.h"
@@ -99,13 +98,8 @@ int main(int argc, char **argv)
     const qint64 toolMs = wall.elapsed();
     const qint64 longestStallMs = stalls.longestMs();
     const qint64 peakKiB = statusKiB("VmHWM");
-    if (outcome.exception) {
-        try {
-            std::rethrow_exception(outcome.exception);
-        } catch (const std::exception &error) {
-            return fail(QStringLiteral("pipeline failed: ") + describeError(error));
-        }
-    }
+    if (outcome.exception)
+        return fail(QStringLiteral("pipeline failed: ") + outcome.description());
 
     // The same transfer, check and unpacking by the system's tools, in one shell.
     const PluginRelease release =

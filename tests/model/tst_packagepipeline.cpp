@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -47,17 +48,6 @@ public:
     StandinService service;
     std::unique_ptr<AuthToolModel> model;
 };
-
-QString failureText(const Outcome &outcome)
-{
-    if (!outcome.exception)
-        return {};
-    try {
-        std::rethrow_exception(outcome.exception);
-    } catch (const std::exception &error) {
-        return describeError(error);
-    }
-}
 
 QStringList entries(const QString &folder)
 {
@@ -162,7 +152,7 @@ void tst_PackagePipeline::pipelineCachesPackage()
     QVERIFY(rig.signIn());
 
     const Outcome outcome = rig.run();
-    QCOMPARE(failureText(outcome), QString());
+    QCOMPARE(outcome.description(), QString());
     const QString cache = ToolPaths::pluginPackageCacheDir();
     QCOMPARE(*outcome.value,
              (CachedPluginPackage{cache + QLatin1Char('/') + packageName, version, QStringLiteral("0.1.2")}));
@@ -224,7 +214,7 @@ void tst_PackagePipeline::failureLeavesNothing()
         QVERIFY(rig.signIn(credential));
 
     const Outcome outcome = rig.run();
-    QCOMPARE(failureText(outcome), message);
+    QCOMPARE(outcome.description(), message);
     const auto error = outcome.error<AuthToolError>();
     QCOMPARE(error && error->kind() == AuthToolError::Kind::CredentialInvalid, credentialInvalid);
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), archiveKept ? QStringList{archiveName} : QStringList());
@@ -271,7 +261,7 @@ void tst_PackagePipeline::hostileInputStaysContained()
     const QStringList before = treeOutsidePipeline();
 
     const Outcome outcome = rig.run();
-    QCOMPARE(failureText(outcome), message);
+    QCOMPARE(outcome.description(), message);
     QCOMPARE(treeOutsidePipeline(), before);
     QCOMPARE(rig.service.requests().filter(QStringLiteral("GET /downloads/")).size(), archiveFetched ? 1 : 0);
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), downloadsLeft);
@@ -287,7 +277,7 @@ void tst_PackagePipeline::sameVersionAgainReplacesPackageAndArchive()
     QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
     QVERIFY(rig.signIn());
     const Outcome first = rig.run();
-    QCOMPARE(failureText(first), QString());
+    QCOMPARE(first.description(), QString());
     const QString archive = ToolPaths::pluginPackageDownloadDir() + QLatin1Char('/') + archiveName;
     const QString goodDigest = sha256File(archive);
     makeEntry(first.value->directory + QStringLiteral("/stale.txt"), false);
@@ -297,7 +287,7 @@ void tst_PackagePipeline::sameVersionAgainReplacesPackageAndArchive()
     spoiled.close();
 
     const Outcome second = rig.run();
-    QCOMPARE(failureText(second), QString());
+    QCOMPARE(second.description(), QString());
     QCOMPARE(second.value->directory, first.value->directory);
     QVERIFY(!QFile::exists(second.value->directory + QStringLiteral("/stale.txt")));
     QVERIFY(QFile::exists(second.value->directory + QStringLiteral("/app/index.html")));
@@ -315,13 +305,13 @@ void tst_PackagePipeline::badDownloadKeepsGoodArchive()
         QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
         AuthToolModel model{ClientAuthAPI(service.baseUrl())};
         QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
-        QCOMPARE(failureText(awaitOutcome(model.downloadAuthorizedPluginPackage())), QString());
+        QCOMPARE(awaitOutcome(model.downloadAuthorizedPluginPackage()).description(), QString());
         goodDigest = sha256File(archive);
     }
     StandinService badService({"--wrong-sha256"});
     QVERIFY2(badService.isRunning(), qPrintable(badService.errorOutput()));
     AuthToolModel model{ClientAuthAPI(badService.baseUrl())};
-    QCOMPARE(failureText(awaitOutcome(model.downloadAuthorizedPluginPackage())), checksumMismatch);
+    QCOMPARE(awaitOutcome(model.downloadAuthorizedPluginPackage()).description(), checksumMismatch);
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList{archiveName});
     QCOMPARE(sha256File(archive), goodDigest);
     QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList{packageName});
@@ -342,7 +332,7 @@ void tst_PackagePipeline::pruningKeepsOtherNames()
     makeEntry(downloads + QStringLiteral("/.download-LEFTOVER"), false);
     makeEntry(downloads + QStringLiteral("/release.zip"), false);
 
-    QCOMPARE(failureText(rig.run()), QString());
+    QCOMPARE(rig.run().description(), QString());
     QCOMPARE(entries(cache), (QStringList{packageName, QStringLiteral("notes")}));
     QCOMPARE(entries(downloads), (QStringList{archiveName, QStringLiteral("release.zip")}));
     QStringList pruned = logMessages().filter(QStringLiteral("已清理旧"));
@@ -364,7 +354,7 @@ void tst_PackagePipeline::latestCachedPackage()
     QVERIFY(!QFileInfo::exists(ToolPaths::pluginPackageCacheDir()));
     QVERIFY(rig.signIn());
     const Outcome outcome = rig.run();
-    QCOMPARE(failureText(outcome), QString());
+    QCOMPARE(outcome.description(), QString());
     QCOMPARE(rig.model->latestCachedPluginPackage(), outcome.value);
 }
 
@@ -376,7 +366,7 @@ void tst_PackagePipeline::progressMovesAndResets()
     QSignalSpy received(rig.model.get(), &AuthToolModel::downloadBytesReceivedChanged);
     QSignalSpy expected(rig.model.get(), &AuthToolModel::downloadBytesExpectedChanged);
 
-    QCOMPARE(failureText(rig.run()), QString());
+    QCOMPARE(rig.run().description(), QString());
     const qint64 size = QFileInfo(ToolPaths::pluginPackageDownloadDir() + QLatin1Char('/') + archiveName).size();
     QVERIFY(size > 8 * 1024 * 1024);
     QVERIFY2(received.size() > 2, "progress is published while the body arrives");
@@ -398,7 +388,7 @@ void tst_PackagePipeline::modelGoneMidDownloadLeavesNoFile()
     });
 
     const Outcome outcome = awaitOutcome(model->downloadAuthorizedPluginPackage());
-    QCOMPARE(failureText(outcome), QStringLiteral("已取消。"));
+    QCOMPARE(outcome.description(), QStringLiteral("已取消。"));
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
     QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
 }

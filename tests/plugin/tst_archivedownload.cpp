@@ -25,17 +25,6 @@ QString digestOf(const QByteArray &bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
-QString failureText(const TaskOutcome<QString> &outcome)
-{
-    if (!outcome.exception)
-        return {};
-    try {
-        std::rethrow_exception(outcome.exception);
-    } catch (const std::exception &error) {
-        return describeError(error);
-    }
-}
-
 QByteArray contents(const QString &path)
 {
     QFile file(path);
@@ -119,7 +108,7 @@ void tst_ArchiveDownload::answers()
 
     const TaskOutcome<QString> outcome = awaitOutcome(
         ArchiveDownload::download(request(server.baseUrl().resolved(QUrl(QStringLiteral("/a.zip"))), sha256), record));
-    QCOMPARE(failureText(outcome), message);
+    QCOMPARE(outcome.description(), message);
     QCOMPARE(QDir(m_downloads).entryList(QDir::Files | QDir::Hidden), QStringList{"CorvantaAnalysis_2.0.zip"});
     if (!message.isEmpty()) {
         QCOMPARE(contents(destination()), QByteArray("previous archive"));
@@ -151,7 +140,7 @@ void tst_ArchiveDownload::transferFailuresLeaveNoFile()
 
     const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(request(url, digestOf(body))));
     const auto error = outcome.error<TransportError>();
-    QVERIFY2(error, qPrintable(failureText(outcome)));
+    QVERIFY2(error, qPrintable(outcome.description()));
     QCOMPARE(error->code(), code);
     QCOMPARE(QDir(m_downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
@@ -163,7 +152,7 @@ void tst_ArchiveDownload::directoryInTheWayIsReplaced()
     QVERIFY(QDir().mkpath(destination() + QStringLiteral("/inside")));
 
     const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(request(server.baseUrl(), digestOf(body))));
-    QCOMPARE(failureText(outcome), QString());
+    QCOMPARE(outcome.description(), QString());
     QCOMPARE(contents(destination()), body);
 }
 
@@ -177,7 +166,7 @@ void tst_ArchiveDownload::uncreatableDownloadDirectory()
     blocker.close();
 
     const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(request(server.baseUrl(), digestOf(body))));
-    QCOMPARE(failureText(outcome), QStringLiteral("无法创建下载目录“") + m_downloads + QStringLiteral("”。"));
+    QCOMPARE(outcome.description(), QStringLiteral("无法创建下载目录“") + m_downloads + QStringLiteral("”。"));
     QVERIFY(server.requests().isEmpty());
 }
 
