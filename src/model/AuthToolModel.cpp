@@ -17,19 +17,6 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-namespace {
-
-// A pipeline whose model died while it waited ends like a cancelled transfer.
-void requireAlive(const QPointer<AuthToolModel> &self)
-{
-    if (!self)
-        throw DescribedError(TransportError::describe(TransportError::Cancelled, {}));
-}
-
-const QString downloadPlatform = QStringLiteral("macos");
-
-} // namespace
-
 AuthToolModel::AuthToolModel(QObject *parent)
     : AuthToolModel(ClientAuthAPI(), parent)
 {
@@ -259,6 +246,19 @@ void AuthToolModel::setOperationMessage(const QString &message)
     m_operationMessage = message;
     Q_EMIT operationMessageChanged(message);
 }
+
+namespace {
+
+// A pipeline whose model died while it waited ends like a cancelled transfer.
+void requireAlive(const QPointer<AuthToolModel> &self)
+{
+    if (!self)
+        throw DescribedError(TransportError::describe(TransportError::Cancelled, {}));
+}
+
+const QString downloadPlatform = QStringLiteral("macos");
+
+} // namespace
 
 QCoro::Task<CachedPluginPackage> AuthToolModel::downloadAuthorizedPluginPackage()
 {
