@@ -2,6 +2,8 @@
 
 #include "model/OperationTone.h"
 #include "model/PluginInstallState.h"
+#include "plugin/AccountCredentialStore.h"
+#include "plugin/CachedPluginPackage.h"
 #include "service/ClientAuthAPI.h"
 
 #include <QCoro/QCoroTask>
@@ -9,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class ConnectivityMonitor;
 
@@ -27,6 +30,9 @@ class AuthToolModel : public QObject
                    NOTIFY installedPluginVersionPublishedChanged)
     Q_PROPERTY(QString latestPluginVersion READ latestPluginVersion NOTIFY latestPluginVersionChanged)
     Q_PROPERTY(PluginInstallState pluginInstallState READ pluginInstallState NOTIFY pluginInstallStateChanged)
+    // The running archive download; both 0 when none runs, expected -1 while the size is unknown.
+    Q_PROPERTY(qint64 downloadBytesReceived READ downloadBytesReceived NOTIFY downloadBytesReceivedChanged)
+    Q_PROPERTY(qint64 downloadBytesExpected READ downloadBytesExpected NOTIFY downloadBytesExpectedChanged)
 
 public:
     // How long an info or success message stays before it clears itself.
@@ -48,6 +54,8 @@ public:
     QString installedPluginVersionPublished() const { return m_installedPluginVersion; }
     QString latestPluginVersion() const { return m_latestPluginVersion; }
     PluginInstallState pluginInstallState() const { return m_pluginInstallState; }
+    qint64 downloadBytesReceived() const { return m_downloadBytesReceived; }
+    qint64 downloadBytesExpected() const { return m_downloadBytesExpected; }
 
     void bootstrap();
     void showOperation(const QString &message, OperationTone tone);
@@ -65,6 +73,21 @@ public:
     // The silent release query of start-up and after installs; skipped offline, failures only logged.
     QCoro::Task<> checkLatestPluginRelease();
 
+    // Where the account credential that authorises downloads is kept (the sign-in stores it here).
+    const AccountCredentialStore &credentialStore() const { return m_credentialStore; }
+
+    // The package pipeline: credential, release query, download token, verified download, unpacking
+    // into the cache, pruning of older archives and packages. Throws; the caller shows the error.
+    QCoro::Task<CachedPluginPackage> downloadAuthorizedPluginPackage();
+    // The verified archive in the download directory; progress is published while it arrives.
+    QCoro::Task<QString> downloadPluginArchive(QUrl url, PluginRelease release);
+    // The archive unpacked (off the GUI thread) into the package cache as "CorvantaAnalysis_<version>".
+    QCoro::Task<CachedPluginPackage> extractPluginPackage(QString archive, PluginRelease release);
+    void prunePluginPackageCache(const QString &keep);
+    void pruneDownloadedPluginArchives(const QString &keep);
+    // The newest package in the cache, for the repair; nothing when there is none.
+    std::optional<CachedPluginPackage> latestCachedPluginPackage() const;
+
 Q_SIGNALS:
     void isInstallingChanged(bool value);
     void isOnlineChanged(bool value);
@@ -74,6 +97,8 @@ Q_SIGNALS:
     void installedPluginVersionPublishedChanged(const QString &version);
     void latestPluginVersionChanged(const QString &version);
     void pluginInstallStateChanged(PluginInstallState state);
+    void downloadBytesReceivedChanged(qint64 bytes);
+    void downloadBytesExpectedChanged(qint64 bytes);
 
 protected:
     enum class BusyFlag { None, Installing, Uninstalling };
@@ -102,6 +127,7 @@ protected:
 private:
     void setOperationMessage(const QString &message);
     void showUpdateCheckResult(const QString &version);
+    void setDownloadProgress(qint64 received, qint64 expected);
 
     bool m_isInstalling = false;
     bool m_isOnline = true;
@@ -112,6 +138,9 @@ private:
     QString m_installedPluginVersion;
     QString m_latestPluginVersion;
     PluginInstallState m_pluginInstallState = PluginInstallState::Unknown;
+    qint64 m_downloadBytesReceived = 0;
+    qint64 m_downloadBytesExpected = 0;
     ClientAuthAPI m_apiClient;
+    AccountCredentialStore m_credentialStore;
     ConnectivityMonitor *m_networkMonitor = nullptr;
 };

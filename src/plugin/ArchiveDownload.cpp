@@ -1,0 +1,140 @@
+#include "ArchiveDownload.h"
+
+#include "model/DescribedError.h"
+#include "plugin/LocalFiles.h"
+#include "plugin/Sha256Hasher.h"
+#include "service/AuthToolError.h"
+#include "service/ClientAuthAPI.h"
+#include "service/ServiceNetwork.h"
+#include "service/TransportError.h"
+
+#include <QCoro/QCoroNetworkReply>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkReply>
+#include <QScopeGuard>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace ArchiveDownload {
+
+namespace {
+
+struct ReplyDeleter
+{
+    void operator()(QNetworkReply *reply) const
+    {
+        // Nothing may reach the coroutine's locals once they are gone.
+        reply->disconnect();
+        if (reply->isRunning())
+            reply->abort();
+        reply->deleteLater();
+    }
+};
+
+DescribedError writeError(const QString &path)
+{
+    return DescribedError(QStringLiteral("无法写入下载文件“") + path + QStringLiteral("”，请检查磁盘空间和目录权限后重试。"));
+}
+
+TransportError connectionLost()
+{
+    return TransportError(TransportError::urlErrorDomain, TransportError::NetworkConnectionLost,
+                          TransportError::describe(TransportError::NetworkConnectionLost, {}));
+}
+
+// Puts the verified file in place in one step: a plain file or link already there is replaced
+// atomically, so the old archive stays until the new one is complete.
+void moveIntoPlace(const QString &temporary, const QString &destination)
+{
+    const QFileInfo existing(destination);
+    if (existing.isDir() && !existing.isSymLink())
+        LocalFiles::removeEntry(destination);
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
+        const int error = errno;
+        throw DescribedError(QStringLiteral("无法将下载文件移动到“") + destination + QStringLiteral("”：")
+                             + LocalFiles::reasonForErrno(error) + QStringLiteral("。"));
+    }
+}
+
+} // namespace
+
+QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointer<QObject> owner)
+{
+    if (!QDir().mkpath(request.downloadDir))
+        throw DescribedError(QStringLiteral("无法创建下载目录“") + request.downloadDir + QStringLiteral("”。"));
+    const QString temporaryPath = request.downloadDir + QLatin1Char('/') + temporaryPrefix
+        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString destination = request.downloadDir + QLatin1Char('/') + request.fileName;
+
+    Sha256Hasher hasher;
+    QFile file(temporaryPath);
+    auto removeTemporary = qScopeGuard([&file] {
+        file.close();
+        file.remove();
+    });
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw writeError(temporaryPath);
+
+    bool writeFailed = false;
+    qint64 written = 0;
+    const bool watchOwner = !owner.isNull();
+    std::unique_ptr<QNetworkReply, ReplyDeleter> reply(ServiceNetwork::manager().get(QNetworkRequest(request.url)));
+    reply->setReadBufferSize(readBufferSize);
+    QNetworkReply *const rawReply = reply.get();
+
+    // Runs inside the reply's signals: a failure only schedules the abort, so the coroutine never
+    // resumes while this is still on the stack.
+    // Progress follows the file, chunk by chunk; Qt's own progress signal is throttled.
+    const auto announcedLength = [rawReply] {
+        const QVariant length = rawReply->header(QNetworkRequest::ContentLengthHeader);
+        return length.isValid() ? length.toLongLong() : qint64(-1);
+    };
+    const auto drain = [&] {
+        const qint64 before = written;
+        while (!writeFailed && rawReply->bytesAvailable() > 0) {
+            const QByteArray chunk = rawReply->read(readBufferSize);
+            hasher.addData(chunk);
+            written += chunk.size();
+            if (file.write(chunk) != chunk.size()) {
+                writeFailed = true;
+                QMetaObject::invokeMethod(rawReply, &QNetworkReply::abort, Qt::QueuedConnection);
+            }
+        }
+        if (progress && written != before)
+            progress(written, announcedLength());
+    };
+    QObject::connect(rawReply, &QNetworkReply::readyRead, &file, drain);
+    if (watchOwner)
+        QObject::connect(owner.data(), &QObject::destroyed, rawReply, &QNetworkReply::abort, Qt::QueuedConnection);
+
+    co_await rawReply;
+
+    if (writeFailed)
+        throw writeError(temporaryPath);
+    if (TransportError::isTransportFailure(*rawReply))
+        throw TransportError::fromReply(*rawReply);
+    const QVariant status = rawReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && (status.toInt() < 200 || status.toInt() >= 300))
+        throw AuthToolError::message(ClientAuthAPI::httpErrorMessage(status.toInt()));
+    drain();
+    if (writeFailed || !file.flush())
+        throw writeError(temporaryPath);
+    // A body shorter than announced is a cut connection, whatever the transport said.
+    const qint64 announced = announcedLength();
+    if (announced >= 0 && announced != written)
+        throw connectionLost();
+    file.close();
+
+    if (hasher.hexDigest() != request.expectedSha256.toLower())
+        throw AuthToolError::message(checksumMismatchMessage);
+    moveIntoPlace(temporaryPath, destination);
+    removeTemporary.dismiss();
+    co_return destination;
+}
+
+} // namespace ArchiveDownload

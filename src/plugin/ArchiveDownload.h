@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+// Fetching a release archive into the download directory. The body is streamed to a temporary
+// ".download-<UUID>" file and hashed while it arrives, so a large archive is never held in memory
+// and never read twice. Only a body whose checksum matches takes the archive's name, so a bad
+// download never replaces a good archive already there.
+namespace ArchiveDownload {
+
+inline const QString checksumMismatchMessage = QStringLiteral("安装包校验失败，文件可能不完整，请重新下载。");
+inline const QString temporaryPrefix = QStringLiteral(".download-");
+// Bytes the network layer may buffer ahead of the file; keeps memory flat for any archive size.
+inline constexpr qint64 readBufferSize = 256 * 1024;
+
+struct Request
+{
+    QUrl url;
+    QString downloadDir;
+    // A single safe entry name (see PackageNames::archiveFileName).
+    QString fileName;
+    // Hexadecimal, any case.
+    QString expectedSha256;
+};
+
+// (bytes received, bytes expected or -1 when the server did not say)
+using ProgressHandler = std::function<void(qint64, qint64)>;
+
+// Downloads with the shared network manager and returns the archive's path. Throws
+// AuthToolError(httpErrorMessage) for a refusing status, TransportError for a transfer that fails
+// or is cut short (also when `owner` is destroyed meanwhile: cancelled), AuthToolError with
+// checksumMismatchMessage for a body that does not match, and DescribedError for file errors.
+// The temporary file is removed on every way out that does not end in success.
+QCoro::Task<QString> download(Request request, ProgressHandler progress = {}, QPointer<QObject> owner = {});
+
+} // namespace ArchiveDownload

@@ -1,0 +1,132 @@
+// Times the whole package pipeline on a large archive from the stand-in and sets it against the
+// same work done by curl, sha256sum and unzip in one shell. Prints figures; asserts nothing.
+#include "model/AuthToolModel.h"
+#include "model/ToolPaths.h"
+
+#include "StandinService.h"
+#include "TaskOutcome.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// A field of /proc/self/status in KiB ("VmRSS", "VmHWM").
+qint64 statusKiB(const QByteArray &field)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith(QByteArray(field + ':')))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// From here on VmHWM reports the peak of what follows, not of start-up.
+void resetPeakMemory()
+{
+    QFile file(QStringLiteral("/proc/self/clear_refs"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("5");
+}
+
+// The largest gap between ticks of a 5 ms timer on the GUI thread.
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_timer.setInterval(5);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_clock.restart());
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+    qint64 longestMs() const { return m_longest; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+int fail(const QString &text)
+{
+    std::fprintf(stderr, "bench_pipeline: %s\n", qPrintable(text));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int padMb = args.size() > 1 ? args.at(1).toInt() : 64;
+    const QString workDir = args.size() > 2 ? args.at(2) : QDir::tempPath() + QStringLiteral("/bench-pipeline");
+    // A fresh home per run: this file system creates files slowly after mass deletes.
+    const QString runDir = workDir + QStringLiteral("/run-") + QString::number(QDateTime::currentMSecsSinceEpoch());
+    if (!QDir().mkpath(runDir + QStringLiteral("/home")) || !QDir().mkpath(runDir + QStringLiteral("/shell")))
+        return fail(QStringLiteral("cannot create ") + runDir);
+    qputenv("HOME", QFile::encodeName(runDir + QStringLiteral("/home")));
+
+    StandinService service({QStringLiteral("--pad-mb"), QString::number(padMb)});
+    if (!service.isRunning())
+        return fail(QStringLiteral("stand-in did not start: ") + service.errorOutput());
+    AuthToolModel model{ClientAuthAPI(service.baseUrl())};
+    QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
+
+    const qint64 idleRssKiB = statusKiB("VmRSS");
+    resetPeakMemory();
+    QElapsedTimer wall;
+    StallMeter stalls;
+    wall.start();
+    const TaskOutcome<CachedPluginPackage> outcome = awaitOutcome(model.downloadAuthorizedPluginPackage());
+    const qint64 toolMs = wall.elapsed();
+    const qint64 longestStallMs = stalls.longestMs();
+    const qint64 peakKiB = statusKiB("VmHWM");
+    if (outcome.exception)
+        return fail(QStringLiteral("pipeline failed: ") + outcome.description());
+
+    // The same transfer, check and unpacking by the system's tools, in one shell.
+    const PluginRelease release =
+        QCoro::waitFor(model.apiClient().downloadToken(StandinService::validCredential, QStringLiteral("macos"), {}));
+    const QString shellDir = runDir + QStringLiteral("/shell");
+    const QString script = QStringLiteral("set -e; curl -sS -o \"$2/a.zip\" \"$1\"; sha256sum \"$2/a.zip\" >/dev/null; "
+                                          "unzip -q \"$2/a.zip\" -d \"$2/x\"");
+    QProcess shell;
+    wall.restart();
+    shell.start(QStringLiteral("/bin/bash"), {QStringLiteral("-c"), script, QStringLiteral("bench"),
+                                              release.downloadURL->toString(), shellDir});
+    shell.waitForFinished(-1);
+    const qint64 shellMs = wall.elapsed();
+    if (shell.exitStatus() != QProcess::NormalExit || shell.exitCode() != 0)
+        return fail(QStringLiteral("shell run failed: ") + QString::fromLocal8Bit(shell.readAllStandardError()));
+
+    const qint64 archiveBytes = QFileInfo(ToolPaths::pluginPackageDownloadDir() + QStringLiteral("/")
+                                          + release.fileName.value_or(QString()))
+                                    .size();
+    std::printf("archive: %.1f MiB (--pad-mb %d), run dir %s\n", double(archiveBytes) / (1024 * 1024), padMb,
+                qPrintable(runDir));
+    std::printf("tool pipeline wall time:           %lld ms\n", static_cast<long long>(toolMs));
+    std::printf("curl + sha256sum + unzip (shell):  %lld ms\n", static_cast<long long>(shellMs));
+    std::printf("ratio tool / shell:                %.2f\n", shellMs > 0 ? double(toolMs) / double(shellMs) : 0.0);
+    std::printf("memory: idle VmRSS %lld KiB, peak VmHWM during run %lld KiB, above idle %lld KiB\n",
+                static_cast<long long>(idleRssKiB), static_cast<long long>(peakKiB),
+                static_cast<long long>(peakKiB - idleRssKiB));
+    std::printf("longest GUI-thread stall (5 ms timer): %lld ms\n", static_cast<long long>(longestStallMs));
+    return 0;
+}

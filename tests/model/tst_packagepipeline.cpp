@@ -1,0 +1,397 @@
+#include "model/AuthToolModel.h"
+#include "model/ToolPaths.h"
+#include "plugin/Sha256Hasher.h"
+#include "service/AuthToolError.h"
+
+#include "ScratchHome.h"
+#include "StandinService.h"
+#include "TaskOutcome.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+using Outcome = TaskOutcome<CachedPluginPackage>;
+
+const QString version = QStringLiteral("1.4.2");
+const QString packageName = QStringLiteral("CorvantaAnalysis_1.4.2");
+const QString archiveName = QStringLiteral("CorvantaAnalysis_1.4.2.zip");
+const QString incompletePackage = QStringLiteral("插件包结构不完整，请重新下载。");
+const QString checksumMismatch = QStringLiteral("安装包校验失败，文件可能不完整，请重新下载。");
+
+// A fresh home, the real stand-in started with `options` and a model pointed at it.
+class PipelineRig
+{
+public:
+    explicit PipelineRig(const QStringList &options)
+        : service(options)
+    {
+        if (service.isRunning())
+            model = std::make_unique<AuthToolModel>(ClientAuthAPI(service.baseUrl()));
+    }
+
+    bool signIn(const QString &credential = StandinService::validCredential)
+    {
+        QCoro::waitFor(model->credentialStore().storeCredential(credential));
+        return true;
+    }
+
+    Outcome run() { return awaitOutcome(model->downloadAuthorizedPluginPackage()); }
+
+    ScratchHome home;
+    StandinService service;
+    std::unique_ptr<AuthToolModel> model;
+};
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+// Messages of the activity log, without their time stamps.
+QStringList logMessages()
+{
+    QFile file(ToolPaths::logFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList messages;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &line : lines)
+        messages.append(line.mid(QStringLiteral("[00:00:00] ").size()));
+    return messages;
+}
+
+// Every path below HOME with its size, except the two pipeline folders and the log.
+QStringList treeOutsidePipeline()
+{
+    const QStringList excluded{ToolPaths::pluginPackageDownloadDir(), ToolPaths::pluginPackageCacheDir(),
+                               ToolPaths::logFile()};
+    QStringList tree;
+    QDirIterator it(ToolPaths::homeDir(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const bool inside = std::any_of(excluded.begin(), excluded.end(), [&path](const QString &root) {
+            return path == root || path.startsWith(root + QLatin1Char('/'));
+        });
+        if (!inside)
+            tree.append(path + QLatin1Char(' ') + QString::number(it.fileInfo().size()));
+    }
+    tree.sort();
+    return tree;
+}
+
+void makeEntry(const QString &path, bool directory)
+{
+    if (directory) {
+        QVERIFY(QDir().mkpath(path));
+        return;
+    }
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("old");
+}
+
+} // namespace
+
+class tst_PackagePipeline : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    void pipelineCachesPackage_data();
+    void pipelineCachesPackage();
+    void failureLeavesNothing_data();
+    void failureLeavesNothing();
+    void hostileInputStaysContained_data();
+    void hostileInputStaysContained();
+
+    void sameVersionAgainReplacesPackageAndArchive();
+    void badDownloadKeepsGoodArchive();
+    void pruningKeepsOtherNames();
+    void latestCachedPackage();
+    void progressMovesAndResets();
+    void modelGoneMidDownloadLeavesNoFile();
+};
+
+void tst_PackagePipeline::initTestCase()
+{
+    QVERIFY2(QFile::exists(QStringLiteral("/usr/bin/unzip")), "the pipeline unpacks with /usr/bin/unzip");
+}
+
+void tst_PackagePipeline::pipelineCachesPackage_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("archive");
+
+    QTest::newRow("file name from the service, one folder") << QStringList{} << archiveName;
+    QTest::newRow("no file name") << QStringList{"--no-file-name"} << archiveName;
+    QTest::newRow("another file name") << QStringList{"--descriptor-file-name", "release-1.4.2.zip"}
+                                       << QStringLiteral("release-1.4.2.zip");
+    QTest::newRow("upper-case checksum") << QStringList{"--upper-case-sha"} << archiveName;
+    QTest::newRow("package at the top level") << QStringList{"--layout", "top"} << archiveName;
+    QTest::newRow("two folders, one a package") << QStringList{"--layout", "two-folders"} << archiveName;
+}
+
+void tst_PackagePipeline::pipelineCachesPackage()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, archive);
+    PipelineRig rig(options);
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(rig.signIn());
+
+    const Outcome outcome = rig.run();
+    QCOMPARE(outcome.description(), QString());
+    const QString cache = ToolPaths::pluginPackageCacheDir();
+    QCOMPARE(*outcome.value,
+             (CachedPluginPackage{cache + QLatin1Char('/') + packageName, version, QStringLiteral("0.1.2")}));
+    QVERIFY(QFile::exists(outcome.value->directory + QStringLiteral("/ribbon.xml")));
+    QVERIFY(QFile::exists(outcome.value->directory + QStringLiteral("/app/index.html")));
+    QVERIFY(!QFile::exists(outcome.value->directory + QStringLiteral("/说明.txt")));
+    QCOMPARE(entries(cache), QStringList{packageName});
+    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList{archive});
+    const QStringList log = logMessages();
+    QCOMPARE(log.filter(QStringLiteral("插件包")),
+             (QStringList{QStringLiteral("开始下载插件包：1.4.2"), QStringLiteral("插件包已缓存：1.4.2")}));
+    QCOMPARE(rig.model->downloadBytesReceived(), qint64(0));
+    QCOMPARE(rig.model->downloadBytesExpected(), qint64(0));
+}
+
+void tst_PackagePipeline::failureLeavesNothing_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("credential");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("credentialInvalid");
+    QTest::addColumn<bool>("archiveKept"); // verified before the unpacking failed
+
+    const QString valid = StandinService::validCredential;
+    QTest::newRow("wrong checksum") << QStringList{"--wrong-sha256"} << valid << checksumMismatch << false << false;
+    QTest::newRow("no app/index.html") << QStringList{"--layout", "missing-index"} << valid << incompletePackage
+                                       << false << true;
+    QTest::newRow("archive answers 404")
+        << QStringList{"--status", "archive=404"} << valid
+        << QStringLiteral("未找到授权服务，请确认当前管理工具版本或授权接口环境。") << false << false;
+    QTest::newRow("release query fails")
+        << QStringList{"--status", "latest=503"} << valid
+        << QStringLiteral("授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。") << false
+        << false;
+    QTest::newRow("no download address")
+        << QStringList{"--no-download-url"} << valid << QStringLiteral("授权服务未返回插件下载地址，请稍后重试。")
+        << false << false;
+    QTest::newRow("not signed in") << QStringList{} << QString()
+                                   << QStringLiteral("尚未登录 Corvanta 账户，请先登录后再安装。") << false
+                                   << false;
+    QTest::newRow("credential refused") << QStringList{} << QStringLiteral("someone-elses-token")
+                                        << QStringLiteral("登录凭证无效，请重新登录。") << true
+                                        << false;
+    QTest::newRow("credential expired") << QStringList{} << StandinService::expiredCredential
+                                        << QStringLiteral("刷新凭证无效或过期，请重新登录。") << true
+                                        << false;
+}
+
+void tst_PackagePipeline::failureLeavesNothing()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, credential);
+    QFETCH(QString, message);
+    QFETCH(bool, credentialInvalid);
+    QFETCH(bool, archiveKept);
+    PipelineRig rig(options);
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    if (!credential.isEmpty())
+        QVERIFY(rig.signIn(credential));
+
+    const Outcome outcome = rig.run();
+    QCOMPARE(outcome.description(), message);
+    const auto error = outcome.error<AuthToolError>();
+    QCOMPARE(error && error->kind() == AuthToolError::Kind::CredentialInvalid, credentialInvalid);
+    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), archiveKept ? QStringList{archiveName} : QStringList());
+    QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
+    QVERIFY(logMessages().filter(QStringLiteral("插件包已缓存")).isEmpty());
+    QCOMPARE(rig.model->downloadBytesExpected(), qint64(0));
+}
+
+void tst_PackagePipeline::hostileInputStaysContained_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("message"); // empty: unpacks, with nothing outside the cache
+    QTest::addColumn<bool>("archiveFetched");
+    QTest::addColumn<QStringList>("downloadsLeft"); // a verified archive stays when unpacking fails
+
+    const QString unsafeFileName = QStringLiteral("授权服务返回的插件文件名不安全，已拒绝下载。");
+    const QStringList none;
+    QTest::newRow("../ in file name") << QStringList{"--descriptor-file-name", "../evil.zip"} << unsafeFileName
+                                      << false << none;
+    QTest::newRow("absolute file name") << QStringList{"--descriptor-file-name", "/tmp/evil.zip"} << unsafeFileName
+                                        << false << none;
+    QTest::newRow("file name of a temporary") << QStringList{"--descriptor-file-name", ".download-X"}
+                                              << unsafeFileName << false << none;
+    QTest::newRow("../ in version") << QStringList{"--descriptor-version", "1.0/../x"}
+                                    << QStringLiteral("授权服务返回的插件版本号不安全，已拒绝下载。") << false << none;
+    QTest::newRow("../ entries in the archive") << QStringList{"--layout", "dotdot"} << QString() << true
+                                                << QStringList{archiveName};
+    QTest::newRow("empty archive") << QStringList{"--layout", "empty"} << incompletePackage << true
+                                   << QStringList{archiveName};
+    QTest::newRow("connection dropped halfway")
+        << QStringList{"--drop-connection", "--pad-mb", "2"} << QStringLiteral("网络连接已中断。") << true << none;
+}
+
+void tst_PackagePipeline::hostileInputStaysContained()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, message);
+    QFETCH(bool, archiveFetched);
+    QFETCH(QStringList, downloadsLeft);
+    PipelineRig rig(options);
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(rig.signIn());
+    rig.model->appendLog(QStringLiteral("开始"));
+    const QStringList before = treeOutsidePipeline();
+
+    const Outcome outcome = rig.run();
+    QCOMPARE(outcome.description(), message);
+    QCOMPARE(treeOutsidePipeline(), before);
+    QCOMPARE(rig.service.requests().filter(QStringLiteral("GET /downloads/")).size(), archiveFetched ? 1 : 0);
+    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), downloadsLeft);
+    const QString cache = ToolPaths::pluginPackageCacheDir();
+    QCOMPARE(entries(cache), message.isEmpty() ? QStringList{packageName} : QStringList());
+    if (!archiveFetched)
+        QVERIFY(logMessages().filter(QStringLiteral("开始下载插件包")).isEmpty());
+}
+
+void tst_PackagePipeline::sameVersionAgainReplacesPackageAndArchive()
+{
+    PipelineRig rig({});
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(rig.signIn());
+    const Outcome first = rig.run();
+    QCOMPARE(first.description(), QString());
+    const QString archive = ToolPaths::pluginPackageDownloadDir() + QLatin1Char('/') + archiveName;
+    const QString goodDigest = sha256File(archive);
+    makeEntry(first.value->directory + QStringLiteral("/stale.txt"), false);
+    QFile spoiled(archive);
+    QVERIFY(spoiled.open(QIODevice::Append));
+    spoiled.write("tail");
+    spoiled.close();
+
+    const Outcome second = rig.run();
+    QCOMPARE(second.description(), QString());
+    QCOMPARE(second.value->directory, first.value->directory);
+    QVERIFY(!QFile::exists(second.value->directory + QStringLiteral("/stale.txt")));
+    QVERIFY(QFile::exists(second.value->directory + QStringLiteral("/app/index.html")));
+    QCOMPARE(sha256File(archive), goodDigest);
+}
+
+// A download that fails its checksum must not cost the archive that is already there.
+void tst_PackagePipeline::badDownloadKeepsGoodArchive()
+{
+    ScratchHome home;
+    const QString archive = ToolPaths::pluginPackageDownloadDir() + QLatin1Char('/') + archiveName;
+    QString goodDigest;
+    {
+        StandinService service;
+        QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+        AuthToolModel model{ClientAuthAPI(service.baseUrl())};
+        QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
+        QCOMPARE(awaitOutcome(model.downloadAuthorizedPluginPackage()).description(), QString());
+        goodDigest = sha256File(archive);
+    }
+    StandinService badService({"--wrong-sha256"});
+    QVERIFY2(badService.isRunning(), qPrintable(badService.errorOutput()));
+    AuthToolModel model{ClientAuthAPI(badService.baseUrl())};
+    QCOMPARE(awaitOutcome(model.downloadAuthorizedPluginPackage()).description(), checksumMismatch);
+    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList{archiveName});
+    QCOMPARE(sha256File(archive), goodDigest);
+    QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList{packageName});
+}
+
+void tst_PackagePipeline::pruningKeepsOtherNames()
+{
+    PipelineRig rig({});
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(rig.signIn());
+    const QString cache = ToolPaths::pluginPackageCacheDir();
+    const QString downloads = ToolPaths::pluginPackageDownloadDir();
+    makeEntry(cache + QStringLiteral("/CorvantaAnalysis_1.0/ribbon.xml"), false);
+    makeEntry(cache + QStringLiteral("/CorvantaAnalysis_1.1"), true);
+    makeEntry(cache + QStringLiteral("/.extract-LEFTOVER"), true);
+    makeEntry(cache + QStringLiteral("/notes"), true);
+    makeEntry(downloads + QStringLiteral("/CorvantaAnalysis_1.0.zip"), false);
+    makeEntry(downloads + QStringLiteral("/.download-LEFTOVER"), false);
+    makeEntry(downloads + QStringLiteral("/release.zip"), false);
+
+    QCOMPARE(rig.run().description(), QString());
+    QCOMPARE(entries(cache), (QStringList{packageName, QStringLiteral("notes")}));
+    QCOMPARE(entries(downloads), (QStringList{archiveName, QStringLiteral("release.zip")}));
+    QStringList pruned = logMessages().filter(QStringLiteral("已清理旧"));
+    pruned.sort();
+    QCOMPARE(pruned, (QStringList{
+                         QStringLiteral("已清理旧下载包：.download-LEFTOVER"),
+                         QStringLiteral("已清理旧下载包：CorvantaAnalysis_1.0.zip"),
+                         QStringLiteral("已清理旧插件缓存：.extract-LEFTOVER"),
+                         QStringLiteral("已清理旧插件缓存：CorvantaAnalysis_1.0"),
+                         QStringLiteral("已清理旧插件缓存：CorvantaAnalysis_1.1"),
+                     }));
+}
+
+void tst_PackagePipeline::latestCachedPackage()
+{
+    PipelineRig rig({});
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(!rig.model->latestCachedPluginPackage());
+    QVERIFY(!QFileInfo::exists(ToolPaths::pluginPackageCacheDir()));
+    QVERIFY(rig.signIn());
+    const Outcome outcome = rig.run();
+    QCOMPARE(outcome.description(), QString());
+    QCOMPARE(rig.model->latestCachedPluginPackage(), outcome.value);
+}
+
+void tst_PackagePipeline::progressMovesAndResets()
+{
+    PipelineRig rig({"--pad-mb", "8"});
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(rig.signIn());
+    QSignalSpy received(rig.model.get(), &AuthToolModel::downloadBytesReceivedChanged);
+    QSignalSpy expected(rig.model.get(), &AuthToolModel::downloadBytesExpectedChanged);
+
+    QCOMPARE(rig.run().description(), QString());
+    const qint64 size = QFileInfo(ToolPaths::pluginPackageDownloadDir() + QLatin1Char('/') + archiveName).size();
+    QVERIFY(size > 8 * 1024 * 1024);
+    QVERIFY2(received.size() > 2, "progress is published while the body arrives");
+    QCOMPARE(received.at(received.size() - 2).first().toLongLong(), size);
+    QCOMPARE(received.last().first().toLongLong(), 0);
+    QVERIFY(expected.contains(QVariantList{size}));
+    QCOMPARE(expected.last().first().toLongLong(), 0);
+}
+
+void tst_PackagePipeline::modelGoneMidDownloadLeavesNoFile()
+{
+    PipelineRig rig({"--pad-mb", "32"});
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(rig.signIn());
+    AuthToolModel *model = rig.model.release();
+    connect(model, &AuthToolModel::downloadBytesReceivedChanged, model, [model](qint64 bytes) {
+        if (bytes > 0)
+            model->deleteLater();
+    });
+
+    const Outcome outcome = awaitOutcome(model->downloadAuthorizedPluginPackage());
+    QCOMPARE(outcome.description(), QStringLiteral("已取消。"));
+    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
+    QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
+}
+
+QTEST_GUILESS_MAIN(tst_PackagePipeline)
+#include "tst_packagepipeline.moc"

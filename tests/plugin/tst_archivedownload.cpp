@@ -1,0 +1,174 @@
+#include "plugin/ArchiveDownload.h"
+#include "service/AuthToolError.h"
+#include "service/ServiceNetwork.h"
+#include "service/TransportError.h"
+
+#include "ScriptedHttpServer.h"
+#include "TaskOutcome.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QByteArray body = QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0') + QByteArray(300000, 'z');
+
+QString digestOf(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_ArchiveDownload : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void answers_data();
+    void answers();
+    void transferFailuresLeaveNoFile_data();
+    void transferFailuresLeaveNoFile();
+    void directoryInTheWayIsReplaced();
+    void uncreatableDownloadDirectory();
+
+private:
+    ArchiveDownload::Request request(const QUrl &url, const QString &sha256) const
+    {
+        return {url, m_downloads, QStringLiteral("CorvantaAnalysis_2.0.zip"), sha256};
+    }
+    QString destination() const { return m_downloads + QStringLiteral("/CorvantaAnalysis_2.0.zip"); }
+
+    std::optional<QTemporaryDir> m_dir;
+    QString m_downloads;
+};
+
+void tst_ArchiveDownload::init()
+{
+    m_dir.emplace();
+    QVERIFY(m_dir->isValid());
+    m_downloads = m_dir->filePath(QStringLiteral("support/downloads"));
+}
+
+void tst_ArchiveDownload::cleanup()
+{
+    ServiceNetwork::setTransferTimeout(ServiceNetwork::defaultTransferTimeout);
+}
+
+void tst_ArchiveDownload::answers_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("sha256");
+    QTest::addColumn<QString>("message"); // empty: saved
+
+    QTest::newRow("lower-case checksum") << 200 << digestOf(body) << QString();
+    QTest::newRow("upper-case checksum") << 200 << digestOf(body).toUpper() << QString();
+    QTest::newRow("other checksum") << 200 << digestOf("other")
+                                    << QStringLiteral("安装包校验失败，文件可能不完整，请重新下载。");
+    QTest::newRow("404") << 404 << digestOf(body)
+                         << QStringLiteral("未找到授权服务，请确认当前管理工具版本或授权接口环境。");
+    QTest::newRow("403") << 403 << digestOf(body) << QStringLiteral("登录状态已过期，请重新登录后再试。");
+    QTest::newRow("502") << 502 << digestOf(body)
+                         << QStringLiteral("授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。");
+}
+
+void tst_ArchiveDownload::answers()
+{
+    QFETCH(int, status);
+    QFETCH(QString, sha256);
+    QFETCH(QString, message);
+    ScriptedHttpServer server;
+    server.setReply({status, body, "application/zip"});
+    // What was there before must survive every failure.
+    QVERIFY(QDir().mkpath(m_downloads));
+    QFile previous(destination());
+    QVERIFY(previous.open(QIODevice::WriteOnly));
+    previous.write("previous archive");
+    previous.close();
+    QList<std::pair<qint64, qint64>> progress;
+    const ArchiveDownload::ProgressHandler record = [&progress](qint64 received, qint64 expected) {
+        progress.append({received, expected});
+    };
+
+    const TaskOutcome<QString> outcome = awaitOutcome(
+        ArchiveDownload::download(request(server.baseUrl().resolved(QUrl(QStringLiteral("/a.zip"))), sha256), record));
+    QCOMPARE(outcome.description(), message);
+    QCOMPARE(QDir(m_downloads).entryList(QDir::Files | QDir::Hidden), QStringList{"CorvantaAnalysis_2.0.zip"});
+    if (!message.isEmpty()) {
+        QCOMPARE(contents(destination()), QByteArray("previous archive"));
+        return;
+    }
+    QCOMPARE(*outcome.value, destination());
+    QCOMPARE(contents(destination()), body);
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.last(), (std::pair<qint64, qint64>{body.size(), body.size()}));
+}
+
+void tst_ArchiveDownload::transferFailuresLeaveNoFile_data()
+{
+    QTest::addColumn<bool>("silentServer");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("no answer within the transfer timeout") << true << int(TransportError::TimedOut);
+    QTest::newRow("nobody listening") << false << int(TransportError::CannotConnectToHost);
+}
+
+void tst_ArchiveDownload::transferFailuresLeaveNoFile()
+{
+    QFETCH(bool, silentServer);
+    QFETCH(int, code);
+    ServiceNetwork::setTransferTimeout(300ms);
+    ScriptedHttpServer server;
+    server.setReply({200, {}, "application/zip", true});
+    const QUrl url = silentServer ? server.baseUrl() : QUrl(QStringLiteral("http://127.0.0.1:9/a.zip"));
+
+    const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(request(url, digestOf(body))));
+    const auto error = outcome.error<TransportError>();
+    QVERIFY2(error, qPrintable(outcome.description()));
+    QCOMPARE(error->code(), code);
+    QCOMPARE(QDir(m_downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+void tst_ArchiveDownload::directoryInTheWayIsReplaced()
+{
+    ScriptedHttpServer server;
+    server.setReply({200, body, "application/zip"});
+    QVERIFY(QDir().mkpath(destination() + QStringLiteral("/inside")));
+
+    const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(request(server.baseUrl(), digestOf(body))));
+    QCOMPARE(outcome.description(), QString());
+    QCOMPARE(contents(destination()), body);
+}
+
+void tst_ArchiveDownload::uncreatableDownloadDirectory()
+{
+    ScriptedHttpServer server;
+    server.setReply({200, body, "application/zip"});
+    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("support"))));
+    QFile blocker(m_downloads);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(request(server.baseUrl(), digestOf(body))));
+    QCOMPARE(outcome.description(), QStringLiteral("无法创建下载目录“") + m_downloads + QStringLiteral("”。"));
+    QVERIFY(server.requests().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_ArchiveDownload)
+#include "tst_archivedownload.moc"
