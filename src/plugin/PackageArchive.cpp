@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
 namespace PackageArchive {
@@ -53,6 +54,33 @@ private:
     QString m_path;
 };
 
+bool escapesDirectory(const QString &entryName)
+{
+    if (entryName.startsWith(u'/') || entryName.startsWith(u'\\'))
+        return true;
+    static const QRegularExpression separators(QStringLiteral("[/\\\\]"));
+    return entryName.split(separators).contains(QStringLiteral(".."));
+}
+
+// unzip would only strip "../" and a leading "/" and unpack the rest, silently changing what the
+// package holds, so such an archive is refused before anything is written. An archive unzip
+// cannot list is left to the unpacking step, which judges empty and broken archives.
+void refuseEscapingEntries(const QString &archivePath, const QString &unzipProgram)
+{
+    int status = -1;
+    const QString listing = ProcessRunner::runSync(unzipProgram, {QStringLiteral("-Z1"), archivePath}, &status);
+    if (status != 0)
+        return;
+    const QStringList names = listing.split(u'\n', Qt::SkipEmptyParts);
+    // A listing that succeeded but reads as nothing has names that are not UTF-8.
+    if (names.isEmpty())
+        throw AuthToolError::message(unsafeArchiveMessage);
+    for (const QString &name : names) {
+        if (escapesDirectory(name))
+            throw AuthToolError::message(unsafeArchiveMessage);
+    }
+}
+
 } // namespace
 
 QString locatePackageRoot(const QString &dir)
@@ -77,6 +105,7 @@ QString extractPluginPackage(const QString &archivePath, const QString &cacheDir
 {
     if (!QDir().mkpath(cacheDir))
         throw fileSystemError(QStringLiteral("无法创建插件包缓存目录 ") + cacheDir + QStringLiteral("。"));
+    refuseEscapingEntries(archivePath, unzipProgram);
     const QString temporary =
         cacheDir + QStringLiteral("/.extract-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString destination = cacheDir + QLatin1Char('/') + packageDirName;
@@ -84,8 +113,7 @@ QString extractPluginPackage(const QString &archivePath, const QString &cacheDir
         throw fileSystemError(QStringLiteral("无法创建临时解压目录 ") + temporary + QStringLiteral("。"));
     const RemoveOnExit cleanup(temporary);
 
-    // unzip drops "../" parts and leading "/" of entry names (status 1, a warning) and creates
-    // links only after all files, so nothing lands outside the temporary directory.
+    // unzip creates links only after all files, so no entry is written through a link.
     int status = -1;
     const QString output = ProcessRunner::runSync(
         unzipProgram, {QStringLiteral("-q"), archivePath, QStringLiteral("-d"), temporary}, &status);

@@ -1,4 +1,5 @@
 #include "model/AuthToolModel.h"
+#include "plugin/PackageArchive.h"
 #include "model/ToolPaths.h"
 #include "plugin/Sha256Hasher.h"
 #include "service/AuthToolError.h"
@@ -240,7 +241,7 @@ void tst_PackagePipeline::hostileInputStaysContained_data()
                                               << unsafeFileName << false << none;
     QTest::newRow("../ in version") << QStringList{"--descriptor-version", "1.0/../x"}
                                     << QStringLiteral("授权服务返回的插件版本号不安全，已拒绝下载。") << false << none;
-    QTest::newRow("../ entries in the archive") << QStringList{"--layout", "dotdot"} << QString() << true
+    QTest::newRow("../ entries in the archive") << QStringList{"--layout", "dotdot"} << PackageArchive::unsafeArchiveMessage << true
                                                 << QStringList{archiveName};
     QTest::newRow("empty archive") << QStringList{"--layout", "empty"} << incompletePackage << true
                                    << QStringList{archiveName};

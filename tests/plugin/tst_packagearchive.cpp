@@ -109,7 +109,9 @@ private Q_SLOTS:
     void extraction_data();
     void extraction();
     void sameNameAgainReplacesThePackage();
-    void parentAndAbsoluteNamesStayInside();
+    void parentAndAbsoluteNamesAreRefused_data();
+    void parentAndAbsoluteNamesAreRefused();
+    void dotsInsideNamesAreFine();
     void linksCannotReachOutside_data();
     void linksCannotReachOutside();
     void replacingDoesNotFollowLinks();
@@ -194,21 +196,37 @@ void tst_PackageArchive::sameNameAgainReplacesThePackage()
              QStringList{"CorvantaAnalysis_1.0"});
 }
 
-// unzip strips "../" and a leading "/" (with a warning, status 1): the package still unpacks and
-// nothing appears outside the temporary directory.
-void tst_PackageArchive::parentAndAbsoluteNamesStayInside()
+// unzip would strip "../" and a leading "/" and unpack the rest; such an archive is refused
+// before anything is written, wherever the climbing name sits.
+void tst_PackageArchive::parentAndAbsoluteNamesAreRefused_data()
 {
-    const QString absolute = m_outside + "/absolute.txt";
-    QVERIFY(writeZip(m_archive, completePackage + Entries{{"../escape.txt", "x"}, {"../../escape2.txt", "x"},
-                                                          {absolute, "x"}}));
-    const QString destination = PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
-    QVERIFY(QFileInfo::exists(destination + "/escape.txt"));
-    QVERIFY(!QFileInfo::exists(absolute));
-    QCOMPARE(QDir(m_cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{"CorvantaAnalysis_1.0"});
-    QCOMPARE(QDir(m_dir->filePath("support")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList{"packages"});
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("parent") << QStringLiteral("../escape.txt");
+    QTest::newRow("grandparent") << QStringLiteral("../../escape.txt");
+    QTest::newRow("climbing back out") << QStringLiteral("app/../../escape.txt");
+    QTest::newRow("absolute") << QStringLiteral("/absolute.txt");
+}
+
+void tst_PackageArchive::parentAndAbsoluteNamesAreRefused()
+{
+    QFETCH(QString, entry);
+    QVERIFY(writeZip(m_archive, completePackage + Entries{{entry.toUtf8(), "x"}}));
+    try {
+        PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
+        QFAIL("an archive with a climbing entry name was unpacked");
+    } catch (const AuthToolError &error) {
+        QCOMPARE(error.description(), PackageArchive::unsafeArchiveMessage);
+    }
+    QCOMPARE(QDir(m_cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(QDir(m_outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+// Names that merely contain two dots are ordinary.
+void tst_PackageArchive::dotsInsideNamesAreFine()
+{
+    QVERIFY(writeZip(m_archive, completePackage + Entries{{"app/v1..2.txt", "x"}, {"..hidden", "x"}}));
+    const QString destination = PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
+    QVERIFY(QFileInfo::exists(destination + "/app/v1..2.txt"));
 }
 
 void tst_PackageArchive::linksCannotReachOutside_data()
