@@ -43,28 +43,28 @@ bool writeZip(const QString &path, const Entries &entries, const QByteArray &com
     QJsonArray list;
     for (const Entry &entry : entries)
         list.append(QJsonArray{entry.name, QString::fromUtf8(entry.content), entry.isLink});
-    const QJsonObject spec{{"path", path}, {"entries", list}, {"comment", QString::fromUtf8(comment)},
+    const QJsonObject layout{{"path", path}, {"entries", list}, {"comment", QString::fromUtf8(comment)},
                            {"corrupt", corrupt}};
     const char *script = R"(
 import json, sys, zipfile
-spec = json.load(sys.stdin)
-with zipfile.ZipFile(spec['path'], 'w', compression=zipfile.ZIP_DEFLATED) as z:
-    z.comment = spec['comment'].encode()
-    for name, content, is_link in spec['entries']:
+layout = json.load(sys.stdin)
+with zipfile.ZipFile(layout['path'], 'w', compression=zipfile.ZIP_DEFLATED) as z:
+    z.comment = layout['comment'].encode()
+    for name, content, is_link in layout['entries']:
         info = zipfile.ZipInfo(name)
         info.create_system = 3
         info.external_attr = (0o120777 if is_link else 0o100644) << 16
         z.writestr(info, content)
-if spec['corrupt']:
-    data = bytearray(open(spec['path'], 'rb').read())
+if layout['corrupt']:
+    data = bytearray(open(layout['path'], 'rb').read())
     start = data.find(b'zz/payload.bin') + 30
     for i in range(start, start + 40):
         data[i] ^= 0xff
-    open(spec['path'], 'wb').write(data)
+    open(layout['path'], 'wb').write(data)
 )";
     QProcess python;
     python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(script)});
-    python.write(QJsonDocument(spec).toJson());
+    python.write(QJsonDocument(layout).toJson());
     python.closeWriteChannel();
     return python.waitForFinished() && python.exitCode() == 0 && QFileInfo::exists(path);
 }
