@@ -48,9 +48,13 @@ bool SingleInstance::notifyRunningInstance()
 
 bool SingleInstance::listen()
 {
-    if (m_server.listen(serverName()))
-        return true;
-    // Nobody answered before, so the name is left over from a copy that crashed.
+    // With access options Qt binds elsewhere and renames the socket into place, replacing whatever
+    // is there: ask first, so a copy that started at the same moment and listens already keeps its
+    // channel. A name nobody listens on is left over from a copy that crashed and is replaced.
+    QLocalSocket probe;
+    probe.connectToServer(serverName());
+    if (probe.waitForConnected(replyTimeoutMs))
+        return false;
     QLocalServer::removeServer(serverName());
     return m_server.listen(serverName());
 }

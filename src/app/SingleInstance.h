@@ -21,7 +21,8 @@ public:
     static QString serverName();
     // Asks a running instance to show its window; true once it has confirmed.
     static bool notifyRunningInstance();
-    // Starts answering later launches; false if the name cannot be taken.
+    // Starts answering later launches; false if the name cannot be taken, also when another copy
+    // is listening on it already.
     bool listen();
 
     // Returns whether the window is now on screen; the reply tells the later launch.

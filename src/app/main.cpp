@@ -18,7 +18,10 @@ int main(int argc, char *argv[])
         delegate.bootstrapModelIfNeeded();
         return delegate.mainWindow()->isVisible();
     });
-    instance.listen();
+    // Another copy that started at the same moment got the channel first: it shows the window.
+    if (!instance.listen() && !DesktopIntegration::systemKeepsSingleInstance()
+        && SingleInstance::notifyRunningInstance())
+        return 0;
     delegate.installTrayIcon();
     delegate.showMainWindow();
     delegate.bootstrapModelIfNeeded();

@@ -69,7 +69,9 @@ void refuseEscapingEntries(const QString &archivePath, const QString &unzipProgr
 {
     int status = -1;
     const QString listing = ProcessRunner::runSync(unzipProgram, {QStringLiteral("-Z1"), archivePath}, &status);
-    if (status != 0)
+    // Status 1 is a warning (bytes before the archive, say): the names are listed and unpacked all
+    // the same, so they are checked all the same.
+    if (status != 0 && status != 1)
         return;
     const QStringList names = listing.split(u'\n', Qt::SkipEmptyParts);
     // A listing that succeeded but reads as nothing has names that are not UTF-8.

@@ -86,7 +86,8 @@ QSize InlineButton::sizeHint() const
     int contentWidth = metrics.horizontalAdvance(labelText());
     if (m_busy)
         contentWidth += spinnerSide + spacing;
-    return {qMax(minimumLabelWidth, contentWidth + 2 * horizontalPadding), metrics.height() + 2 * verticalPadding};
+    // The padding goes around the label's minimum width, not into it.
+    return {qMax(minimumLabelWidth, contentWidth) + 2 * horizontalPadding, metrics.height() + 2 * verticalPadding};
 }
 
 QColor InlineButton::foregroundColor() const

@@ -63,6 +63,7 @@ private Q_SLOTS:
     void secondLaunchShowsFirstAndExits();
     void otherHomeRunsItsOwnCopy();
     void leftoverSocketOfCrashedCopyIsReplaced();
+    void liveChannelIsNotTakenOver();
 };
 
 void tst_SingleInstance::secondLaunchShowsFirstAndExits()
@@ -108,6 +109,30 @@ void tst_SingleInstance::leftoverSocketOfCrashedCopyIsReplaced()
     RunningApp next;
     QTRY_COMPARE_WITH_TIMEOUT(request("show\n"), QByteArray("shown\n"), 20000);
     QCOMPARE(next.process->state(), QProcess::Running);
+}
+
+// Two copies started at the same moment both find nobody answering and both try to listen: the later
+// one must leave the earlier one's channel alone.
+void tst_SingleInstance::liveChannelIsNotTakenOver()
+{
+    int firstShown = 0;
+    int secondShown = 0;
+    SingleInstance first;
+    first.setShowHandler([&firstShown] { return ++firstShown > 0; });
+    QVERIFY(first.listen());
+    SingleInstance second;
+    second.setShowHandler([&secondShown] { return ++secondShown > 0; });
+    QVERIFY(!second.listen());
+
+    QLocalSocket socket;
+    socket.connectToServer(SingleInstance::serverName());
+    QVERIFY(socket.waitForConnected(1000));
+    socket.write("show\n");
+    QByteArray reply;
+    QTRY_VERIFY((reply += socket.readAll()).contains('\n'));
+    QCOMPARE(reply, QByteArray("shown\n"));
+    QCOMPARE(firstShown, 1);
+    QCOMPARE(secondShown, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_SingleInstance)

@@ -201,16 +201,28 @@ void tst_PackageArchive::sameNameAgainReplacesThePackage()
 void tst_PackageArchive::parentAndAbsoluteNamesAreRefused_data()
 {
     QTest::addColumn<QString>("entry");
-    QTest::newRow("parent") << QStringLiteral("../escape.txt");
-    QTest::newRow("grandparent") << QStringLiteral("../../escape.txt");
-    QTest::newRow("climbing back out") << QStringLiteral("app/../../escape.txt");
-    QTest::newRow("absolute") << QStringLiteral("/absolute.txt");
+    // Bytes before the archive: unzip lists and unpacks it all the same, with a warning (status 1).
+    QTest::addColumn<QByteArray>("leadingBytes");
+    QTest::newRow("parent") << QStringLiteral("../escape.txt") << QByteArray();
+    QTest::newRow("grandparent") << QStringLiteral("../../escape.txt") << QByteArray();
+    QTest::newRow("climbing back out") << QStringLiteral("app/../../escape.txt") << QByteArray();
+    QTest::newRow("absolute") << QStringLiteral("/absolute.txt") << QByteArray();
+    QTest::newRow("parent, bytes before the archive") << QStringLiteral("../escape.txt") << QByteArray("JUNK");
+    QTest::newRow("absolute, bytes before the archive") << QStringLiteral("/absolute.txt") << QByteArray("JUNK");
 }
 
 void tst_PackageArchive::parentAndAbsoluteNamesAreRefused()
 {
     QFETCH(QString, entry);
+    QFETCH(QByteArray, leadingBytes);
     QVERIFY(writeZip(m_archive, completePackage + Entries{{entry.toUtf8(), "x"}}));
+    if (!leadingBytes.isEmpty()) {
+        QFile file(m_archive);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = leadingBytes + file.readAll();
+        file.close();
+        writeText(m_archive, bytes);
+    }
     try {
         PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
         QFAIL("an archive with a climbing entry name was unpacked");

@@ -4,6 +4,7 @@
 #include "ui/InlineButton.h"
 #include "ui/OperationBanner.h"
 #include "ui/SymbolGlyphs.h"
+#include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QApplication>
@@ -66,6 +67,8 @@ private Q_SLOTS:
     void inertButtonIgnoresClicks();
     void buttonColours_data();
     void buttonColours();
+    void buttonWidth_data();
+    void buttonWidth();
     void bannerToneSymbols_data();
     void bannerToneSymbols();
     void longMessageWraps();
@@ -140,6 +143,29 @@ void tst_Components::buttonColours()
     button.resize(button.sizeHint());
     const QImage image = renderOnWhite(button);
     QVERIFY2(near(fillPixel(image), fill), qPrintable(fillPixel(image).name() + QLatin1String(" vs ") + fill.name()));
+}
+
+void tst_Components::buttonWidth_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("busy");
+    // The label is at least 76 wide before its padding of 10 on each side.
+    const QFontMetrics metrics(UiFont::system(12, QFont::DemiBold));
+    const QString longTitle = QStringLiteral("更新到 12.34.56 并重新载入全部加载项");
+    QTest::addColumn<int>("width");
+    QTest::newRow("short title") << QStringLiteral("安装") << false << 76 + 20;
+    QTest::newRow("busy, short") << QStringLiteral("安装") << true << 76 + 20;
+    QTest::newRow("long title") << longTitle << false << metrics.horizontalAdvance(longTitle) + 20;
+}
+
+void tst_Components::buttonWidth()
+{
+    QFETCH(QString, title);
+    QFETCH(bool, busy);
+    QFETCH(int, width);
+    InlineButton button(title);
+    button.setBusy(busy);
+    QCOMPARE(button.sizeHint().width(), width);
 }
 
 void tst_Components::bannerToneSymbols_data()
