@@ -34,19 +34,20 @@ void ConnectivityMonitor::start()
         followReachability();
 }
 
-// Only Online counts. The service is on the internet: Local (a network without a way out) and Site
-// (a captive portal or limited connectivity) cannot reach it, so the gate should say why at once
-// rather than let a request time out. Unknown (a backend that cannot tell) makes no report, so the
-// flag keeps its last value, at first the optimistic start value.
+// A satisfied path is one with a way out: Online, and Site, where a default route exists but the
+// desktop's own connectivity probe failed (a proxy-only intranet, a captive portal); the vendor may
+// still be reachable there, and a failing request says why. Local (no default route) and
+// Disconnected are offline. Unknown (a backend that cannot tell) makes no report, so the flag keeps
+// its last value, at first the optimistic start value.
 std::optional<bool> ConnectivityMonitor::isSatisfied(QNetworkInformation::Reachability reachability)
 {
     using Reachability = QNetworkInformation::Reachability;
     switch (reachability) {
     case Reachability::Online:
+    case Reachability::Site:
         return true;
     case Reachability::Disconnected:
     case Reachability::Local:
-    case Reachability::Site:
         return false;
     case Reachability::Unknown:
         break;

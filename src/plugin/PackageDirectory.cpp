@@ -19,6 +19,9 @@ namespace PackageDirectory {
 
 namespace {
 
+// A version.json is a few lines; anything larger is not one.
+constexpr qint64 maxMetadataBytes = 1024 * 1024;
+
 // The lenient service reader, keeping "present but empty" apart from "absent" (a null string).
 QString textOrNull(const QJsonValue &value)
 {
@@ -37,10 +40,16 @@ bool entryExists(const QString &directory, const QString &relative)
 
 std::optional<QJsonObject> readPackageMetadata(const QString &directory)
 {
-    QFile file(directory + QStringLiteral("/version.json"));
+    // Only a plain file of sane size: a FIFO or device named version.json would block or never end,
+    // and this runs on the GUI thread at every start.
+    const QString path = directory + QStringLiteral("/version.json");
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > maxMetadataBytes)
+        return std::nullopt;
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(maxMetadataBytes));
     if (!document.isObject())
         return std::nullopt;
     return document.object();

@@ -22,7 +22,7 @@ void tst_ConnectivityMonitor::satisfiedLevels_data()
     QTest::newRow("online") << Reachability::Online << true << true;
     QTest::newRow("disconnected") << Reachability::Disconnected << true << false;
     QTest::newRow("local network only") << Reachability::Local << true << false;
-    QTest::newRow("captive portal or limited") << Reachability::Site << true << false;
+    QTest::newRow("default route, probe failed") << Reachability::Site << true << true;
     QTest::newRow("unknown") << Reachability::Unknown << false << false;
 }
 

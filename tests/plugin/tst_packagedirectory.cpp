@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <sys/stat.h>
+
 Q_DECLARE_METATYPE(FakePackage)
 
 namespace {
@@ -66,6 +68,35 @@ private Q_SLOTS:
                                              << absent;
         QTest::newRow("other add-in") << QStringLiteral("OtherAddin_1.0") << FakePackage() << false << absent << absent;
         QTest::newRow("bare name") << QStringLiteral("CorvantaAnalysis") << FakePackage() << false << absent << absent;
+    }
+
+    // Neither a FIFO nor a device in place of version.json may block the scan.
+    void unreadableMetadataFallsBackToName_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << QStringLiteral("fifo");
+        QTest::newRow("link to an endless device") << QStringLiteral("device");
+        QTest::newRow("oversized") << QStringLiteral("large");
+    }
+
+    void unreadableMetadataFallsBackToName()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir parent;
+        const QString dir = FakeWpsAddons::writePackage(parent.path(), QStringLiteral("CorvantaAnalysis_3.1"));
+        const QString metadata = dir + QStringLiteral("/version.json");
+        if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(metadata).constData(), 0644), 0);
+        } else if (kind == QLatin1String("device")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), metadata));
+        } else {
+            QFile file(metadata);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("{\"version\": \"9.9\"}").append(QByteArray(2 * 1024 * 1024, ' ')));
+        }
+        const std::optional<CachedPluginPackage> read = PackageDirectory::readPackageDirectory(dir);
+        QVERIFY(read);
+        QCOMPARE(read->version, QStringLiteral("3.1"));
     }
 
     void readsOnePackage()
