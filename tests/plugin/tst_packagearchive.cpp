@@ -51,7 +51,8 @@ layout = json.load(sys.stdin)
 with zipfile.ZipFile(layout['path'], 'w', compression=zipfile.ZIP_DEFLATED) as z:
     z.comment = layout['comment'].encode()
     for name, content, is_link in layout['entries']:
-        info = zipfile.ZipInfo(name)
+        # "hex:" names are raw bytes stored without the UTF-8 flag, as legacy zip tools write them.
+        info = zipfile.ZipInfo(bytes.fromhex(name[4:]).decode('cp437') if name.startswith('hex:') else name)
         info.create_system = 3
         info.external_attr = (0o120777 if is_link else 0o100644) << 16
         z.writestr(info, content)
@@ -233,12 +234,19 @@ void tst_PackageArchive::parentAndAbsoluteNamesAreRefused()
     QCOMPARE(QDir(m_outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
-// Names that merely contain two dots are ordinary.
+// Names that merely contain two dots, and names in a legacy encoding (GBK bytes without the UTF-8
+// flag), are ordinary; a legacy name that climbs out is still refused.
 void tst_PackageArchive::dotsInsideNamesAreFine()
 {
-    QVERIFY(writeZip(m_archive, completePackage + Entries{{"app/v1..2.txt", "x"}, {"..hidden", "x"}}));
+    QVERIFY(writeZip(m_archive, completePackage + Entries{{"app/v1..2.txt", "x"}, {"..hidden", "x"},
+                                                          {"hex:d6d0cec42e747874", "x"}}));
     const QString destination = PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
     QVERIFY(QFileInfo::exists(destination + "/app/v1..2.txt"));
+    QCOMPARE(QDir(destination).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+    QVERIFY(writeZip(m_archive, completePackage + Entries{{"hex:2e2e2fd6d02e747874", "x"}}));
+    QVERIFY_THROWS_EXCEPTION(AuthToolError,
+                             PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0"));
 }
 
 void tst_PackageArchive::linksCannotReachOutside_data()
