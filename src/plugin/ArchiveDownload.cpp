@@ -18,23 +18,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 
 namespace ArchiveDownload {
 
 namespace {
-
-struct ReplyDeleter
-{
-    void operator()(QNetworkReply *reply) const
-    {
-        // Nothing may reach the coroutine's locals once they are gone.
-        reply->disconnect();
-        if (reply->isRunning())
-            reply->abort();
-        reply->deleteLater();
-    }
-};
 
 DescribedError writeError(const QString &path)
 {
@@ -82,18 +69,18 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
 
     bool writeFailed = false;
     qint64 written = 0;
-    const bool watchOwner = !owner.isNull();
-    std::unique_ptr<QNetworkReply, ReplyDeleter> reply(ServiceNetwork::manager().get(QNetworkRequest(request.url)));
+    // Owned, so nothing reaches this frame's locals once they are gone.
+    const ServiceNetwork::OwnedReply reply(ServiceNetwork::manager().get(QNetworkRequest(request.url)));
     reply->setReadBufferSize(readBufferSize);
     QNetworkReply *const rawReply = reply.get();
 
-    // Runs inside the reply's signals: a failure only schedules the abort, so the coroutine never
-    // resumes while this is still on the stack.
-    // Progress follows the file, chunk by chunk; Qt's own progress signal is throttled.
     const auto announcedLength = [rawReply] {
         const QVariant length = rawReply->header(QNetworkRequest::ContentLengthHeader);
         return length.isValid() ? length.toLongLong() : qint64(-1);
     };
+    // Runs inside the reply's signals: a failure only schedules the abort, so the coroutine never
+    // resumes while this is still on the stack. Progress follows the file, chunk by chunk; Qt's own
+    // progress signal is throttled.
     const auto drain = [&] {
         const qint64 before = written;
         while (!writeFailed && rawReply->bytesAvailable() > 0) {
@@ -109,7 +96,7 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
             progress(written, announcedLength());
     };
     QObject::connect(rawReply, &QNetworkReply::readyRead, &file, drain);
-    if (watchOwner)
+    if (owner)
         QObject::connect(owner.data(), &QObject::destroyed, rawReply, &QNetworkReply::abort, Qt::QueuedConnection);
 
     co_await rawReply;

@@ -10,16 +10,9 @@
 #include <QJsonDocument>
 #include <QNetworkReply>
 
-#include <memory>
-
 using namespace JsonValueReaders;
 
 namespace {
-
-struct ReplyDeleter
-{
-    void operator()(QNetworkReply *reply) const { reply->deleteLater(); }
-};
 
 AuthToolError refusal(int status, const QByteArray &bytes)
 {
@@ -117,7 +110,7 @@ QCoro::Task<APIEnvelope> ClientAuthAPI::post(const QString &path, const QJsonObj
 QCoro::Task<APIEnvelope> ClientAuthAPI::send(QNetworkRequest request, QByteArray method, QByteArray body)
 {
     QNetworkAccessManager &manager = ServiceNetwork::manager();
-    std::unique_ptr<QNetworkReply, ReplyDeleter> reply(
+    const ServiceNetwork::OwnedReply reply(
         method == "GET" ? manager.get(request) : manager.sendCustomRequest(request, method, body));
     co_await reply.get();
 

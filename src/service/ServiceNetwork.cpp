@@ -91,3 +91,11 @@ QList<QSslError::SslError> ServiceNetwork::sslErrors(const QNetworkReply &reply)
         errors.append(QSslError::SslError(code.toInt()));
     return errors;
 }
+
+void ServiceNetwork::ReplyDeleter::operator()(QNetworkReply *reply) const
+{
+    reply->disconnect();
+    if (reply->isRunning())
+        reply->abort();
+    reply->deleteLater();
+}

@@ -5,6 +5,7 @@
 #include <QSslError>
 
 #include <chrono>
+#include <memory>
 
 class QNetworkReply;
 
@@ -25,4 +26,12 @@ public:
     // Markers left on a reply by the manager, read when the reply failed.
     static bool hasTimedOut(const QNetworkReply &reply);
     static QList<QSslError::SslError> sslErrors(const QNetworkReply &reply);
+
+    // Ends a reply its owner no longer waits for: no signal reaches the owner afterwards, a running
+    // transfer is aborted, and the reply is deleted from the event loop.
+    struct ReplyDeleter
+    {
+        void operator()(QNetworkReply *reply) const;
+    };
+    using OwnedReply = std::unique_ptr<QNetworkReply, ReplyDeleter>;
 };
