@@ -20,7 +20,9 @@ install_packages() {
 # configure_and_build BUILD_DIR [extra cmake args...]; BUILD_TARGETS limits what is built.
 configure_and_build() {
     local dir="$1"; shift
-    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
     local targets=()
     [ -n "${BUILD_TARGETS:-}" ] && targets=(--target $BUILD_TARGETS)
     cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}"

@@ -1,6 +1,6 @@
 #include "MainWindow.h"
 
-#include "app/AppConstants.h"
+#include "core/AppConstants.h"
 #include "platform/AppBundle.h"
 #include "ui/ContentView.h"
 

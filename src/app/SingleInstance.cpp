@@ -1,6 +1,6 @@
 #include "SingleInstance.h"
 
-#include "app/AppConstants.h"
+#include "core/AppConstants.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -3,11 +3,14 @@
 #include "app/SingleInstance.h"
 #include "platform/DesktopIntegration.h"
 
+#include "BuildConfig.h"
+
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::projectVersion));
     if (!DesktopIntegration::systemKeepsSingleInstance() && SingleInstance::notifyRunningInstance())
         return 0;
 

@@ -1,17 +1,11 @@
 #include "AuthToolModel.h"
 
-#include "model/ActivityLog.h"
+#include "core/ActivityLog.h"
+#include "core/DescribedError.h"
 #include "model/ConnectivityMonitor.h"
-#include "model/DescribedError.h"
-#include "model/ToolPaths.h"
-#include "plugin/ArchiveDownload.h"
-#include "plugin/PackageArchive.h"
 #include "plugin/PackageDirectory.h"
-#include "plugin/PackageNames.h"
-#include "plugin/PackagePruning.h"
+#include "plugin/PackagePipeline.h"
 #include "plugin/PluginVersions.h"
-#include "service/AuthToolError.h"
-#include "service/TransportError.h"
 
 #include <QPointer>
 #include <QScopeGuard>
@@ -256,106 +250,21 @@ void AuthToolModel::setOperationMessage(const QString &message)
     Q_EMIT operationMessageChanged(message);
 }
 
-namespace {
-
-// A pipeline whose model died while it waited ends like a cancelled transfer.
-void requireAlive(const QPointer<AuthToolModel> &self)
-{
-    if (!self)
-        throw DescribedError(TransportError::describe(TransportError::Cancelled, {}));
-}
-
-const QString downloadPlatform = QStringLiteral("macos");
-
-} // namespace
-
 QCoro::Task<CachedPluginPackage> AuthToolModel::downloadAuthorizedPluginPackage()
 {
     QPointer<AuthToolModel> self(this);
-    const ClientAuthAPI api = m_apiClient;
-    const AccountCredentialStore store = m_credentialStore;
-
-    const QString credential = co_await store.requireCredential();
-    requireAlive(self);
-    // Only a failure of this query matters: the release to fetch comes with the download token.
-    [[maybe_unused]] const PluginRelease current = co_await api.latestRelease(downloadPlatform);
-    requireAlive(self);
-    const QString installed = self->installedPluginVersionFromDisk();
-    const std::optional<QString> installedVersion = installed.isNull() ? std::nullopt : std::optional(installed);
-    const PluginRelease release = co_await api.downloadToken(credential, downloadPlatform, installedVersion);
-    requireAlive(self);
-    if (!release.downloadURL)
-        throw AuthToolError::message(QStringLiteral("授权服务未返回插件下载地址，请稍后重试。"));
-    // Names from the service are checked before anything is created or logged under them.
-    PackageNames::archiveFileName(release.fileName.value_or(QString()), release.version);
-    PackageNames::packageDirectoryName(release.version);
-
-    self->appendLog(QStringLiteral("开始下载插件包：") + release.version);
-    QCoro::Task<QString> transfer = self->downloadPluginArchive(*release.downloadURL, release);
-    const QString archive = co_await std::move(transfer);
-    requireAlive(self);
-    QCoro::Task<CachedPluginPackage> unpacking = self->extractPluginPackage(archive, release);
-    const CachedPluginPackage package = co_await std::move(unpacking);
-    requireAlive(self);
-    self->prunePluginPackageCache(package.directory);
-    self->pruneDownloadedPluginArchives(archive);
-    self->appendLog(QStringLiteral("插件包已缓存：") + package.version);
-    co_return package;
-}
-
-QCoro::Task<QString> AuthToolModel::downloadPluginArchive(QUrl url, PluginRelease release)
-{
-    QPointer<AuthToolModel> self(this);
-    ArchiveDownload::Request request{
-        url,
-        ToolPaths::pluginPackageDownloadDir(),
-        PackageNames::archiveFileName(release.fileName.value_or(QString()), release.version),
-        release.sha256,
-    };
-    setDownloadProgress(0, -1);
-    const auto resetProgress = qScopeGuard([self] {
-        if (self)
-            self->setDownloadProgress(0, 0);
-    });
-    const ArchiveDownload::ProgressHandler progress = [self](qint64 received, qint64 expected) {
-        if (self)
-            self->setDownloadProgress(received, expected);
-    };
-    // The model is the owner: the transfer stops when the model goes away.
-    const QPointer<QObject> owner(this);
-    QCoro::Task<QString> transfer = ArchiveDownload::download(std::move(request), progress, owner);
-    const QString archive = co_await std::move(transfer);
-    requireAlive(self);
-    co_return archive;
-}
-
-QCoro::Task<CachedPluginPackage> AuthToolModel::extractPluginPackage(QString archive, PluginRelease release)
-{
-    QPointer<AuthToolModel> self(this);
-    const QString packageName = PackageNames::packageDirectoryName(release.version);
-    const std::function<void(const QString &)> logUnzipOutput = [self](const QString &output) {
-        if (self)
-            self->appendLog(output);
-    };
-    QCoro::Task<QString> unpacking = PackageArchive::extractPluginPackageAsync(
-        archive, ToolPaths::pluginPackageCacheDir(), packageName, logUnzipOutput);
-    const QString directory = co_await std::move(unpacking);
-    requireAlive(self);
-    co_return CachedPluginPackage{directory, release.version, release.minManagerVersion.value_or(QString())};
-}
-
-void AuthToolModel::prunePluginPackageCache(const QString &keep)
-{
-    const QStringList lines = PackagePruning::prunePluginPackageCache(keep);
-    for (const QString &line : lines)
-        appendLog(line);
-}
-
-void AuthToolModel::pruneDownloadedPluginArchives(const QString &keep)
-{
-    const QStringList lines = PackagePruning::pruneDownloadedPluginArchives(keep);
-    for (const QString &line : lines)
-        appendLog(line);
+    const PackagePipeline pipeline(m_apiClient, m_credentialStore, QPointer<QObject>(this),
+                                   PackagePipeline::Handlers{
+                                       [self](const QString &line) {
+                                           if (self)
+                                               self->appendLog(line);
+                                       },
+                                       [self](qint64 received, qint64 expected) {
+                                           if (self)
+                                               self->setDownloadProgress(received, expected);
+                                       },
+                                   });
+    return pipeline.downloadAuthorizedPluginPackage();
 }
 
 std::optional<CachedPluginPackage> AuthToolModel::latestCachedPluginPackage() const

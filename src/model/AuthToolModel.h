@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/OperationTone.h"
-#include "model/PluginInstallState.h"
+#include "core/OperationTone.h"
+#include "core/PluginInstallState.h"
 #include "plugin/AccountCredentialStore.h"
 #include "plugin/CachedPluginPackage.h"
 #include "service/ClientAuthAPI.h"
@@ -76,15 +76,9 @@ public:
     // Where the account credential that authorises downloads is kept (the sign-in stores it here).
     const AccountCredentialStore &credentialStore() const { return m_credentialStore; }
 
-    // The package pipeline: credential, release query, download token, verified download, unpacking
-    // into the cache, pruning of older archives and packages. Throws; the caller shows the error.
+    // The package pipeline (see PackagePipeline) with its log lines and the download progress
+    // published here. Throws; the caller shows the error.
     QCoro::Task<CachedPluginPackage> downloadAuthorizedPluginPackage();
-    // The verified archive in the download directory; progress is published while it arrives.
-    QCoro::Task<QString> downloadPluginArchive(QUrl url, PluginRelease release);
-    // The archive unpacked (off the GUI thread) into the package cache as "CorvantaAnalysis_<version>".
-    QCoro::Task<CachedPluginPackage> extractPluginPackage(QString archive, PluginRelease release);
-    void prunePluginPackageCache(const QString &keep);
-    void pruneDownloadedPluginArchives(const QString &keep);
     // The newest package in the cache, for the repair; nothing when there is none.
     std::optional<CachedPluginPackage> latestCachedPluginPackage() const;
 

@@ -1,6 +1,6 @@
 #include "ConnectivityMonitor.h"
 
-#include "model/DefaultRouteWatcher.h"
+#include "platform/DefaultRouteWatcher.h"
 
 #include <QTimer>
 

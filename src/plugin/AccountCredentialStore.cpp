@@ -1,7 +1,7 @@
 #include "AccountCredentialStore.h"
 
-#include "app/AppConstants.h"
-#include "model/ToolPaths.h"
+#include "core/AppConstants.h"
+#include "core/ToolPaths.h"
 #include "service/AuthToolError.h"
 
 #include <QCoro/QCoroSignal>

@@ -1,7 +1,7 @@
 #include "ArchiveDownload.h"
 
-#include "model/DescribedError.h"
-#include "plugin/LocalFiles.h"
+#include "core/DescribedError.h"
+#include "core/LocalFiles.h"
 #include "plugin/Sha256Hasher.h"
 #include "service/AuthToolError.h"
 #include "service/ClientAuthAPI.h"

@@ -1,8 +1,8 @@
 #include "PackageArchive.h"
 
-#include "model/ProcessRunner.h"
-#include "plugin/LocalFiles.h"
-#include "plugin/WorkerTask.h"
+#include "core/ProcessRunner.h"
+#include "core/LocalFiles.h"
+#include "core/WorkerTask.h"
 #include "service/AuthToolError.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "PackageDirectory.h"
 
-#include "model/DescribedError.h"
-#include "model/ToolPaths.h"
-#include "plugin/LocalFiles.h"
+#include "core/DescribedError.h"
+#include "core/ToolPaths.h"
+#include "core/LocalFiles.h"
 #include "service/JsonValueReaders.h"
 
 #include <QDateTime>

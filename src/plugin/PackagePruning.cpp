@@ -1,8 +1,8 @@
 #include "PackagePruning.h"
 
-#include "model/DescribedError.h"
-#include "model/ToolPaths.h"
-#include "plugin/LocalFiles.h"
+#include "core/DescribedError.h"
+#include "core/ToolPaths.h"
+#include "core/LocalFiles.h"
 #include "plugin/PackageDirectory.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/PluginInstallState.h"
+#include "core/PluginInstallState.h"
 #include "plugin/CachedPluginPackage.h"
 
 #include <QList>

@@ -1,7 +1,7 @@
 #include "Sha256Hasher.h"
 
-#include "model/DescribedError.h"
-#include "plugin/WorkerTask.h"
+#include "core/DescribedError.h"
+#include "core/WorkerTask.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/DescribedError.h"
+#include "core/DescribedError.h"
 
 // The tool's own failures; only the service client raises CredentialInvalid.
 class AuthToolError : public DescribedError

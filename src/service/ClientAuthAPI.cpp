@@ -1,11 +1,11 @@
 #include "ClientAuthAPI.h"
 
-#include "platform/AppBundle.h"
 #include "service/AuthToolError.h"
 #include "service/JsonValueReaders.h"
 #include "service/ServiceNetwork.h"
 #include "service/TransportError.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroNetworkReply>
 #include <QJsonDocument>
 #include <QNetworkReply>
@@ -176,8 +176,7 @@ QString ClientAuthAPI::urlEncode(const QString &text)
 
 QString ClientAuthAPI::appVersion()
 {
-    const QVariant version = AppBundle::main().infoValue(QStringLiteral("CFBundleShortVersionString"));
-    if (version.typeId() == QMetaType::QString)
-        return version.toString();
-    return QStringLiteral("0.1.3");
+    // The entry sets it from the build, which also writes it into the bundle's Info.plist.
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral("0.1.3") : version;
 }

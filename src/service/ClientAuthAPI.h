@@ -45,7 +45,8 @@ public:
 
     static QString httpErrorMessage(int status);
     static QString urlEncode(const QString &text);
-    // CFBundleShortVersionString of the running bundle, read afresh; "0.1.3" outside a bundle.
+    // The tool's version (CFBundleShortVersionString of its bundle, set from the build); "0.1.3"
+    // when the application object was given none (test programs).
     static QString appVersion();
 
     static inline const QString latestReleasePath =

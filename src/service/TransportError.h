@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/DescribedError.h"
+#include "core/DescribedError.h"
 
 #include <QNetworkReply>
 #include <QString>

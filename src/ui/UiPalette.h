@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/OperationTone.h"
+#include "core/OperationTone.h"
 
 #include <QColor>
 #include <QPalette>

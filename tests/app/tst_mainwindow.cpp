@@ -1,4 +1,4 @@
-#include "app/AppConstants.h"
+#include "core/AppConstants.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
 #include "platform/AppBundle.h"

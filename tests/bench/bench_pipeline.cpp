@@ -1,7 +1,7 @@
 // Times the whole package pipeline on a large archive from the stand-in and sets it against the
 // same work done by curl, sha256sum and unzip in one shell. Prints figures; asserts nothing.
 #include "model/AuthToolModel.h"
-#include "model/ToolPaths.h"
+#include "core/ToolPaths.h"
 
 #include "StandinService.h"
 #include "TaskOutcome.h"

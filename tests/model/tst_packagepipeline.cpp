@@ -1,6 +1,6 @@
 #include "model/AuthToolModel.h"
 #include "plugin/PackageArchive.h"
-#include "model/ToolPaths.h"
+#include "core/ToolPaths.h"
 #include "plugin/Sha256Hasher.h"
 #include "service/AuthToolError.h"
 

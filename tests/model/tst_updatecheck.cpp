@@ -4,7 +4,7 @@
 #include "TaskOutcome.h"
 
 #include "model/AuthToolModel.h"
-#include "model/ToolPaths.h"
+#include "core/ToolPaths.h"
 
 #include <QFile>
 #include <QSignalSpy>

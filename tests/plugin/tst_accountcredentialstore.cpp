@@ -1,4 +1,4 @@
-#include "model/ToolPaths.h"
+#include "core/ToolPaths.h"
 #include "plugin/AccountCredentialStore.h"
 #include "service/AuthToolError.h"
 

@@ -1,4 +1,4 @@
-#include "plugin/LocalFiles.h"
+#include "core/LocalFiles.h"
 #include "plugin/PackageArchive.h"
 #include "service/AuthToolError.h"
 

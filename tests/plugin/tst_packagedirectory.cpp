@@ -1,8 +1,8 @@
 #include "FakeWpsAddons.h"
 #include "ScratchHome.h"
 
-#include "model/DescribedError.h"
-#include "model/ToolPaths.h"
+#include "core/DescribedError.h"
+#include "core/ToolPaths.h"
 #include "plugin/PackageDirectory.h"
 
 #include <QDir>

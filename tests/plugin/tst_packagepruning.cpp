@@ -1,7 +1,7 @@
 #include "FakeWpsAddons.h"
 #include "ScratchHome.h"
 
-#include "model/ToolPaths.h"
+#include "core/ToolPaths.h"
 #include "plugin/PackagePruning.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "model/DescribedError.h"
+#include "core/DescribedError.h"
 #include "plugin/Sha256Hasher.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "DesktopPalettes.h"
-#include "model/OperationTone.h"
+#include "core/OperationTone.h"
 #include "ui/AppPage.h"
 #include "ui/InlineButton.h"
 #include "ui/OperationBanner.h"

@@ -1,6 +1,6 @@
 #include "LocalFiles.h"
 
-#include "model/DescribedError.h"
+#include "core/DescribedError.h"
 
 #include <QFile>
 #include <QFileInfo>

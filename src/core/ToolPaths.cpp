@@ -1,6 +1,6 @@
 #include "ToolPaths.h"
 
-#include "app/AppConstants.h"
+#include "core/AppConstants.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 #include "ScratchHome.h"
 #include "model/AuthToolModel.h"
-#include "model/ToolPaths.h"
+#include "core/ToolPaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "model/ProcessRunner.h"
+#include "core/ProcessRunner.h"
 
 #include <QCoro/QCoroTimer>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "model/DefaultRouteWatcher.h"
+#include "platform/DefaultRouteWatcher.h"
 
 #include <QTest>
 

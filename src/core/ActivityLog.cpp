@@ -1,6 +1,6 @@
 #include "ActivityLog.h"
 
-#include "model/ToolPaths.h"
+#include "core/ToolPaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,0 +1,97 @@
+#include "PackagePipeline.h"
+
+#include "plugin/ArchiveDownload.h"
+#include "plugin/PackageArchive.h"
+#include "plugin/PackageDirectory.h"
+#include "plugin/PackageNames.h"
+#include "plugin/PackagePruning.h"
+#include "core/ToolPaths.h"
+#include "service/AuthToolError.h"
+#include "service/TransportError.h"
+
+#include <QScopeGuard>
+
+namespace {
+const QString downloadPlatform = QStringLiteral("macos");
+}
+
+PackagePipeline::PackagePipeline(ClientAuthAPI api, AccountCredentialStore credentialStore,
+                                 QPointer<QObject> owner, Handlers handlers)
+    : m_api(std::move(api))
+    , m_credentialStore(std::move(credentialStore))
+    , m_owner(std::move(owner))
+    , m_handlers(std::move(handlers))
+{
+}
+
+// Every step runs on a copy of the pipeline held by the coroutine frame, so the caller may go away;
+// the owner pointer tells whether anybody still wants the result.
+QCoro::Task<CachedPluginPackage> PackagePipeline::downloadAuthorizedPluginPackage() const
+{
+    const PackagePipeline self = *this;
+    const QString credential = co_await self.m_credentialStore.requireCredential();
+    self.requireOwner();
+    // Only a failure of this query matters: the release to fetch comes with the download token.
+    [[maybe_unused]] const PluginRelease current = co_await self.m_api.latestRelease(downloadPlatform);
+    self.requireOwner();
+    const QString installed = PackageDirectory::installedPluginVersionFromDisk();
+    const std::optional<QString> installedVersion = installed.isNull() ? std::nullopt : std::optional(installed);
+    const PluginRelease release = co_await self.m_api.downloadToken(credential, downloadPlatform, installedVersion);
+    self.requireOwner();
+    if (!release.downloadURL)
+        throw AuthToolError::message(QStringLiteral("授权服务未返回插件下载地址，请稍后重试。"));
+    // Names from the service are checked before anything is created or logged under them.
+    const QString fileName = PackageNames::archiveFileName(release.fileName.value_or(QString()), release.version);
+    PackageNames::packageDirectoryName(release.version);
+
+    self.log(QStringLiteral("开始下载插件包：") + release.version);
+    const QString archive = co_await self.downloadPluginArchive(*release.downloadURL, fileName, release.sha256);
+    self.requireOwner();
+    const CachedPluginPackage package = co_await self.extractPluginPackage(archive, release);
+    self.requireOwner();
+    for (const QString &line : PackagePruning::prunePluginPackageCache(package.directory))
+        self.log(line);
+    for (const QString &line : PackagePruning::pruneDownloadedPluginArchives(archive))
+        self.log(line);
+    self.log(QStringLiteral("插件包已缓存：") + package.version);
+    co_return package;
+}
+
+QCoro::Task<QString> PackagePipeline::downloadPluginArchive(QUrl url, QString fileName, QString sha256) const
+{
+    const PackagePipeline self = *this;
+    ArchiveDownload::Request request{url, ToolPaths::pluginPackageDownloadDir(), fileName, sha256};
+    const std::function<void(qint64, qint64)> progress =
+        self.m_handlers.progress ? self.m_handlers.progress : [](qint64, qint64) {};
+    progress(0, -1);
+    const auto resetProgress = qScopeGuard([progress] { progress(0, 0); });
+    // The owner ends the transfer when it goes away.
+    const QString archive = co_await ArchiveDownload::download(std::move(request), progress, self.m_owner);
+    self.requireOwner();
+    co_return archive;
+}
+
+QCoro::Task<CachedPluginPackage> PackagePipeline::extractPluginPackage(QString archive, PluginRelease release) const
+{
+    const PackagePipeline self = *this;
+    const QString packageName = PackageNames::packageDirectoryName(release.version);
+    const std::function<void(const QString &)> logUnzipOutput = [self](const QString &output) {
+        self.log(output);
+    };
+    const QString directory = co_await PackageArchive::extractPluginPackageAsync(
+        archive, ToolPaths::pluginPackageCacheDir(), packageName, logUnzipOutput);
+    self.requireOwner();
+    co_return CachedPluginPackage{directory, release.version, release.minManagerVersion.value_or(QString())};
+}
+
+void PackagePipeline::requireOwner() const
+{
+    if (!m_owner)
+        throw DescribedError(TransportError::describe(TransportError::Cancelled, {}));
+}
+
+void PackagePipeline::log(const QString &line) const
+{
+    if (m_owner && m_handlers.log)
+        m_handlers.log(line);
+}
