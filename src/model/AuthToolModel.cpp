@@ -7,6 +7,7 @@
 #include "plugin/PackagePipeline.h"
 #include "plugin/PluginVersions.h"
 
+#include <QDesktopServices>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
@@ -161,6 +162,13 @@ bool AuthToolModel::requireOnline(const QString &action)
     showOperation(action + QStringLiteral("需要连接 Corvanta 服务，请联网后重试。"), OperationTone::Error);
     appendLog(action + QStringLiteral("已拦截：当前离线"));
     return false;
+}
+
+void AuthToolModel::openOnlinePath(const QString &path)
+{
+    if (!requireOnline(QStringLiteral("打开在线页面")))
+        return;
+    QDesktopServices::openUrl(webURL(path));
 }
 
 QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)

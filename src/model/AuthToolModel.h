@@ -65,6 +65,10 @@ public:
     bool requireOnline(const QString &action);
 
     const ClientAuthAPI &apiClient() const { return m_apiClient; }
+    // The absolute address of a page of the vendor's site ("/pricing"), or an absolute address.
+    QUrl webURL(const QString &path) const { return m_apiClient.webURL(path); }
+    // Opens that address in the desktop's default browser, behind the online gate.
+    void openOnlinePath(const QString &path);
     QString installedPluginVersionFromDisk() const;
     void refreshInstalledPluginVersion();
     void recomputeInstallState();
