@@ -12,6 +12,7 @@
 
 #include <QHBoxLayout>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -47,9 +48,13 @@ GuidePanel::GuidePanel(AuthToolModel *model, const AppBundle &bundle, QWidget *p
     canvasRow->setContentsMargins(0, 0, 0, 0);
     auto *content = new QWidget(canvas);
     content->setMaximumWidth(maximumContentWidth);
-    canvasRow->addWidget(content, 1, Qt::AlignTop | Qt::AlignLeft);
+    canvasRow->addWidget(content, 1);
     canvasRow->addStretch(0);
     scroll->setWidget(canvas);
+    // A scroll bar that takes room would touch the cards' right edges: keep a gap while it shows.
+    connect(scroll->verticalScrollBar(), &QScrollBar::rangeChanged, canvas, [canvasRow](int, int maximum) {
+        canvasRow->setContentsMargins(0, 0, maximum > 0 ? 10 : 0, 0);
+    });
 
     auto *stack = column(18);
     content->setLayout(stack);
@@ -91,6 +96,7 @@ GuidePanel::GuidePanel(AuthToolModel *model, const AppBundle &bundle, QWidget *p
     m_contactSection = new DisclosureGroup(QStringLiteral("qrcode"), QStringLiteral("商务联系与二维码"),
                                            new ProductInfoPanel(bundle), content);
     stack->addWidget(m_contactSection);
+    stack->addStretch(1);
 
     followConnectivity(m_model->isOnline());
     connect(m_model, &AuthToolModel::isOnlineChanged, this, &GuidePanel::followConnectivity);

@@ -40,9 +40,12 @@ QSize TextBlock::sizeHint() const
 
 QSize TextBlock::minimumSizeHint() const
 {
-    // Narrow enough to wrap: the layout, not the longest line, decides the width.
-    const int width = QFontMetrics(m_titleFont).horizontalAdvance(m_title.left(6));
-    return {width, heightForWidth(width)};
+    // Narrow enough to wrap: the layout, not the longest line, decides the width. The height is
+    // the layout's business too (height for width); a wrapped-at-minimum height here would stretch
+    // every enclosing scroll area.
+    const int gap = m_title.isEmpty() || m_detail.isEmpty() ? 0 : m_spacing;
+    const int detailLine = m_detail.isEmpty() ? 0 : QFontMetrics(m_detailFont).height();
+    return {QFontMetrics(m_titleFont).horizontalAdvance(m_title.left(6)), titleHeight() + gap + detailLine};
 }
 
 void TextBlock::paintEvent(QPaintEvent *)
