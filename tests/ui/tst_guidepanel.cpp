@@ -365,6 +365,12 @@ void tst_GuidePanel::screenshots()
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
     panel->contactSection()->setExpanded(open);
     QTest::qWait(50);
+    if (open) {
+        // One value being selected, to see the selection drawn.
+        QLineEdit *email = panel->findChild<ProductInfoPanel *>()->rows().at(3)->valueField();
+        QTest::mouseClick(email, Qt::LeftButton, {}, QPoint(4, email->height() / 2));
+        QTest::mouseDClick(email, Qt::LeftButton, {}, QPoint(4, email->height() / 2));
+    }
     const QString name = QStringLiteral("guide-%1-%2%3.png")
                              .arg(dark ? QStringLiteral("dark") : QStringLiteral("light"),
                                   open ? QStringLiteral("open") : QStringLiteral("closed"),
