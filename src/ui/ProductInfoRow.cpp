@@ -99,6 +99,7 @@ ProductInfoRow::ProductInfoRow(const QString &label, const QString &value, QWidg
     row->setSpacing(8);
     row->addSpacing(labelWidth);
     row->addWidget(m_field, 1);
+    m_field->setAccessibleName(label);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 

@@ -81,8 +81,8 @@ private Q_SLOTS:
     void shortcutsOffline_data();
     void shortcutsOffline();
     void contactSectionFoldsWhenShownAnew();
-    void bundleImagesDecode_data();
-    void bundleImagesDecode();
+    void bundleImages_data();
+    void bundleImages();
     void screenshots_data();
     void screenshots();
 };
@@ -292,7 +292,7 @@ void tst_GuidePanel::contactSectionFoldsWhenShownAnew()
     QVERIFY(!guideSection()->content()->isVisible());
 }
 
-void tst_GuidePanel::bundleImagesDecode_data()
+void tst_GuidePanel::bundleImages_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("magic");
@@ -308,7 +308,7 @@ void tst_GuidePanel::bundleImagesDecode_data()
     QTest::newRow("logo") << QStringLiteral("corvanta-logo.png") << QByteArray("\x89PNG") << QString();
 }
 
-void tst_GuidePanel::bundleImagesDecode()
+void tst_GuidePanel::bundleImages()
 {
     QFETCH(QString, file);
     QFETCH(QByteArray, magic);
