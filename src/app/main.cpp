@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/CommandLineRunner.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "platform/DesktopIntegration.h"
@@ -9,6 +10,9 @@
 
 int main(int argc, char *argv[])
 {
+    // A command runs without the window, the display and the single-instance channel.
+    if (CommandLine::wantsCommand(argc, argv))
+        return CommandLineRunner::exec(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::projectVersion));
     if (!DesktopIntegration::systemKeepsSingleInstance() && SingleInstance::notifyRunningInstance())

@@ -16,16 +16,34 @@
 
 namespace {
 
-// The release of the update check and the silent refresh, or the description of why there is none.
-using ReleaseAnswer = std::variant<PluginRelease, QString>;
+// Why there is no release. Wrapped: a task's own result must not be a bare exception_ptr, which
+// the task would take for an error of its own.
+struct ReleaseFailure
+{
+    std::exception_ptr error;
+};
+
+// The release of the update check and the silent refresh, or the error of why there is none.
+using ReleaseAnswer = std::variant<PluginRelease, ReleaseFailure>;
+
+QString describeFailure(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &caught) {
+        return describeError(caught);
+    } catch (...) {
+        return {};
+    }
+}
 
 // Takes the client by value: the model may be gone by the time the answer arrives.
 QCoro::Task<ReleaseAnswer> queryLatestRelease(ClientAuthAPI api)
 {
     try {
         co_return co_await api.latestRelease(QStringLiteral("darwin"));
-    } catch (const std::exception &error) {
-        co_return describeError(error);
+    } catch (const std::exception &) {
+        co_return ReleaseFailure{std::current_exception()};
     }
 }
 
@@ -94,9 +112,11 @@ QCoro::Task<> AuthToolModel::checkForUpdates()
         showUpdateCheckResult(release->version);
         co_return;
     }
-    const QString failure = QStringLiteral("检查更新失败：") + std::get<QString>(answer);
+    const std::exception_ptr error = std::get<ReleaseFailure>(answer).error;
+    const QString failure = QStringLiteral("检查更新失败：") + describeFailure(error);
     appendLog(failure);
     showOperation(failure, OperationTone::Error);
+    Q_EMIT failureReported(error);
 }
 
 void AuthToolModel::showUpdateCheckResult(const QString &version)
@@ -134,7 +154,9 @@ QCoro::Task<> AuthToolModel::checkLatestPluginRelease()
         setLatestPluginVersion(release->version);
         recomputeInstallState();
     } else {
-        appendLog(QStringLiteral("查询最新插件版本失败（保留状态）：") + std::get<QString>(answer));
+        const std::exception_ptr error = std::get<ReleaseFailure>(answer).error;
+        appendLog(QStringLiteral("查询最新插件版本失败（保留状态）：") + describeFailure(error));
+        Q_EMIT failureReported(error);
     }
 }
 
@@ -189,16 +211,18 @@ QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
     showOperation(steps.progressMessage, OperationTone::Info);
     appendLog(steps.startLogLine);
 
-    QString failure;
+    std::exception_ptr error;
     try {
         co_await steps.work();
-    } catch (const std::exception &error) {
-        failure = describeError(error);
+    } catch (const std::exception &) {
+        error = std::current_exception();
     }
-    if (failure.isNull() || !self)
+    if (!error || !self)
         co_return;
+    const QString failure = describeFailure(error);
     self->showOperation(steps.failurePrefix + failure, OperationTone::Error);
     self->appendLog(steps.failurePrefix + failure);
+    Q_EMIT self->failureReported(error);
 }
 
 bool AuthToolModel::isBusy(BusyFlag flag) const

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -102,6 +103,9 @@ Q_SIGNALS:
     void pluginInstallStateChanged(PluginInstallState state);
     void downloadBytesReceivedChanged(qint64 bytes);
     void downloadBytesExpectedChanged(qint64 bytes);
+    // The error behind each failure just shown or logged, for a front end that tells causes apart
+    // (the command line's exit codes) rather than only showing the sentence.
+    void failureReported(std::exception_ptr error);
 
 protected:
     enum class BusyFlag { None, Installing, Uninstalling };
