@@ -12,7 +12,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
