@@ -177,7 +177,7 @@ QString appendTimeoutMessage(const QString &output)
 {
     if (output.isEmpty())
         return timeoutMessage;
-    return output + timeoutMessage;
+    return output + QLatin1Char('\n') + timeoutMessage;
 }
 
 QString decodeUtf8OrEmpty(const QByteArray &bytes)
