@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLineRunner.h"
+#include "app/InstallerBootstrap.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "platform/DesktopIntegration.h"
@@ -15,6 +16,9 @@ int main(int argc, char *argv[])
         return CommandLineRunner::exec(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::projectVersion));
+    // The installer copy places the tool, opens it and ends: no model, window or instance channel.
+    if (InstallerBootstrap::installAndRelaunchIfNeeded())
+        return 0;
     if (!DesktopIntegration::systemKeepsSingleInstance() && SingleInstance::notifyRunningInstance())
         return 0;
 
