@@ -8,7 +8,8 @@
 #include "service/ClientAuthAPI.h"
 
 #include <QCoreApplication>
-#include <QCoro/QCoroSignal>
+#include <QCoro/QCoroTimer>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 
@@ -66,6 +67,7 @@ CommandLineRunner::CommandLineRunner(AuthToolModel *model, QObject *parent)
     , m_model(model)
     , m_progressOnTerminal(isatty(STDERR_FILENO) == 1)
 {
+    connect(m_model, &AuthToolModel::isOnlineChanged, this, [this] { m_connectivityReported = true; });
     connect(m_model, &AuthToolModel::operationMessageChanged, this, &CommandLineRunner::showMessage);
     connect(m_model, &AuthToolModel::failureReported, this, [this](std::exception_ptr error) {
         m_lastFailure = std::move(error);
@@ -107,7 +109,9 @@ QCoro::Task<int> CommandLineRunner::run(CommandLine::Invocation invocation)
 // the network first.
 QCoro::Task<> CommandLineRunner::awaitFirstConnectivityReport()
 {
-    co_await qCoro(m_model, &AuthToolModel::isOnlineChanged, connectivityWait);
+    const QDeadlineTimer deadline(connectivityWait);
+    while (!m_connectivityReported && !deadline.hasExpired())
+        co_await QCoro::sleepFor(std::chrono::milliseconds(5));
 }
 
 QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)

@@ -41,6 +41,7 @@ private:
     AuthToolModel *m_model;
     std::exception_ptr m_lastFailure;
     bool m_operationStarted = false;
+    bool m_connectivityReported = false;
     bool m_progressOnTerminal = false;
     bool m_progressShown = false;
 };
