@@ -1,8 +1,11 @@
 #include "ContentView.h"
 
+#include "model/AuthToolModel.h"
+#include "ui/OnlinePagePanel.h"
 #include "ui/PlaceholderPanel.h"
 #include "ui/Sidebar.h"
 #include "ui/UiPalette.h"
+#include "ui/WebView.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -49,6 +52,8 @@ ContentView::ContentView(AuthToolModel *model, QWidget *parent)
     row->addWidget(panel, 1);
 
     connect(m_sidebar, &Sidebar::pageChosen, this, &ContentView::showPage);
+    // Signing out on the site also forgets the site's cookies.
+    connect(model, &AuthToolModel::accountSignedOut, this, &WebView::clearSiteData);
     showPage(m_selectedPage);
 }
 
@@ -69,7 +74,14 @@ void ContentView::showPage(AppPage page)
 
 QWidget *ContentView::createPage(AppPage page)
 {
-    return new PlaceholderPanel(m_model, appPageTitle(page), this);
+    switch (page) {
+    case AppPage::ServicePlan:
+        return OnlinePagePanel::servicePlanPage(m_model, this);
+    case AppPage::AccountSettings:
+        return OnlinePagePanel::accountSettingsPage(m_model, this);
+    default:
+        return new PlaceholderPanel(m_model, appPageTitle(page), this);
+    }
 }
 
 void ContentView::paintEvent(QPaintEvent *)
