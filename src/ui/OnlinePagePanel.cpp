@@ -124,10 +124,14 @@ void OnlinePagePanel::showConnectivity(bool online)
         connect(m_webView, &WebView::ownSchemeNavigation, this,
                 [this](const QUrl &address, const QUrl &fromPage) { handOverAccountChange(address, fromPage); });
         m_browserArea->addWidget(m_webView);
+        if (isVisible())
+            m_webView->show();
     } else if (!online && !m_offlinePanel) {
         delete m_webView;
         m_offlinePanel = new OfflinePanel(this);
         m_browserArea->addWidget(m_offlinePanel);
+        if (isVisible())
+            m_offlinePanel->show();
     }
 }
 

@@ -41,7 +41,7 @@ public:
     // documentEndScript, when not empty, runs at the end of every document load in the main frame.
     virtual WebViewBackend *createView(QWidget *parent, const QString &documentEndScript,
                                        InterceptHandler onIntercepted) = 0;
-    // Forgets the site's cookies, cache and visited links.
+    // Forgets the site's cookies and visited links.
     virtual void clearSiteData() = 0;
 };
 

@@ -69,7 +69,7 @@ WebViewBackend *WebEngineViewFactory::createView(QWidget *parent, const QString 
 void WebEngineViewFactory::clearSiteData()
 {
     QWebEngineProfile *site = profile();
+    // The HTTP cache lives in memory only; clearing it would also cancel the load that follows.
     site->cookieStore()->deleteAllCookies();
-    site->clearHttpCache();
     site->clearAllVisitedLinks();
 }
