@@ -97,7 +97,7 @@ void WebView::clipBrowser()
 {
     if (!m_backend)
         return;
-    const QRect area = contentsRect();
+    const QSize area = size() - QSize(2, 2);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(0, 0, area.width(), area.height()), cornerRadius - 1, cornerRadius - 1);
     m_backend->widget()->setMask(QRegion(shape.toFillPolygon().toPolygon()));
