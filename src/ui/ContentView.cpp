@@ -1,6 +1,7 @@
 #include "ContentView.h"
 
 #include "model/AuthToolModel.h"
+#include "ui/GuidePanel.h"
 #include "ui/OnlinePagePanel.h"
 #include "ui/PlaceholderPanel.h"
 #include "ui/Sidebar.h"
@@ -79,6 +80,8 @@ QWidget *ContentView::createPage(AppPage page)
         return OnlinePagePanel::servicePlanPage(m_model, this);
     case AppPage::AccountSettings:
         return OnlinePagePanel::accountSettingsPage(m_model, this);
+    case AppPage::Guide:
+        return new GuidePanel(m_model, AppBundle::main(), this);
     default:
         return new PlaceholderPanel(m_model, appPageTitle(page), this);
     }
