@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QOpenGLContext>
@@ -25,11 +26,8 @@ QString &libraryDirectoryOverride()
     return directory;
 }
 
-#if defined(Q_OS_MACOS)
-const QString libraryFileName = QStringLiteral("libcorvanta_webview.dylib");
-#else
+// A CMake module: ".so" on macOS as well, which the plugin loader accepts there.
 const QString libraryFileName = QStringLiteral("libcorvanta_webview.so");
-#endif
 
 // Qt WebEngine draws through a context shared with the one the application would have created at
 // start had Qt::AA_ShareOpenGLContexts been set then. Setting it then costs every start the OpenGL
@@ -53,9 +51,14 @@ WebViewFactory *load()
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return nullptr;
+    const QString path = WebViewLoader::libraryPath();
+    if (!QFileInfo::exists(path)) {
+        qCWarning(lcWebViewLoader) << "no web view library at" << path;
+        return nullptr;
+    }
     prepareSharedOpenGLContext();
     // Owned for the process's life: the engine cannot be unloaded once started.
-    auto *loader = new QPluginLoader(WebViewLoader::libraryPath(), qApp);
+    auto *loader = new QPluginLoader(path, qApp);
     QObject *instance = loader->instance();
     auto *factory = qobject_cast<WebViewFactory *>(instance);
     if (!factory) {
