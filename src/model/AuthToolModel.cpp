@@ -153,8 +153,9 @@ void AuthToolModel::showOperation(const QString &message, OperationTone tone)
     const quint64 token = ++m_operationToken;
     if (tone != OperationTone::Success && tone != OperationTone::Info)
         return;
-    // The timer dies with the model; a newer message has a newer token and is left alone.
-    QTimer::singleShot(messageClearDelayMs, this, [this, token] {
+    // The timer dies with the model; a newer message has a newer token and is left alone. Precise:
+    // a coarse timer may fire up to 5 % early.
+    QTimer::singleShot(messageClearDelayMs, Qt::PreciseTimer, this, [this, token] {
         if (m_operationToken == token)
             setOperationMessage(QString());
     });
