@@ -195,7 +195,8 @@ void CommandLineRunner::showProgress()
 {
     const qint64 received = m_model->downloadBytesReceived();
     const qint64 expected = m_model->downloadBytesExpected();
-    if (received == 0 && expected == 0) {
+    // Nothing received yet, or the download just ended and reset its counts.
+    if (received <= 0) {
         clearProgress();
         return;
     }
@@ -203,7 +204,10 @@ void CommandLineRunner::showProgress()
     if (expected > 0)
         line = QString::number(received * 100 / expected) + QStringLiteral("%  ") + megabytes(received)
             + QStringLiteral(" / ") + megabytes(expected) + QStringLiteral(" MB");
+    if (m_progressShown && line == m_progressLine)
+        return;
     write(stderr, QStringLiteral("\r") + line + QStringLiteral("\x1b[K"));
+    m_progressLine = line;
     m_progressShown = true;
 }
 

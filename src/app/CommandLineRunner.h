@@ -44,4 +44,5 @@ private:
     bool m_connectivityReported = false;
     bool m_progressOnTerminal = false;
     bool m_progressShown = false;
+    QString m_progressLine;
 };
