@@ -105,12 +105,6 @@ T fetch(const char *column)
     return *static_cast<T *>(QTest::qData(column, qMetaTypeId<T>()));
 }
 
-QJsonObject statusJson()
-{
-    const Run run = runTool({QStringLiteral("status"), QStringLiteral("--json")});
-    return QJsonDocument::fromJson(run.out.toUtf8()).object();
-}
-
 } // namespace
 
 class tst_OfflineCommandLine : public QObject
