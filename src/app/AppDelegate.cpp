@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "model/AuthToolModel.h"
 #include "platform/DesktopIntegration.h"
+#include "ui/MessageBoxPrompt.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -36,6 +37,8 @@ void AppDelegate::showMainWindow()
         m_mainWindow = std::make_unique<MainWindow>(m_model.get());
         connect(m_mainWindow.get(), &MainWindow::quitRequested, qApp, &QCoreApplication::quit,
                 Qt::QueuedConnection);
+        // The uninstall's question appears over the window.
+        m_model->setConfirmationPrompt(std::make_shared<MessageBoxPrompt>(m_mainWindow.get()));
     }
     m_mainWindow->show();
     m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);

@@ -61,7 +61,8 @@ if ! "$helper" register "$addons" "$name"; then
     if [[ -d $staged ]]; then
         "$helper" place "$staged" "$addons/$name" >/dev/null 2>&1 || true
     else
-        mv "$addons/$name" "$(mktemp -u "$addons/.corvanta-removing-XXXXXX")" 2>/dev/null || true
+        hidden=$(mktemp -u "$addons/.corvanta-removing-XXXXXX")
+        mv "$addons/$name" "$hidden" 2>/dev/null && rm -rf "$hidden" 2>/dev/null || true
     fi
     exit 1
 fi
