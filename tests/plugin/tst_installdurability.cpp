@@ -23,7 +23,9 @@ const QString installers = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources/P
 const QString script = installers + QStringLiteral("/install-corvanta-wps-analysis-macos.command");
 const QString helper = installers + QStringLiteral("/corvanta-wps-addins");
 const QStringList versions{QStringLiteral("1.3.0"), QStringLiteral("1.4.2")};
-constexpr int runs = 300;
+// Runs go on until this many were killed mid-way; a loaded machine needs more of them.
+constexpr int wantedKills = 220;
+constexpr int maxRuns = 800;
 
 using Tree = QMap<QString, QByteArray>;
 
@@ -162,7 +164,7 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
     QRandomGenerator random(20261207);
     int killed = 0;
     int finishedFirst = 0;
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; killed < wantedKills && i < maxRuns; ++i) {
         const int action = int(random.bounded(3));
         if (i % 20 == 19) {
             // Now and then a run to its end: whatever the kills left, it must succeed.
@@ -180,7 +182,7 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
     }
     qInfo("durability: %d runs killed with SIGKILL mid-way, %d finished before their kill, in %.1f s", killed,
           finishedFirst, double(total.elapsed()) / 1000.0);
-    QVERIFY(killed >= 200);
+    QVERIFY(killed >= wantedKills);
 }
 
 QTEST_GUILESS_MAIN(tst_InstallDurability)
