@@ -1,8 +1,11 @@
 #include "AuthToolModel.h"
 
 #include "core/ActivityLog.h"
+#include "core/AppConstants.h"
+#include "core/BundleCopy.h"
 #include "core/ConfirmationPrompt.h"
 #include "core/DescribedError.h"
+#include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
 #include "model/ConnectivityMonitor.h"
 #include "plugin/InstallerScriptRun.h"
@@ -12,10 +15,12 @@
 #include "plugin/PluginVersions.h"
 #include "plugin/WpsAddonEdits.h"
 #include "plugin/WpsDetection.h"
+#include "platform/ToolPlacement.h"
 #include "service/AuthToolError.h"
 #include "service/TransportError.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
@@ -294,6 +299,31 @@ std::optional<CachedPluginPackage> AuthToolModel::latestCachedPluginPackage() co
     return PackageDirectory::latestCachedPluginPackage();
 }
 
+QString AuthToolModel::ensureInstalledManagementApp(const AppBundle &running)
+{
+    const QString target = QDir::cleanPath(ToolPaths::managementToolAppPath());
+    const QString source = ToolPlacement::placementSource(running, target);
+    if (source.isEmpty())
+        return target;
+    BundleCopy::replaceWithCopy(source, target);
+    removeLegacyToolIfSafe();
+    appendLog(QStringLiteral("管理工具已安装到：") + target);
+    return target;
+}
+
+void AuthToolModel::removeLegacyToolIfSafe()
+{
+    const QString legacy = QDir::cleanPath(ToolPaths::legacyToolAppPath());
+    if (legacy == QDir::cleanPath(ToolPaths::managementToolAppPath()) || !ToolPlacement::isOwnLegacyTool(legacy))
+        return;
+    try {
+        LocalFiles::removeEntry(legacy);
+    } catch (const DescribedError &) {
+        return;
+    }
+    appendLog(QStringLiteral("已清理旧版 ") + legacyToolName + QStringLiteral("：") + legacy);
+}
+
 void AuthToolModel::setDownloadProgress(qint64 received, qint64 expected)
 {
     if (received != m_downloadBytesReceived) {
@@ -496,10 +526,4 @@ void AuthToolModel::setInstallerResources(const QString &resourceDir, double tim
 {
     m_installerResourceDir = resourceDir;
     m_installerTimeoutSeconds = timeoutSeconds;
-}
-
-// --- Stand-in until the tool placement lands; replace with the placement's own version. ---
-QString AuthToolModel::ensureInstalledManagementApp(const AppBundle &running)
-{
-    return running.isValid() ? running.path() : ToolPaths::managementToolAppPath();
 }
