@@ -16,6 +16,7 @@
 #include "plugin/WpsAddonEdits.h"
 #include "plugin/WpsDetection.h"
 #include "platform/ToolPlacement.h"
+#include "plugin/SignInSession.h"
 #include "service/AuthToolError.h"
 #include "service/TransportError.h"
 
@@ -159,8 +160,9 @@ void AuthToolModel::showOperation(const QString &message, OperationTone tone)
     const quint64 token = ++m_operationToken;
     if (tone != OperationTone::Success && tone != OperationTone::Info)
         return;
-    // The timer dies with the model; a newer message has a newer token and is left alone.
-    QTimer::singleShot(messageClearDelayMs, this, [this, token] {
+    // The timer dies with the model; a newer message has a newer token and is left alone. Precise:
+    // a coarse timer may fire up to 5 % early.
+    QTimer::singleShot(messageClearDelayMs, Qt::PreciseTimer, this, [this, token] {
         if (m_operationToken == token)
             setOperationMessage(QString());
     });
@@ -185,6 +187,32 @@ void AuthToolModel::openOnlinePath(const QString &path)
     if (!requireOnline(QStringLiteral("打开在线页面")))
         return;
     QDesktopServices::openUrl(webURL(path));
+}
+
+QCoro::Task<> AuthToolModel::acceptAccountHandoff(QUrl address, QUrl fromPage)
+{
+    QPointer<AuthToolModel> self(this);
+    const SignInSession session(m_credentialStore, webURL(QStringLiteral("/")));
+    SignInSession::Outcome outcome = SignInSession::Outcome::Ignored;
+    QString failure;
+    try {
+        outcome = co_await session.accept(std::move(address), std::move(fromPage));
+    } catch (const std::exception &error) {
+        failure = QStringLiteral("登录失败：") + describeError(error);
+    }
+    if (!self)
+        co_return;
+    if (!failure.isNull()) {
+        showOperation(failure, OperationTone::Error);
+        appendLog(failure);
+    } else if (outcome == SignInSession::Outcome::SignedIn) {
+        showOperation(QStringLiteral("已登录 Corvanta 账户。"), OperationTone::Success);
+        appendLog(QStringLiteral("已登录 Corvanta 账户"));
+    } else if (outcome == SignInSession::Outcome::SignedOut) {
+        Q_EMIT accountSignedOut();
+        showOperation(QStringLiteral("已退出 Corvanta 账户。"), OperationTone::Success);
+        appendLog(QStringLiteral("已退出 Corvanta 账户"));
+    }
 }
 
 QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
