@@ -1,7 +1,9 @@
 #include "CommandLine.h"
 
 #include "core/DescribedError.h"
+#include "model/AuthToolModel.h"
 #include "plugin/AccountCredentialStore.h"
+#include "plugin/OperationLock.h"
 #include "service/AuthToolError.h"
 #include "service/TransportError.h"
 
@@ -123,8 +125,13 @@ CommandLine::ExitCode CommandLine::exitCodeForFailure(const std::exception_ptr &
         const auto *toolError = dynamic_cast<const AuthToolError *>(&caught);
         if (toolError && toolError->kind() == AuthToolError::Kind::CredentialInvalid)
             return SignInRequired;
-        if (describeError(caught) == AccountCredentialStore::notSignedInMessage)
+        const QString description = describeError(caught);
+        if (description == AccountCredentialStore::notSignedInMessage)
             return SignInRequired;
+        if (description == OperationLock::busyMessage)
+            return OperationBusy;
+        if (description == AuthToolModel::installOfflineMessage || description == AuthToolModel::installUnreachableMessage)
+            return ServiceUnreachable;
     } catch (...) {
     }
     return Failure;

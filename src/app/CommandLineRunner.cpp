@@ -2,6 +2,7 @@
 
 #include "app/StatusReport.h"
 #include "core/AppConstants.h"
+#include "core/ConfirmationPrompt.h"
 #include "core/DescribedError.h"
 #include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
@@ -30,6 +31,12 @@ void write(std::FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
+
+class ConfirmedOnCommandLine : public ConfirmationPrompt
+{
+public:
+    bool confirm(const ConfirmationRequest &) override { return true; }
+};
 
 QString megabytes(qint64 bytes)
 {
@@ -90,14 +97,21 @@ CommandLineRunner::~CommandLineRunner()
 QCoro::Task<int> CommandLineRunner::run(CommandLine::Invocation invocation)
 {
     co_await awaitFirstConnectivityReport();
+    // What the window's start-up reads first: an install tells an update from a first install by it.
+    m_model->refreshInstalledPluginVersion();
     switch (invocation.command) {
     case CommandLine::Command::Status:
         co_return co_await status(invocation.json, !invocation.offline);
     case CommandLine::Command::Check:
         co_return co_await check();
     case CommandLine::Command::Install:
+        co_return co_await change([this] { return m_model->installOrRepairPlugin(); });
     case CommandLine::Command::RepairFromCache:
+        co_return co_await change([this] { return m_model->repairPluginFromCache(); });
     case CommandLine::Command::Uninstall:
+        // Only reached with --yes: the question the window asks is answered already.
+        m_model->setConfirmationPrompt(std::make_shared<ConfirmedOnCommandLine>());
+        co_return co_await change([this] { return m_model->uninstallPlugin(); });
     case CommandLine::Command::Help:
     case CommandLine::Command::Version:
         break;
@@ -116,7 +130,6 @@ QCoro::Task<> CommandLineRunner::awaitFirstConnectivityReport()
 
 QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)
 {
-    m_model->refreshInstalledPluginVersion();
     StatusReport report;
     int exitCode = CommandLine::Success;
     if (!queryLatest) {
@@ -143,6 +156,7 @@ QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)
     report.latestVersion = m_model->latestPluginVersion();
     report.installState = m_model->pluginInstallState();
     report.online = m_model->isOnline();
+    report.wpsRunning = m_model->isWpsRunning();
     report.addonDir = ToolPaths::addonDir();
     report.cachedPackages = StatusReport::readCachedPackages();
     write(stdout, json ? QString::fromUtf8(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact)) + u'\n'

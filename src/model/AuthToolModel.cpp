@@ -474,8 +474,7 @@ bool AuthToolModel::requireWpsClosed(const QString &action)
 QCoro::Task<CachedPluginPackage> AuthToolModel::resolvePluginPackageForInstall()
 {
     if (!m_isOnline) {
-        throw AuthToolError::message(QStringLiteral(
-            "当前离线，安装或更新需要连接 Corvanta 服务。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。"));
+        throw AuthToolError::message(installOfflineMessage);
     }
     QPointer<AuthToolModel> self(this);
     QString networkFailure;
@@ -488,8 +487,7 @@ QCoro::Task<CachedPluginPackage> AuthToolModel::resolvePluginPackageForInstall()
     }
     if (self)
         appendLog(QStringLiteral("远端插件包获取失败，未自动使用本机缓存：") + networkFailure);
-    throw AuthToolError::message(QStringLiteral(
-        "无法连接 Corvanta 服务，请检查网络后重试。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。"));
+    throw AuthToolError::message(installUnreachableMessage);
 }
 
 QCoro::Task<> AuthToolModel::runInstaller(QString managementAppPath, QString packageDirectory)
