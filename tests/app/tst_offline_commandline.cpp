@@ -58,7 +58,7 @@ bool ip(const QString &arguments)
     return QProcess::execute(u"/sbin/ip"_s, arguments.split(u' ')) == 0;
 }
 
-// Words of `words`: offline, wps, no-service, refusing, signed-in, installed (1.3.0).
+// Words of `words`: offline, wps, no-service, refusing, signed-in, expired, installed (1.3.0).
 struct Setup
 {
     Setup(const QString &home, const QString &words, const QStringList &serviceOptions = {})
@@ -67,8 +67,9 @@ struct Setup
         const auto has = [&words](const char *word) { return words.contains(QLatin1String(word)); };
         if (has("installed"))
             FakeWpsAddons().installTypical(u"1.3.0"_s);
-        if (has("signed-in"))
-            QCoro::waitFor(AccountCredentialStore().storeCredential(StandinService::validCredential));
+        if (has("signed-in") || has("expired"))
+            QCoro::waitFor(AccountCredentialStore().storeCredential(has("expired") ? StandinService::expiredCredential
+                                                                                   : StandinService::validCredential));
         if (has("wps"))
             wps.start();
         ip(has("offline") ? u"route del default"_s : u"route replace default dev lo"_s);
@@ -179,6 +180,8 @@ void tst_OfflineCommandLine::outcomes_data()
         << QStringList{started, placed, "远端插件包获取失败，未自动使用本机缓存：未能连接到服务器。", noService} << QByteArray();
     const QString signIn = u"安装失败：尚未登录 Corvanta 账户，请先登录后再安装。"_s;
     QTest::newRow("install, not signed in") << install << "installed" << 6 << fetching + signIn + "\n" << QStringList{started, placed, signIn} << QByteArray();
+    const QString expired = u"安装失败：刷新凭证无效或过期，请重新登录。"_s;
+    QTest::newRow("install, sign-in expired") << install << "installed expired" << 6 << fetching + expired + "\n" << QStringList{started, placed, "账户凭据已被服务拒绝，已从本机清除", expired} << QByteArray();
     const QString noCache = u"缓存修复失败：本机没有可用插件包缓存。请联网后点击安装或更新。"_s;
     QTest::newRow("repair, no cache") << repair << "installed offline" << 1 << "正在用本机缓存修复插件...\n" + noCache + "\n"
                                       << QStringList{"开始用本机缓存修复 WPS 插件", placed, noCache} << QByteArray();
