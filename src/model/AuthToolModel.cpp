@@ -6,6 +6,7 @@
 #include "plugin/PackageDirectory.h"
 #include "plugin/PackagePipeline.h"
 #include "plugin/PluginVersions.h"
+#include "service/TransportError.h"
 
 #include <QDesktopServices>
 #include <QPointer>
@@ -190,7 +191,9 @@ QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
     try {
         co_await steps.work();
     } catch (const std::exception &error) {
-        failure = describeError(error);
+        // A cancelled operation was wanted to stop: nothing to show or log.
+        if (!isCancellation(error))
+            failure = describeError(error);
     }
     if (failure.isNull() || !self)
         co_return;

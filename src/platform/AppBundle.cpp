@@ -123,7 +123,11 @@ QVariantMap AppBundle::readPropertyList(const QString &filePath)
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.readAll();
+    return propertyListFromBytes(file.readAll());
+}
+
+QVariantMap AppBundle::propertyListFromBytes(const QByteArray &bytes)
+{
     std::unique_ptr<PList::Structure> root;
     if (bytes.startsWith("bplist00"))
         root.reset(PList::Structure::FromBin(std::vector<char>(bytes.begin(), bytes.end())));

@@ -3,6 +3,7 @@
 #include "ReleaseCatalog.h"
 #include "StandinOptions.h"
 
+#include <QJsonObject>
 #include <QSet>
 #include <QString>
 
@@ -29,6 +30,7 @@ private:
     void addPageRoutes();
     // Applies the configured delay and, when the endpoint has a forced status, answers with it.
     bool answeredByFault(const QString &endpoint, httplib::Response &response) const;
+    QJsonObject envelope(const QJsonObject &data) const;
     QString issueDownloadToken();
     bool isIssuedToken(const QString &token);
 
