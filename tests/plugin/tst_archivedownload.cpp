@@ -166,7 +166,7 @@ void tst_ArchiveDownload::uncreatableDownloadDirectory()
     blocker.close();
 
     const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(request(server.baseUrl(), digestOf(body))));
-    QCOMPARE(outcome.description(), QStringLiteral("无法创建下载目录“") + m_downloads + QStringLiteral("”。"));
+    QCOMPARE(outcome.description(), QStringLiteral("无法创建下载目录“") + m_downloads + QStringLiteral("”：不是文件夹。"));
     QVERIFY(server.requests().isEmpty());
 }
 
