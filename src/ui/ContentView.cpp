@@ -1,5 +1,6 @@
 #include "ContentView.h"
 
+#include "ui/GuidePanel.h"
 #include "ui/PlaceholderPanel.h"
 #include "ui/Sidebar.h"
 #include "ui/UiPalette.h"
@@ -69,6 +70,8 @@ void ContentView::showPage(AppPage page)
 
 QWidget *ContentView::createPage(AppPage page)
 {
+    if (page == AppPage::Guide)
+        return new GuidePanel(m_model, AppBundle::main(), this);
     return new PlaceholderPanel(m_model, appPageTitle(page), this);
 }
 
