@@ -1,9 +1,12 @@
 #include "ContentView.h"
 
+#include "model/AuthToolModel.h"
 #include "ui/GuidePanel.h"
+#include "ui/OnlinePagePanel.h"
 #include "ui/PlaceholderPanel.h"
 #include "ui/Sidebar.h"
 #include "ui/UiPalette.h"
+#include "ui/WebView.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -50,6 +53,8 @@ ContentView::ContentView(AuthToolModel *model, QWidget *parent)
     row->addWidget(panel, 1);
 
     connect(m_sidebar, &Sidebar::pageChosen, this, &ContentView::showPage);
+    // Signing out on the site also forgets the site's cookies.
+    connect(model, &AuthToolModel::accountSignedOut, this, &WebView::clearSiteData);
     showPage(m_selectedPage);
 }
 
@@ -70,9 +75,16 @@ void ContentView::showPage(AppPage page)
 
 QWidget *ContentView::createPage(AppPage page)
 {
-    if (page == AppPage::Guide)
+    switch (page) {
+    case AppPage::ServicePlan:
+        return OnlinePagePanel::servicePlanPage(m_model, this);
+    case AppPage::AccountSettings:
+        return OnlinePagePanel::accountSettingsPage(m_model, this);
+    case AppPage::Guide:
         return new GuidePanel(m_model, AppBundle::main(), this);
-    return new PlaceholderPanel(m_model, appPageTitle(page), this);
+    default:
+        return new PlaceholderPanel(m_model, appPageTitle(page), this);
+    }
 }
 
 void ContentView::paintEvent(QPaintEvent *)
