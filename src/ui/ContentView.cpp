@@ -1,5 +1,7 @@
 #include "ContentView.h"
 
+#include "ui/LocalPluginPanel.h"
+#include "ui/OverviewPanel.h"
 #include "ui/PlaceholderPanel.h"
 #include "ui/Sidebar.h"
 #include "ui/UiPalette.h"
@@ -48,6 +50,11 @@ ContentView::ContentView(AuthToolModel *model, QWidget *parent)
     m_panel->setSpacing(0);
     row->addWidget(panel, 1);
 
+    // The view itself holds focus until the keyboard moves it, so no control wears a focus ring
+    // before the user reaches for Tab.
+    setFocusPolicy(Qt::ClickFocus);
+    setFocus();
+
     connect(m_sidebar, &Sidebar::pageChosen, this, &ContentView::showPage);
     showPage(m_selectedPage);
 }
@@ -69,6 +76,14 @@ void ContentView::showPage(AppPage page)
 
 QWidget *ContentView::createPage(AppPage page)
 {
+    switch (page) {
+    case AppPage::Overview:
+        return new OverviewPanel(m_model, this);
+    case AppPage::LocalPlugin:
+        return new LocalPluginPanel(m_model, this);
+    default:
+        break;
+    }
     return new PlaceholderPanel(m_model, appPageTitle(page), this);
 }
 
