@@ -6,4 +6,6 @@
 namespace ActivityLog {
 // One entry "[HH:mm:ss] message\n"; the file is opened, written and closed per entry.
 void append(const QString &message);
+// Makes sure the file exists (empty when nothing was written yet), so it can be opened.
+void create();
 }

@@ -1,0 +1,327 @@
+#include "DesktopPalettes.h"
+#include "FakeWpsAddons.h"
+#include "ScratchHome.h"
+#include "StandinService.h"
+
+#include "model/AuthToolModel.h"
+#include "ui/ContentView.h"
+#include "ui/DownloadProgressBar.h"
+#include "ui/InlineButton.h"
+#include "ui/LocalPluginPanel.h"
+#include "ui/OperationBanner.h"
+#include "ui/OverviewPanel.h"
+#include "ui/PluginCard.h"
+#include "ui/Sidebar.h"
+#include "ui/SidebarItem.h"
+#include "ui/SmallStatusPill.h"
+#include "ui/StatusTile.h"
+#include "ui/UiPalette.h"
+#include "ui/UpdateAvailableBanner.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// The real model, with the published state within the suite's reach.
+class PageModel : public AuthToolModel
+{
+public:
+    using AuthToolModel::AuthToolModel;
+    using AuthToolModel::setInstalledPluginVersion;
+    using AuthToolModel::setLatestPluginVersion;
+    using AuthToolModel::setOnline;
+    using AuthToolModel::setPluginInstallState;
+
+    // The connectivity monitor's first report comes from the event loop; let it pass so it cannot
+    // undo a state the test sets.
+    void settle()
+    {
+        QSignalSpy reported(this, &AuthToolModel::isOnlineChanged);
+        reported.wait(200);
+    }
+};
+
+// Both pages side by side on one model.
+struct Pages
+{
+    explicit Pages(AuthToolModel *model)
+        : overview(model)
+        , local(model)
+    {
+        overview.resize(900, 600);
+        local.resize(900, 600);
+        overview.show();
+        local.show();
+    }
+
+    PluginCard *card() const { return local.pluginCard(); }
+    UpdateAvailableBanner *banner() const { return overview.updateBanner(); }
+
+    OverviewPanel overview;
+    LocalPluginPanel local;
+};
+
+const QString absent;
+
+} // namespace
+
+class tst_PluginPages : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QApplication::setPalette(DesktopPalettes::light()); }
+    void stateTexts_data();
+    void stateTexts();
+    void connectivity_data();
+    void connectivity();
+    void downloadCaption_data();
+    void downloadCaption();
+    void progressFollowsSlowDownload();
+    void keyboardStartsPrimaryAction();
+    void sidebarFollowsArrowKeys();
+    void accessibleNamesFollowState();
+};
+
+void tst_PluginPages::stateTexts_data()
+{
+    QTest::addColumn<PluginInstallState>("state");
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("latest");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("versionLine");
+    QTest::addColumn<QString>("bannerDetail"); // empty: no update banner
+
+    using S = PluginInstallState;
+    QTest::newRow("unknown") << S::Unknown << absent << absent << "安装 / 修复" << "DIP/DRG 病案分析工作台" << "";
+    QTest::newRow("unknown, installed known")
+        << S::Unknown << "1.2.0" << absent << "安装 / 修复" << "v1.2.0  ·  DIP/DRG 病案分析工作台" << "";
+    QTest::newRow("not installed")
+        << S::NotInstalled << absent << "1.4.2" << "安装" << "未安装  ·  DIP/DRG 病案分析工作台" << "";
+    QTest::newRow("update available")
+        << S::UpdateAvailable << "1.3.0" << "1.4.2" << "更新到 1.4.2"
+        << "v1.3.0 → v1.4.2 可用  ·  DIP/DRG 病案分析工作台" << "本机当前 1.3.0，点击「立即更新」拉取最新版本。";
+    QTest::newRow("update available, installed unknown")
+        << S::UpdateAvailable << absent << "1.4.2" << "更新到 1.4.2" << "v? → v1.4.2 可用  ·  DIP/DRG 病案分析工作台"
+        << "点击「立即更新」从服务端拉取最新版本。";
+    QTest::newRow("update available, latest unknown")
+        << S::UpdateAvailable << "1.3.0" << absent << "更新到 " << "v1.3.0 → v? 可用  ·  DIP/DRG 病案分析工作台" << "";
+    QTest::newRow("up to date") << S::UpToDate << "1.4.2" << "1.4.2" << "检查更新"
+                                << "v1.4.2 (最新)  ·  DIP/DRG 病案分析工作台" << "";
+    QTest::newRow("up to date, installed unknown")
+        << S::UpToDate << absent << "1.4.2" << "检查更新" << "v? (最新)  ·  DIP/DRG 病案分析工作台" << "";
+}
+
+void tst_PluginPages::stateTexts()
+{
+    QFETCH(PluginInstallState, state);
+    QFETCH(QString, installed);
+    QFETCH(QString, latest);
+    QFETCH(QString, title);
+    QFETCH(QString, versionLine);
+    QFETCH(QString, bannerDetail);
+    PageModel model;
+    model.settle();
+    Pages pages(&model);
+    // Published after the pages are built: they follow the model, not just read it once.
+    model.setInstalledPluginVersion(installed);
+    model.setLatestPluginVersion(latest);
+    model.setPluginInstallState(state);
+
+    QCOMPARE(pages.card()->primaryButton()->title(), title);
+    QCOMPARE(pages.card()->versionLineText(), versionLine);
+    QCOMPARE(pages.banner()->isVisible(), !bannerDetail.isEmpty());
+    if (!bannerDetail.isEmpty()) {
+        QCOMPARE(pages.banner()->headline(), QStringLiteral("插件有新版本 1.4.2 可用"));
+        QCOMPARE(pages.banner()->detail(), bannerDetail);
+    }
+}
+
+void tst_PluginPages::connectivity_data()
+{
+    QTest::addColumn<bool>("online");
+    QTest::addColumn<QString>("symbol");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QColor>("color");
+    QTest::newRow("online") << true << "wifi" << "在线" << "服务可访问" << UiPalette::green();
+    QTest::newRow("offline") << false << "wifi.slash" << "离线" << "本机功能可用" << UiPalette::orange();
+}
+
+void tst_PluginPages::connectivity()
+{
+    QFETCH(bool, online);
+    QFETCH(QString, symbol);
+    QFETCH(QString, value);
+    QFETCH(QString, detail);
+    QFETCH(QColor, color);
+    PageModel model;
+    model.settle();
+    model.setInstalledPluginVersion(QStringLiteral("1.3.0"));
+    model.setLatestPluginVersion(QStringLiteral("1.4.2"));
+    model.setPluginInstallState(PluginInstallState::UpdateAvailable);
+    model.setOnline(!online);
+    Pages pages(&model);
+
+    model.setOnline(online);
+
+    StatusTile *tile = pages.overview.networkTile();
+    QCOMPARE(tile->label(), QStringLiteral("网络"));
+    QCOMPARE(tile->symbol(), symbol);
+    QCOMPARE(tile->value(), value);
+    QCOMPARE(tile->detail(), detail);
+    QCOMPARE(tile->color(), color);
+    // Offline only "立即更新" is held back; what the card's button does offline is the operation's call.
+    InlineButton *updateNow = pages.banner()->updateButton();
+    QCOMPARE(updateNow->isEnabled(), online);
+    QCOMPARE(updateNow->opacity(), online ? 1.0 : 0.55);
+    QCOMPARE(updateNow->labelText(), QStringLiteral("立即更新"));
+    QVERIFY(pages.card()->primaryButton()->isEnabled());
+    QCOMPARE(pages.card()->primaryButton()->opacity(), 1.0);
+}
+
+void tst_PluginPages::downloadCaption_data()
+{
+    QTest::addColumn<qint64>("received");
+    QTest::addColumn<qint64>("expected");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("size known") << qint64(12'345'678) << qint64(64'000'000) << "已下载 12.3 / 64.0 MB";
+    QTest::newRow("size unknown") << qint64(3'250'000) << qint64(-1) << "已下载 3.3 MB";
+    QTest::newRow("beyond 2 GB") << qint64(2'500'000'000) << qint64(5'000'000'000) << "已下载 2500.0 / 5000.0 MB";
+}
+
+void tst_PluginPages::downloadCaption()
+{
+    QFETCH(qint64, received);
+    QFETCH(qint64, expected);
+    QFETCH(QString, caption);
+    QCOMPARE(DownloadProgressBar::captionFor(received, expected), caption);
+}
+
+void tst_PluginPages::progressFollowsSlowDownload()
+{
+    ScratchHome home;
+    StandinService service({QStringLiteral("--pad-mb"), QStringLiteral("16"), QStringLiteral("--slow-ms"),
+                            QStringLiteral("400")});
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    PageModel model{ClientAuthAPI(service.baseUrl())};
+    model.settle();
+    QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
+    LocalPluginPanel page(&model);
+    page.show();
+    DownloadProgressBar *bar = page.pluginCard()->progressBar();
+    QVERIFY(!bar->isVisible());
+
+    // Every report with a known size, as the bar shows it at that moment.
+    int determinateReports = 0;
+    connect(&model, &AuthToolModel::downloadBytesReceivedChanged, this, [&](qint64 received) {
+        const qint64 expected = model.downloadBytesExpected();
+        if (expected <= 0)
+            return;
+        ++determinateReports;
+        QCOMPARE(bar->maximum(), DownloadProgressBar::steps);
+        QCOMPARE(bar->value(), int(received * DownloadProgressBar::steps / expected));
+        QVERIFY(bar->isVisible());
+    });
+    auto download = model.downloadAuthorizedPluginPackage();
+    // The service answers late: the bar sweeps while the size is not known yet.
+    QTRY_VERIFY(bar->isVisible());
+    QVERIFY(bar->isIndeterminate());
+    QCOMPARE(bar->caption(), QStringLiteral("已下载 0.0 MB"));
+
+    const CachedPluginPackage package = QCoro::waitFor(std::move(download));
+    QVERIFY(!package.directory.isEmpty());
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(model.downloadBytesExpected(), 0);
+    QVERIFY(determinateReports > 1);
+}
+
+void tst_PluginPages::keyboardStartsPrimaryAction()
+{
+    ScratchHome home;
+    StandinService service({QStringLiteral("--latest"), QStringLiteral("1.4.2")});
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    FakeWpsAddons().installTypical(QStringLiteral("1.4.2"));
+    PageModel model{ClientAuthAPI(service.baseUrl())};
+    model.settle();
+    model.refreshInstalledPluginVersion();
+    QCoro::waitFor(model.checkLatestPluginRelease());
+    QCOMPARE(model.pluginInstallState(), PluginInstallState::UpToDate);
+    ContentView view(&model);
+    view.resize(1160, 760);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    QTest::mouseClick(view.sidebar()->item(AppPage::LocalPlugin), Qt::LeftButton);
+    auto *page = qobject_cast<LocalPluginPanel *>(view.currentPage());
+    QVERIFY(page);
+    InlineButton *primary = page->pluginCard()->primaryButton();
+
+    QList<QWidget *> visited;
+    for (int step = 0; step < 6; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.append(QApplication::focusWidget());
+    }
+    QList<QWidget *> expected;
+    for (AppPage page : allAppPages())
+        expected.append(view.sidebar()->item(page));
+    expected.append(primary);
+    QCOMPARE(visited, expected);
+
+    QSignalSpy messages(&model, &AuthToolModel::operationMessageChanged);
+    QTest::keyClick(primary, Qt::Key_Space);
+    QTRY_COMPARE(messages.size(), 2);
+    QCOMPARE(messages.at(0).at(0).toString(), QStringLiteral("正在检查最新插件版本..."));
+    QCOMPARE(messages.at(1).at(0).toString(), QStringLiteral("本机插件已是最新版 1.4.2。"));
+}
+
+void tst_PluginPages::sidebarFollowsArrowKeys()
+{
+    PageModel model;
+    ContentView view(&model);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    QTest::keyClick(&view, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), view.sidebar()->item(AppPage::Overview));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(view.selectedPage(), AppPage::LocalPlugin);
+    QCOMPARE(QApplication::focusWidget(), view.sidebar()->item(AppPage::LocalPlugin));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    QCOMPARE(view.selectedPage(), AppPage::Overview);
+
+    QTest::keyClick(view.sidebar()->item(AppPage::Guide), Qt::Key_Return);
+    QTRY_COMPARE(view.selectedPage(), AppPage::Guide);
+}
+
+void tst_PluginPages::accessibleNamesFollowState()
+{
+    PageModel model;
+    model.settle();
+    ContentView view(&model);
+    view.show();
+    const auto spokenName = [](QWidget *widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    auto *banner = view.currentPage()->findChild<OperationBanner *>();
+    SmallStatusPill *pill = view.sidebar()->networkPill();
+    auto *page = qobject_cast<OverviewPanel *>(view.currentPage());
+    QCOMPARE(spokenName(pill), QStringLiteral("在线"));
+
+    model.showOperation(QStringLiteral("安装失败：磁盘已满。"), OperationTone::Error);
+    model.setOnline(false);
+
+    QCOMPARE(spokenName(banner), QStringLiteral("安装失败：磁盘已满。"));
+    QCOMPARE(spokenName(pill), QStringLiteral("离线"));
+    QCOMPARE(spokenName(page->networkTile()), QStringLiteral("网络：离线，本机功能可用"));
+    InlineButton *updateNow = page->updateBanner()->updateButton();
+    QCOMPARE(spokenName(updateNow), QStringLiteral("立即更新"));
+    updateNow->setBusy(true);
+    QCOMPARE(spokenName(updateNow), QStringLiteral("处理中"));
+}
+
+QTEST_MAIN(tst_PluginPages)
+#include "tst_pluginpages.moc"
