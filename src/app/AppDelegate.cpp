@@ -5,6 +5,7 @@
 #include "core/ActivityLog.h"
 #include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
+#include "service/ClientAuthAPI.h"
 #include "platform/DesktopIntegration.h"
 
 #include <QApplication>
@@ -17,12 +18,10 @@
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
-    , m_model(std::make_unique<AuthToolModel>())
+    , m_model(std::make_unique<AuthToolModel>(ClientAuthAPI(), nullptr, AuthToolModel::Connectivity::StartOnBootstrap))
 {
     // Closing the window leaves the tool running; quitting is explicit (tray menu, Ctrl+Q, Dock).
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    if (const QIcon icon = AppIcon::icon(); !icon.isNull())
-        QGuiApplication::setWindowIcon(icon);
     // Reopening, or a request to open files or URLs, only brings the window back.
     DesktopIntegration::onReopenRequest(this, [this] {
         showMainWindow();
@@ -44,6 +43,7 @@ void AppDelegate::showMainWindow()
         m_mainWindow = std::make_unique<MainWindow>(m_model.get());
         connect(m_mainWindow.get(), &MainWindow::quitRequested, qApp, &QCoreApplication::quit,
                 Qt::QueuedConnection);
+        connect(m_mainWindow.get(), &MainWindow::firstFramePainted, this, &AppDelegate::finishStartUp);
     }
     m_mainWindow->show();
     m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
@@ -57,11 +57,30 @@ void AppDelegate::bootstrapModelIfNeeded()
         return;
     // Set first, so a call made while the start-up work runs does nothing.
     m_hasBootstrapped = true;
-    m_model->bootstrap();
+    if (m_startUpFinished || !m_mainWindow)
+        m_model->bootstrap();
+}
+
+// The icon (image plugins), the tray, the connectivity backend and the first network request all
+// cost time and memory that the first frame does not need: they follow it.
+void AppDelegate::finishStartUp()
+{
+    if (m_startUpFinished)
+        return;
+    m_startUpFinished = true;
+    if (const QIcon icon = AppIcon::icon(); !icon.isNull())
+        QGuiApplication::setWindowIcon(icon);
+    if (m_wantsTrayIcon)
+        installTrayIcon();
+    if (m_hasBootstrapped)
+        m_model->bootstrap();
 }
 
 void AppDelegate::installTrayIcon()
 {
+    m_wantsTrayIcon = true;
+    if (!m_startUpFinished && m_mainWindow)
+        return;
     if (m_trayIcon || !QSystemTrayIcon::isSystemTrayAvailable())
         return;
     m_trayIcon = new QSystemTrayIcon(QGuiApplication::windowIcon(), this);

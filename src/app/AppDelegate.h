@@ -21,7 +21,7 @@ public:
 
     // Creates the window on the first call; on every call brings it to the front.
     void showMainWindow();
-    // Starts the model's start-up work once per process.
+    // Starts the model's start-up work once per process, once the window's first frame is painted.
     void bootstrapModelIfNeeded();
     // Offers show and quit from the desktop's tray, where it has one (no Dock here).
     void installTrayIcon();
@@ -36,6 +36,8 @@ public:
     bool hasBootstrapped() const { return m_hasBootstrapped; }
 
 private:
+    void finishStartUp();
+
     std::unique_ptr<AuthToolModel> m_model;
     std::unique_ptr<MainWindow> m_mainWindow;
     void installApplicationMenu();
@@ -43,4 +45,6 @@ private:
     QSystemTrayIcon *m_trayIcon = nullptr;
     std::unique_ptr<QMenuBar> m_menuBar;
     bool m_hasBootstrapped = false;
+    bool m_startUpFinished = false;
+    bool m_wantsTrayIcon = false;
 };

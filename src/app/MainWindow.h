@@ -25,12 +25,15 @@ public:
     ContentView *contentView() const { return m_contentView; }
 
 Q_SIGNALS:
+    // Once, after the window's first frame: start-up work the user does not see waits for it.
+    void firstFramePainted();
     void quitRequested();
 
 protected:
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void placeOnScreen();
@@ -38,4 +41,5 @@ private:
 
     ContentView *m_contentView = nullptr;
     bool m_framePlaced = false;
+    bool m_firstFrameReported = false;
 };

@@ -36,14 +36,15 @@ AuthToolModel::AuthToolModel(QObject *parent)
 {
 }
 
-AuthToolModel::AuthToolModel(ClientAuthAPI apiClient, QObject *parent)
+AuthToolModel::AuthToolModel(ClientAuthAPI apiClient, QObject *parent, Connectivity connectivity)
     : QObject(parent)
     , m_apiClient(std::move(apiClient))
     , m_networkMonitor(new ConnectivityMonitor(this))
 {
     // From here on connectivity reports reach isOnline; the first arrives from the event loop.
     connect(m_networkMonitor, &ConnectivityMonitor::pathReported, this, &AuthToolModel::setOnline);
-    m_networkMonitor->start();
+    if (connectivity == Connectivity::StartWithModel)
+        m_networkMonitor->start();
 }
 
 AuthToolModel::~AuthToolModel() = default;
@@ -55,6 +56,8 @@ QString AuthToolModel::networkLabel() const
 
 void AuthToolModel::bootstrap()
 {
+    if (!m_networkMonitor->isStarted())
+        m_networkMonitor->start();
     // Synchronous, so the install state is known before the first release answer arrives.
     refreshInstalledPluginVersion();
     QTimer::singleShot(0, this, [this] { checkLatestPluginRelease(); });

@@ -38,9 +38,14 @@ public:
     // How long an info or success message stays before it clears itself.
     static constexpr int messageClearDelayMs = 4000;
 
+    // When connectivity monitoring begins: with the model, or with bootstrap(), which the window runs
+    // after its first frame so that loading the platform's network backend does not delay it.
+    enum class Connectivity { StartWithModel, StartOnBootstrap };
+
     explicit AuthToolModel(QObject *parent = nullptr);
     // A model that talks to another service than the official one (the stand-in, tests).
-    explicit AuthToolModel(ClientAuthAPI apiClient, QObject *parent = nullptr);
+    explicit AuthToolModel(ClientAuthAPI apiClient, QObject *parent = nullptr,
+                           Connectivity connectivity = Connectivity::StartWithModel);
     ~AuthToolModel() override;
 
     bool isInstalling() const { return m_isInstalling; }

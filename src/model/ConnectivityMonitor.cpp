@@ -18,6 +18,7 @@ ConnectivityMonitor::~ConnectivityMonitor() = default;
 // default-route test and follows it; glib stays the last resort for a start state at least.
 void ConnectivityMonitor::start()
 {
+    m_started = true;
     if (QNetworkInformation::loadDefaultBackend()) {
         followReachability();
         return;

@@ -20,6 +20,7 @@ public:
 
     // Picks the source and reports from then on; never stopped, lives as long as its parent.
     void start();
+    bool isStarted() const { return m_started; }
 
     // Whether a reachability level is a path on which the vendor service can be reached; none
     // means the level says nothing, so no report is made.
@@ -35,4 +36,5 @@ private:
     void reportRoutes();
 
     DefaultRouteWatcher *m_routes = nullptr;
+    bool m_started = false;
 };
