@@ -26,22 +26,18 @@
 namespace {
 
 // The real model, with the published state within the suite's reach.
+// No connectivity monitor runs, so no report of the machine's network undoes a state the test sets.
 class PageModel : public AuthToolModel
 {
 public:
-    using AuthToolModel::AuthToolModel;
+    explicit PageModel(ClientAuthAPI api = ClientAuthAPI())
+        : AuthToolModel(std::move(api), nullptr, Connectivity::StartOnBootstrap)
+    {
+    }
     using AuthToolModel::setInstalledPluginVersion;
     using AuthToolModel::setLatestPluginVersion;
     using AuthToolModel::setOnline;
     using AuthToolModel::setPluginInstallState;
-
-    // The connectivity monitor's first report comes from the event loop; let it pass so it cannot
-    // undo a state the test sets.
-    void settle()
-    {
-        QSignalSpy reported(this, &AuthToolModel::isOnlineChanged);
-        reported.wait(200);
-    }
 };
 
 // Both pages side by side on one model.
@@ -124,7 +120,6 @@ void tst_PluginPages::stateTexts()
     QFETCH(QString, versionLine);
     QFETCH(QString, bannerDetail);
     PageModel model;
-    model.settle();
     Pages pages(&model);
     // Published after the pages are built: they follow the model, not just read it once.
     model.setInstalledPluginVersion(installed);
@@ -159,7 +154,6 @@ void tst_PluginPages::connectivity()
     QFETCH(QString, detail);
     QFETCH(QColor, color);
     PageModel model;
-    model.settle();
     model.setInstalledPluginVersion(QStringLiteral("1.3.0"));
     model.setLatestPluginVersion(QStringLiteral("1.4.2"));
     model.setPluginInstallState(PluginInstallState::UpdateAvailable);
@@ -207,8 +201,7 @@ void tst_PluginPages::progressFollowsSlowDownload()
     StandinService service({QStringLiteral("--pad-mb"), QStringLiteral("16"), QStringLiteral("--slow-ms"),
                             QStringLiteral("400")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
-    PageModel model{ClientAuthAPI(service.baseUrl())};
-    model.settle();
+    PageModel model(ClientAuthAPI(service.baseUrl()));
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
     LocalPluginPanel page(&model);
     page.show();
@@ -245,8 +238,7 @@ void tst_PluginPages::keyboardStartsPrimaryAction()
     StandinService service({QStringLiteral("--latest"), QStringLiteral("1.4.2")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
     FakeWpsAddons().installTypical(QStringLiteral("1.4.2"));
-    PageModel model{ClientAuthAPI(service.baseUrl())};
-    model.settle();
+    PageModel model(ClientAuthAPI(service.baseUrl()));
     model.refreshInstalledPluginVersion();
     QCoro::waitFor(model.checkLatestPluginRelease());
     QCOMPARE(model.pluginInstallState(), PluginInstallState::UpToDate);
@@ -300,7 +292,6 @@ void tst_PluginPages::sidebarFollowsArrowKeys()
 void tst_PluginPages::accessibleNamesFollowState()
 {
     PageModel model;
-    model.settle();
     ContentView view(&model);
     view.show();
     const auto spokenName = [](QWidget *widget) {

@@ -15,7 +15,6 @@
 #include "ui/UiPalette.h"
 
 #include <QApplication>
-#include <QSignalSpy>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QTest>
@@ -27,7 +26,11 @@ namespace {
 class StagedModel : public AuthToolModel
 {
 public:
-    using AuthToolModel::AuthToolModel;
+    // Without a connectivity monitor, so the machine's network cannot change a staged state.
+    explicit StagedModel(ClientAuthAPI api = ClientAuthAPI())
+        : AuthToolModel(std::move(api), nullptr, Connectivity::StartOnBootstrap)
+    {
+    }
     using AuthToolModel::setInstalledPluginVersion;
     using AuthToolModel::setLatestPluginVersion;
     using AuthToolModel::setOnline;
@@ -176,9 +179,6 @@ void tst_Screenshots::pluginPages()
     QFETCH(bool, online);
     QApplication::setPalette(dark ? DesktopPalettes::dark() : DesktopPalettes::light());
     StagedModel model;
-    // The connectivity monitor's first report arrives from the event loop; let it pass first.
-    QSignalSpy reported(&model, &AuthToolModel::isOnlineChanged);
-    reported.wait(200);
     model.setOnline(online);
     model.setInstalledPluginVersion(installed);
     model.setLatestPluginVersion(latest);
@@ -201,7 +201,7 @@ void tst_Screenshots::pluginPagesDuringDownload()
     StandinService service({QStringLiteral("--pad-mb"), QStringLiteral("48"), QStringLiteral("--slow-ms"),
                             QStringLiteral("300")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
-    StagedModel model{ClientAuthAPI(service.baseUrl())};
+    StagedModel model(ClientAuthAPI(service.baseUrl()));
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
     model.showOperation(QStringLiteral("正在下载并安装插件..."), OperationTone::Info);
     MainWindow window(&model);
