@@ -64,7 +64,7 @@ QColor separatorColor(const QPalette &palette)
 
 QColor focusRingColor(const QPalette &palette)
 {
-    return withOpacity(isDark(palette) ? QColor(10, 132, 255) : QColor(0, 122, 255), 0.6);
+    return withOpacity(isDark(palette) ? QColor(10, 132, 255) : QColor(0, 122, 255), 0.8);
 }
 
 QColor green()
