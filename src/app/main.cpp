@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/InstallerBootstrap.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "platform/DesktopIntegration.h"
@@ -11,6 +12,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::projectVersion));
+    // The installer copy places the tool, opens it and ends: no model, window or instance channel.
+    if (InstallerBootstrap::installAndRelaunchIfNeeded())
+        return 0;
     if (!DesktopIntegration::systemKeepsSingleInstance() && SingleInstance::notifyRunningInstance())
         return 0;
 

@@ -8,11 +8,16 @@
 
 namespace ActivityLog {
 
+QByteArray entry(const QString &message, const QTime &time)
+{
+    return (QLatin1Char('[') + time.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] ") + message
+            + QLatin1Char('\n'))
+        .toUtf8();
+}
+
 void append(const QString &message)
 {
-    const QByteArray entry = (QLatin1Char('[') + QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))
-                              + QStringLiteral("] ") + message + QLatin1Char('\n'))
-                                 .toUtf8();
+    const QByteArray entry = ActivityLog::entry(message, QTime::currentTime());
     QDir().mkpath(ToolPaths::logDir());
     QFile file(ToolPaths::logFile());
     // Append mode creates a missing file and seeks to the end at the write itself, so the installer

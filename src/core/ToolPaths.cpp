@@ -47,4 +47,9 @@ QString managementToolAppPath()
     return homeDir() + QStringLiteral("/Applications/Corvanta/") + managementToolName + QStringLiteral(".app");
 }
 
+QString legacyToolAppPath()
+{
+    return homeDir() + QStringLiteral("/Applications/Corvanta/") + legacyToolName + QStringLiteral(".app");
+}
+
 } // namespace ToolPaths

@@ -13,4 +13,5 @@ QString pluginPackageDownloadDir();
 QString pluginPackageCacheDir();
 QString addonDir();
 QString managementToolAppPath();
+QString legacyToolAppPath();
 }

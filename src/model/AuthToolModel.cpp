@@ -1,13 +1,19 @@
 #include "AuthToolModel.h"
 
 #include "core/ActivityLog.h"
+#include "core/AppConstants.h"
+#include "core/BundleCopy.h"
+#include "core/LocalFiles.h"
+#include "core/ToolPaths.h"
 #include "core/DescribedError.h"
 #include "model/ConnectivityMonitor.h"
 #include "plugin/PackageDirectory.h"
 #include "plugin/PackagePipeline.h"
 #include "plugin/PluginVersions.h"
+#include "platform/ToolPlacement.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
@@ -281,6 +287,31 @@ QCoro::Task<CachedPluginPackage> AuthToolModel::downloadAuthorizedPluginPackage(
 std::optional<CachedPluginPackage> AuthToolModel::latestCachedPluginPackage() const
 {
     return PackageDirectory::latestCachedPluginPackage();
+}
+
+QString AuthToolModel::ensureInstalledManagementApp(const AppBundle &running)
+{
+    const QString target = QDir::cleanPath(ToolPaths::managementToolAppPath());
+    const QString source = ToolPlacement::placementSource(running, target);
+    if (source.isEmpty())
+        return target;
+    BundleCopy::replaceWithCopy(source, target);
+    removeLegacyToolIfSafe();
+    appendLog(QStringLiteral("管理工具已安装到：") + target);
+    return target;
+}
+
+void AuthToolModel::removeLegacyToolIfSafe()
+{
+    const QString legacy = QDir::cleanPath(ToolPaths::legacyToolAppPath());
+    if (legacy == QDir::cleanPath(ToolPaths::managementToolAppPath()) || !ToolPlacement::isOwnLegacyTool(legacy))
+        return;
+    try {
+        LocalFiles::removeEntry(legacy);
+    } catch (const DescribedError &) {
+        return;
+    }
+    appendLog(QStringLiteral("已清理旧版 ") + legacyToolName + QStringLiteral("：") + legacy);
 }
 
 void AuthToolModel::setDownloadProgress(qint64 received, qint64 expected)

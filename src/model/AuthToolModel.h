@@ -2,6 +2,7 @@
 
 #include "core/OperationTone.h"
 #include "core/PluginInstallState.h"
+#include "platform/AppBundle.h"
 #include "plugin/AccountCredentialStore.h"
 #include "plugin/CachedPluginPackage.h"
 #include "service/ClientAuthAPI.h"
@@ -90,6 +91,15 @@ public:
     QCoro::Task<CachedPluginPackage> downloadAuthorizedPluginPackage();
     // The newest package in the cache, for the repair; nothing when there is none.
     std::optional<CachedPluginPackage> latestCachedPluginPackage() const;
+
+    // Makes sure ~/Applications/Corvanta holds a copy of the running tool (or of the one it ships)
+    // and returns its path. Copies only when running from elsewhere, through a hidden copy swapped
+    // in at the end, so a failed copy leaves the old installed copy and the legacy tool in place.
+    // A bare executable outside any bundle has nothing to place: nothing is copied or logged.
+    // Throws DescribedError.
+    QString ensureInstalledManagementApp(const AppBundle &running = AppBundle::main());
+    // Removes the legacy tool beside it when it carries this tool's bundle identifier; silent.
+    void removeLegacyToolIfSafe();
 
 Q_SIGNALS:
     void isInstallingChanged(bool value);

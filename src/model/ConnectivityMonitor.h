@@ -22,17 +22,17 @@ public:
     void start();
     bool isStarted() const { return m_started; }
 
-    // Whether a reachability level is a path on which the vendor service can be reached; none
-    // means the level says nothing, so no report is made.
-    static std::optional<bool> isSatisfied(QNetworkInformation::Reachability reachability);
+    // The handler of the platform backend's reachability notices: reports whether the level is a
+    // path on which the vendor service can be reached, and nothing for a level that says nothing.
+    void reportReachability(QNetworkInformation::Reachability reachability);
 
 Q_SIGNALS:
     // Every report, also one that repeats the previous state.
     void pathReported(bool satisfied);
 
 private:
+    static std::optional<bool> isSatisfied(QNetworkInformation::Reachability reachability);
     void followReachability();
-    void reportReachability(QNetworkInformation::Reachability reachability);
     void reportRoutes();
 
     DefaultRouteWatcher *m_routes = nullptr;

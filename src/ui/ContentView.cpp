@@ -1,5 +1,6 @@
 #include "ContentView.h"
 
+#include "ui/GuidePanel.h"
 #include "ui/LocalPluginPanel.h"
 #include "ui/OverviewPanel.h"
 #include "ui/PlaceholderPanel.h"
@@ -81,6 +82,8 @@ QWidget *ContentView::createPage(AppPage page)
         return new OverviewPanel(m_model, this);
     case AppPage::LocalPlugin:
         return new LocalPluginPanel(m_model, this);
+    case AppPage::Guide:
+        return new GuidePanel(m_model, AppBundle::main(), this);
     default:
         break;
     }

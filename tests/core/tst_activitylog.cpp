@@ -1,3 +1,4 @@
+#include "core/ActivityLog.h"
 #include "ScratchHome.h"
 #include "model/AuthToolModel.h"
 #include "core/ToolPaths.h"
@@ -114,6 +115,10 @@ void tst_ActivityLog::entryFormat()
 
 void tst_ActivityLog::timePrefixIsTheTimeOfTheCall()
 {
+    // Two-digit hours, minutes and seconds at any time of day.
+    QCOMPARE(ActivityLog::entry(QStringLiteral("时间"), QTime(9, 5, 3)), QStringLiteral("[09:05:03] 时间\n").toUtf8());
+    QCOMPARE(ActivityLog::entry(QString(), QTime(23, 59, 59)), QByteArray("[23:59:59] \n"));
+
     ScratchHome home;
     AuthToolModel model;
     const QTime before = QTime::currentTime();

@@ -1,6 +1,8 @@
 #include "model/AuthToolModel.h"
+#include "core/ToolPaths.h"
 #include "service/AuthToolError.h"
 
+#include <QFile>
 #include <QCoro/QCoroTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -55,23 +57,27 @@ void tst_AuthToolModel::initialState()
 // seconds once instead of three times.
 void tst_AuthToolModel::messagesClearOnlyTheirOwn()
 {
-    AuthToolModel infoThenInfo, infoThenError, errorThenInfo;
+    AuthToolModel alone, infoThenInfo, infoThenError, errorThenInfo;
+    alone.showOperation(QStringLiteral("完成"), OperationTone::Success);
     infoThenInfo.showOperation(QStringLiteral("第一条"), OperationTone::Info);
     infoThenError.showOperation(QStringLiteral("进行中"), OperationTone::Info);
     errorThenInfo.showOperation(QStringLiteral("出错"), OperationTone::Error);
 
-    QTest::qWait(2000);
+    // A timer never fires early: at 3.9 s every message is still there.
+    QTest::qWait(3900);
+    QCOMPARE(alone.operationMessage(), QStringLiteral("完成"));
     infoThenInfo.showOperation(QStringLiteral("第二条"), OperationTone::Info);
     infoThenError.showOperation(QStringLiteral("失败"), OperationTone::Error);
     errorThenInfo.showOperation(QStringLiteral("提示"), OperationTone::Info);
 
-    // Past the first timer (4 s after the first messages), before the second one.
-    QTest::qWait(2600);
+    // Past the first timers (4 s after the first messages), well before the second ones.
+    QTest::qWait(800);
+    QVERIFY(alone.operationMessage().isEmpty());
     QCOMPARE(infoThenInfo.operationMessage(), QStringLiteral("第二条"));
     QCOMPARE(infoThenError.operationMessage(), QStringLiteral("失败"));
     QCOMPARE(errorThenInfo.operationMessage(), QStringLiteral("提示"));
 
-    QTRY_VERIFY_WITH_TIMEOUT(infoThenInfo.operationMessage().isEmpty(), 2500);
+    QTRY_VERIFY_WITH_TIMEOUT(infoThenInfo.operationMessage().isEmpty(), 4500);
     QVERIFY(errorThenInfo.operationMessage().isEmpty());
     QCOMPARE(errorThenInfo.operationTone(), OperationTone::Info);
     QCOMPARE(infoThenError.operationMessage(), QStringLiteral("失败"));
@@ -111,6 +117,9 @@ void tst_AuthToolModel::thrownErrorResetsBusyFlagAndReports()
     QCOMPARE(busy.size(), 2);
     QCOMPARE(model.operationMessage(), QStringLiteral("安装失败：插件包结构不完整，请重新下载。"));
     QCOMPARE(model.operationTone(), OperationTone::Error);
+    QFile log(ToolPaths::logFile());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().endsWith(QStringLiteral("] 安装失败：插件包结构不完整，请重新下载。\n").toUtf8()));
 }
 
 void tst_AuthToolModel::busyOperationIsIgnored()

@@ -40,7 +40,8 @@ void tst_ClientAuthAPI::refusals_data()
     QTest::addColumn<Kind>("kind");
     QTest::addColumn<QString>("message");
 
-    const QString expiredSignIn = ClientAuthAPI::httpErrorMessage(401);
+    const QString expiredSignIn = QStringLiteral("登录状态已过期，请重新登录后再试。");
+    const QString unavailable = QStringLiteral("授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。");
     QTest::newRow("401 with message") << 401 << QByteArray(R"({"message":"账号已在别处登录。"})") << Kind::CredentialInvalid
                                       << QStringLiteral("账号已在别处登录。");
     QTest::newRow("401 with empty message") << 401 << QByteArray(R"({"message":""})") << Kind::CredentialInvalid
@@ -69,9 +70,11 @@ void tst_ClientAuthAPI::refusals_data()
     QTest::newRow("403 with html") << 403 << QByteArray("<html>forbidden</html>") << Kind::Message << expiredSignIn;
     QTest::newRow("404 without body") << 404 << QByteArray() << Kind::Message
                                       << QStringLiteral("未找到授权服务，请确认当前管理工具版本或授权接口环境。");
-    QTest::newRow("502 without body") << 502 << QByteArray() << Kind::Message << ClientAuthAPI::httpErrorMessage(599);
+    QTest::newRow("502 without body") << 502 << QByteArray() << Kind::Message << unavailable;
+    QTest::newRow("599 without body") << 599 << QByteArray() << Kind::Message << unavailable;
+    QTest::newRow("499 without body") << 499 << QByteArray() << Kind::Message << QStringLiteral("授权服务返回异常：HTTP 499");
     QTest::newRow("array body") << 502 << QByteArray(R"([{"reason":"x"}])") << Kind::Message
-                                << ClientAuthAPI::httpErrorMessage(500);
+                                << unavailable;
     QTest::newRow("600") << 600 << QByteArray() << Kind::Message << QStringLiteral("授权服务返回异常：HTTP 600");
     QTest::newRow("418") << 418 << QByteArray() << Kind::Message << QStringLiteral("授权服务返回异常：HTTP 418");
 }

@@ -139,10 +139,11 @@ void tst_ContentView::bannerFollowsOperationMessage()
     QCOMPARE(banner->tone(), OperationTone::Error);
 
     // A page built while a message is up shows it at once.
-    QTest::mouseClick(view.sidebar()->item(AppPage::Guide), Qt::LeftButton);
-    auto *guideBanner = view.currentPage()->findChild<OperationBanner *>();
-    QVERIFY(guideBanner->isVisible());
-    QCOMPARE(guideBanner->message(), QStringLiteral("安装失败：磁盘已满。"));
+    QTest::mouseClick(view.sidebar()->item(AppPage::LocalPlugin), Qt::LeftButton);
+    auto *pluginBanner = view.currentPage()->findChild<OperationBanner *>();
+    QVERIFY(pluginBanner);
+    QVERIFY(pluginBanner->isVisible());
+    QCOMPARE(pluginBanner->message(), QStringLiteral("安装失败：磁盘已满。"));
 }
 
 QTEST_MAIN(tst_ContentView)

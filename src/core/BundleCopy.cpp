@@ -1,0 +1,204 @@
+#include "BundleCopy.h"
+
+#include "core/DescribedError.h"
+#include "core/LocalFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcBundleCopy, "corvanta.bundlecopy")
+
+namespace BundleCopy {
+
+namespace {
+
+class Fd
+{
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+    // Closes now so a failed close (the last write of a network or full disk) is seen.
+    int release()
+    {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+[[noreturn]] void throwCopyError(const QString &path, int error)
+{
+    throw DescribedError(QStringLiteral("无法复制“") + QFileInfo(path).fileName() + QStringLiteral("”：")
+                         + LocalFiles::reasonForErrno(error) + QStringLiteral("。"));
+}
+
+void copyFile(const QByteArray &from, const QByteArray &to, mode_t mode, const QString &sourcePath)
+{
+    Fd in(::open(from.constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        throwCopyError(sourcePath, errno);
+    // Owner-writable while filling it; the source's own mode is set at the end.
+    Fd out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.get() < 0)
+        throwCopyError(sourcePath, errno);
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t count = ::read(in.get(), buffer, sizeof buffer);
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            throwCopyError(sourcePath, errno);
+        }
+        for (ssize_t done = 0; done < count;) {
+            const ssize_t written = ::write(out.get(), buffer + done, size_t(count - done));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                throwCopyError(sourcePath, errno);
+            }
+            done += written;
+        }
+    }
+    if (::fchmod(out.get(), mode & 07777) != 0 || out.release() != 0)
+        throwCopyError(sourcePath, errno);
+}
+
+void copyEntry(const QString &source, const QString &destination)
+{
+    const QByteArray from = QFile::encodeName(source);
+    const QByteArray to = QFile::encodeName(destination);
+    struct stat status {};
+    if (::lstat(from.constData(), &status) != 0)
+        throwCopyError(source, errno);
+
+    if (S_ISLNK(status.st_mode)) {
+        QByteArray target(qsizetype(status.st_size) + 1, Qt::Uninitialized);
+        const ssize_t length = ::readlink(from.constData(), target.data(), size_t(target.size()));
+        if (length < 0)
+            throwCopyError(source, errno);
+        target.truncate(length);
+        if (::symlink(target.constData(), to.constData()) != 0)
+            throwCopyError(source, errno);
+    } else if (S_ISDIR(status.st_mode)) {
+        if (::mkdir(to.constData(), 0700) != 0)
+            throwCopyError(source, errno);
+        for (const QString &name : LocalFiles::entryNames(source))
+            copyEntry(source + QLatin1Char('/') + name, destination + QLatin1Char('/') + name);
+        // Last, so a read-only folder could still be filled.
+        if (::chmod(to.constData(), status.st_mode & 07777) != 0)
+            throwCopyError(source, errno);
+    } else if (S_ISREG(status.st_mode)) {
+        copyFile(from, to, status.st_mode, source);
+    } else {
+        // Sockets, pipes and devices have no place in a bundle.
+        throw DescribedError(QStringLiteral("无法复制“") + QFileInfo(source).fileName()
+                             + QStringLiteral("”：不是普通文件或文件夹。"));
+    }
+}
+
+bool existsAsEntry(const QString &path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
+void removeQuietly(const QString &path)
+{
+    try {
+        LocalFiles::removeEntry(path);
+    } catch (const DescribedError &error) {
+        qCWarning(lcBundleCopy) << "leftover" << path << error.description();
+    }
+}
+
+[[noreturn]] void throwReplaceError(const QString &target, int error)
+{
+    throw DescribedError(QStringLiteral("无法替换“") + QFileInfo(target).fileName() + QStringLiteral("”：")
+                         + LocalFiles::reasonForErrno(error) + QStringLiteral("。"));
+}
+
+} // namespace
+
+void copyTree(const QString &source, const QString &destination)
+{
+    copyEntry(source, destination);
+}
+
+QString hiddenSiblingPath(const QString &target, const QString &purpose)
+{
+    const QFileInfo info(QDir::cleanPath(target));
+    QString name = info.fileName();
+    if (name.endsWith(QLatin1String(".app")))
+        name.chop(4);
+    return info.path() + QStringLiteral("/.") + name + QLatin1Char('-') + purpose + QLatin1Char('-')
+        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".app");
+}
+
+void replaceWithCopy(const QString &source, const QString &target)
+{
+    const QString parent = QFileInfo(QDir::cleanPath(target)).path();
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(parent).toStdString(), error);
+    if (error) {
+        throw DescribedError(QStringLiteral("无法创建文件夹“") + parent + QStringLiteral("”：")
+                             + LocalFiles::reasonForErrno(error.value()) + QStringLiteral("。"));
+    }
+
+    const QString staging = hiddenSiblingPath(target, QStringLiteral("installing"));
+    if (existsAsEntry(staging))
+        removeQuietly(staging);
+    try {
+        copyTree(source, staging);
+    } catch (const DescribedError &) {
+        // Nothing at target was touched; a half copy is of no use to anyone.
+        removeQuietly(staging);
+        throw;
+    }
+
+    // The old copy moves aside in one rename instead of being deleted in place, so a removal that
+    // fails halfway can never leave a broken tool at target.
+    const QByteArray targetName = QFile::encodeName(target);
+    const QByteArray stagingName = QFile::encodeName(staging);
+    QString aside;
+    if (existsAsEntry(target)) {
+        aside = hiddenSiblingPath(target, QStringLiteral("replaced"));
+        if (::rename(targetName.constData(), QFile::encodeName(aside).constData()) != 0) {
+            const int error = errno;
+            removeQuietly(staging);
+            throwReplaceError(target, error);
+        }
+    }
+    if (::rename(stagingName.constData(), targetName.constData()) != 0) {
+        const int error = errno;
+        if (!aside.isEmpty())
+            ::rename(QFile::encodeName(aside).constData(), targetName.constData());
+        removeQuietly(staging);
+        throwReplaceError(target, error);
+    }
+    if (!aside.isEmpty())
+        removeQuietly(aside);
+}
+
+} // namespace BundleCopy

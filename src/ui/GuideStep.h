@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ui/RoundedPanel.h"
+
+// One numbered step of the guide: a round badge with the number, a title and a wrapping detail.
+class GuideStep : public RoundedPanel
+{
+    Q_OBJECT
+
+public:
+    GuideStep(const QString &number, const QString &title, const QString &detail, QWidget *parent = nullptr);
+
+    QString number() const { return m_number; }
+    QString title() const { return m_title; }
+    QString detail() const { return m_detail; }
+
+private:
+    QString m_number;
+    QString m_title;
+    QString m_detail;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/AppBundle.h"
+
+#include <QWidget>
+
+// A picture from the bundle scaled to fit the widget, or a symbol in the highlight colour when the
+// bundle lacks it. Read on every paint, so a resource put back later shows without a restart.
+class ResourceImage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    ResourceImage(const QString &name, const QString &ext, const QString &fallbackSystemName,
+                  const AppBundle &bundle = AppBundle::main(), QWidget *parent = nullptr);
+
+    QString name() const { return m_name; }
+    QString ext() const { return m_ext; }
+    QString fallbackSystemName() const { return m_fallbackSystemName; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_name;
+    QString m_ext;
+    QString m_fallbackSystemName;
+    AppBundle m_bundle;
+};

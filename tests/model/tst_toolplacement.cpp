@@ -1,0 +1,120 @@
+#include "model/AuthToolModel.h"
+
+#include "core/DescribedError.h"
+#include "ScratchHome.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+const QString ours = QStringLiteral("com.corvanta.wpsanalysis.manager");
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void writeText(const QString &path, const QString &text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size());
+}
+
+// A bundle told apart by its marker, with an executable and a link as real bundles have; the
+// identifier "garbage" writes an Info.plist that is no property list.
+void makeBundle(const QString &path, const QString &marker, const QString &identifier = QStringLiteral("x"))
+{
+    writeText(path + QStringLiteral("/Contents/marker"), marker);
+    writeText(path + QStringLiteral("/Contents/MacOS/tool"), QStringLiteral("#!/bin/sh\n"));
+    QFile::setPermissions(path + QStringLiteral("/Contents/MacOS/tool"), QFile::ReadOwner | QFile::ExeOwner);
+    QFile::link(QStringLiteral("marker"), path + QStringLiteral("/Contents/link"));
+    writeText(path + QStringLiteral("/Contents/Info.plist"),
+              QStringLiteral("<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>%1</string></dict></plist>")
+                  .arg(identifier).left(identifier == QLatin1String("garbage") ? 20 : -1));
+}
+
+} // namespace
+
+class tst_ToolPlacement : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void placement_data();
+    void placement();
+};
+
+void tst_ToolPlacement::placement_data()
+{
+    QTest::addColumn<QString>("running"); // below HOME; empty: a bare executable
+    QTest::addColumn<QStringList>("embedded");
+    QTest::addColumn<QString>("legacyIdentifier");
+    QTest::addColumn<QString>("expectedMarker");
+    QTest::addColumn<bool>("copyBreaksOff"); // by the file-size limit, as on a full disk (binds root too)
+
+    const QString image = QStringLiteral("Volumes/Corvanta/安装 Corvanta 管理工具.app");
+    const QString downloads = QStringLiteral("Downloads/Corvanta 管理工具.app");
+    QTest::newRow("from the installed place") << "Applications/Corvanta/Corvanta 管理工具.app" << QStringList() << ours << "old" << false;
+    QTest::newRow("outside any bundle") << QString() << QStringList() << ours << "old" << false;
+    QTest::newRow("from Downloads, legacy ours") << downloads << QStringList() << ours << "running" << false;
+    QTest::newRow("legacy of another identity") << downloads << QStringList() << "com.example.other" << "running" << false;
+    QTest::newRow("legacy Info.plist unreadable") << downloads << QStringList() << "garbage" << "running" << false;
+    QTest::newRow("embedded tool first") << image << QStringList({"Corvanta 授权工具", "Corvanta 管理工具"}) << "" << "Corvanta 管理工具" << false;
+    QTest::newRow("embedded legacy tool") << image << QStringList({"Corvanta 授权工具"}) << "" << "Corvanta 授权工具" << false;
+    QTest::newRow("copy breaks off") << downloads << QStringList() << ours << "old" << true;
+}
+
+void tst_ToolPlacement::placement()
+{
+    QFETCH(QString, running);
+    QFETCH(QStringList, embedded);
+    QFETCH(QString, legacyIdentifier);
+    QFETCH(QString, expectedMarker);
+    QFETCH(bool, copyBreaksOff);
+    ScratchHome home;
+    const QString target = home.filePath(QStringLiteral("Applications/Corvanta/Corvanta 管理工具.app"));
+    const QString legacy = home.filePath(QStringLiteral("Applications/Corvanta/Corvanta 授权工具.app"));
+    makeBundle(target, QStringLiteral("old"));
+    makeBundle(legacy, QStringLiteral("legacy"), legacyIdentifier);
+    if (!running.isEmpty() && home.filePath(running) != target)
+        makeBundle(home.filePath(running), QStringLiteral("running"));
+    for (const QString &name : embedded)
+        makeBundle(home.filePath(running) + QStringLiteral("/Contents/Resources/") + name + QStringLiteral(".app"), name);
+    if (copyBreaksOff)
+        writeText(home.filePath(running) + QStringLiteral("/Contents/MacOS/big"), QString(1 << 20, QLatin1Char('x')));
+
+    AuthToolModel model;
+    rlimit previous {};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    const rlimit limited {copyBreaksOff ? 64 * 1024 : previous.rlim_cur, previous.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    QString result;
+    try {
+        result = model.ensureInstalledManagementApp(running.isEmpty() ? AppBundle() : AppBundle(home.filePath(running)));
+    } catch (const DescribedError &error) {
+        result = error.description();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+
+    QVERIFY2(copyBreaksOff ? result.startsWith(QStringLiteral("无法复制“big”：")) : result == target, qPrintable(result));
+    QCOMPARE(readText(target + QStringLiteral("/Contents/marker")), expectedMarker);
+    QCOMPARE(QFile::symLinkTarget(target + QStringLiteral("/Contents/link")), target + QStringLiteral("/Contents/marker"));
+    QVERIFY(QFileInfo(target + QStringLiteral("/Contents/MacOS/tool")).isExecutable());
+    const bool placed = expectedMarker != QLatin1String("old"), legacyRemoved = placed && legacyIdentifier == ours;
+    // Nothing else is left beside them, no hidden copy either.
+    QCOMPARE(QDir(QFileInfo(target).path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), legacyRemoved ? 1 : 2);
+    QString log = readText(home.filePath(QStringLiteral("Library/Logs/CorvantaWpsAnalysis/corvanta-auth-tool.log")));
+    log.remove(QRegularExpression(QStringLiteral("^\\[..:..:..\\] "), QRegularExpression::MultilineOption));
+    QCOMPARE(log, QString((legacyRemoved ? QStringLiteral("已清理旧版 Corvanta 授权工具：") + legacy + "\n" : QString())
+                          + (placed ? QStringLiteral("管理工具已安装到：") + target + "\n" : QString())));
+}
+
+QTEST_GUILESS_MAIN(tst_ToolPlacement)
+#include "tst_toolplacement.moc"
