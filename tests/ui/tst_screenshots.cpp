@@ -59,8 +59,6 @@ private Q_SLOTS:
     void pluginPages();
     void pluginPagesDuringDownload_data() { pages_data(); }
     void pluginPagesDuringDownload();
-    void keyboardFocus_data() { pages_data(); }
-    void keyboardFocus();
 
 private:
     QString artifactPath(const QString &name) const { return QDir(TEST_ARTIFACT_DIR).filePath(name); }
@@ -220,24 +218,6 @@ void tst_Screenshots::pluginPagesDuringDownload()
     });
     QCoro::waitFor(model.downloadAuthorizedPluginPackage());
     QVERIFY(taken);
-}
-
-void tst_Screenshots::keyboardFocus()
-{
-    QFETCH(bool, dark);
-    QApplication::setPalette(dark ? DesktopPalettes::dark() : DesktopPalettes::light());
-    StagedModel model;
-    model.setInstalledPluginVersion(QStringLiteral("1.3.0"));
-    model.setLatestPluginVersion(QStringLiteral("1.4.2"));
-    model.setPluginInstallState(PluginInstallState::UpdateAvailable);
-    MainWindow window(&model);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QTest::mouseClick(window.contentView()->sidebar()->item(AppPage::LocalPlugin), Qt::LeftButton);
-    // Through the five sidebar entries to the card's primary button.
-    for (int step = 0; step < 6; ++step)
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QVERIFY(window.grab().save(artifactPath(QStringLiteral("focus-primary-%1.png").arg(modeName(dark)))));
 }
 
 QTEST_MAIN(tst_Screenshots)
