@@ -38,12 +38,39 @@ def run_once(program, platform):
     return first_frame * 1000, peak_kib / 1024, webengine
 
 
+def online_page(program, platform, runs):
+    """The first online page's extra memory (tests/bench/bench_onlinepage), medians over fresh runs."""
+    figures = []
+    for _ in range(runs):
+        home = tempfile.mkdtemp(prefix="bench-online-")
+        env = dict(os.environ, HOME=home, QT_QPA_PLATFORM=platform, XDG_RUNTIME_DIR=home,
+                   QTWEBENGINE_DISABLE_SANDBOX="1")
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        result = subprocess.run([program], env=env, capture_output=True, text=True, timeout=120)
+        shutil.rmtree(home, ignore_errors=True)
+        line = result.stdout.strip().splitlines()[-1] if result.stdout.strip() else ""
+        values = dict(item.split("=") for item in line.split())
+        if result.returncode != 0 or values.get("loaded") != "1":
+            sys.exit(f"{program} loaded no page:\n{result.stderr[-2000:]}")
+        figures.append({key: int(value) for key, value in values.items()})
+    median = lambda key: statistics.median(f[key] for f in figures)
+    own = (median("page-rss") - median("idle-rss")) / 1024
+    helpers = median("helpers-pss") / 1024
+    print(f"first online page ({runs} runs, medians): loaded in {median('load-ms'):.0f} ms")
+    print(f"  extra memory of the first online page: {own + helpers:.1f} MiB"
+          f" (tool process +{own:.1f} MiB resident, engine helper processes {helpers:.1f} MiB PSS)")
+    print(f"  tool resident before {median('idle-rss') / 1024:.1f} MiB, after {median('page-rss') / 1024:.1f} MiB")
+    print("  WebEngine mapped before the page: " + ("YES" if any(f["mapped-idle"] for f in figures) else "no")
+          + ", after: " + ("yes" if all(f["mapped-page"] for f in figures) else "NO"))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=9)
     parser.add_argument("--platform", default="offscreen")
     parser.add_argument("tool")
     parser.add_argument("bare")
+    parser.add_argument("--online", metavar="PROGRAM", help="also measure the first online page with PROGRAM")
     args = parser.parse_args()
     results = {"tool": [], "bare": []}
     run_once(args.bare, args.platform)  # warms the file cache for both
@@ -64,6 +91,8 @@ def main():
         print(f"{name:6}{ms:>11.1f} ms{mib:>10.1f} MiB")
     print(f"{'ratio':6}{medians['tool'][0] / medians['bare'][0]:>12.2f}x{medians['tool'][1] / medians['bare'][1]:>12.2f}x")
     print("idle tool maps a WebEngine library: " + ("YES" if mapped else "no"))
+    if args.online:
+        online_page(args.online, args.platform, args.runs)
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@
 #include "plugin/PackagePipeline.h"
 #include "plugin/PluginVersions.h"
 #include "platform/ToolPlacement.h"
+#include "plugin/SignInSession.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -178,6 +179,32 @@ void AuthToolModel::openOnlinePath(const QString &path)
     if (!requireOnline(QStringLiteral("打开在线页面")))
         return;
     QDesktopServices::openUrl(webURL(path));
+}
+
+QCoro::Task<> AuthToolModel::acceptAccountHandoff(QUrl address, QUrl fromPage)
+{
+    QPointer<AuthToolModel> self(this);
+    const SignInSession session(m_credentialStore, webURL(QStringLiteral("/")));
+    SignInSession::Outcome outcome = SignInSession::Outcome::Ignored;
+    QString failure;
+    try {
+        outcome = co_await session.accept(std::move(address), std::move(fromPage));
+    } catch (const std::exception &error) {
+        failure = QStringLiteral("登录失败：") + describeError(error);
+    }
+    if (!self)
+        co_return;
+    if (!failure.isNull()) {
+        showOperation(failure, OperationTone::Error);
+        appendLog(failure);
+    } else if (outcome == SignInSession::Outcome::SignedIn) {
+        showOperation(QStringLiteral("已登录 Corvanta 账户。"), OperationTone::Success);
+        appendLog(QStringLiteral("已登录 Corvanta 账户"));
+    } else if (outcome == SignInSession::Outcome::SignedOut) {
+        Q_EMIT accountSignedOut();
+        showOperation(QStringLiteral("已退出 Corvanta 账户。"), OperationTone::Success);
+        appendLog(QStringLiteral("已退出 Corvanta 账户"));
+    }
 }
 
 QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)

@@ -85,6 +85,9 @@ public:
 
     // Where the account credential that authorises downloads is kept (the sign-in stores it here).
     const AccountCredentialStore &credentialStore() const { return m_credentialStore; }
+    // The vendor's site, shown in the tool, navigated to an address of the tool's own scheme to hand
+    // over a sign-in or sign-out (see SignInSession).
+    QCoro::Task<> acceptAccountHandoff(QUrl address, QUrl fromPage);
 
     // The package pipeline (see PackagePipeline) with its log lines and the download progress
     // published here. Throws; the caller shows the error.
@@ -112,6 +115,8 @@ Q_SIGNALS:
     void pluginInstallStateChanged(PluginInstallState state);
     void downloadBytesReceivedChanged(qint64 bytes);
     void downloadBytesExpectedChanged(qint64 bytes);
+    // The account was signed out: the site's cookies are to go as well.
+    void accountSignedOut();
 
 protected:
     enum class BusyFlag { None, Installing, Uninstalling };

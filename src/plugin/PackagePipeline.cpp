@@ -36,7 +36,7 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::downloadAuthorizedPluginPackag
     self.requireOwner();
     const QString installed = PackageDirectory::installedPluginVersionFromDisk();
     const std::optional<QString> installedVersion = installed.isNull() ? std::nullopt : std::optional(installed);
-    const PluginRelease release = co_await self.m_api.downloadToken(credential, downloadPlatform, installedVersion);
+    const PluginRelease release = co_await self.requestDownloadToken(credential, installedVersion);
     self.requireOwner();
     if (!release.downloadURL)
         throw AuthToolError::message(QStringLiteral("授权服务未返回插件下载地址，请稍后重试。"));
@@ -55,6 +55,29 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::downloadAuthorizedPluginPackag
         self.log(line);
     self.log(QStringLiteral("插件包已缓存：") + package.version);
     co_return package;
+}
+
+// A refused credential is forgotten, so the next attempt asks the user to sign in rather than
+// sending it again; the refusal itself says to sign in again.
+QCoro::Task<PluginRelease> PackagePipeline::requestDownloadToken(QString credential,
+                                                                 std::optional<QString> installedVersion) const
+{
+    const PackagePipeline self = *this;
+    std::exception_ptr refusal;
+    try {
+        co_return co_await self.m_api.downloadToken(credential, downloadPlatform, installedVersion);
+    } catch (const AuthToolError &error) {
+        if (error.kind() != AuthToolError::Kind::CredentialInvalid)
+            throw;
+        refusal = std::current_exception();
+    }
+    try {
+        co_await self.m_credentialStore.clearCredential();
+        self.log(QStringLiteral("账户凭据已被服务拒绝，已从本机清除"));
+    } catch (const std::exception &) {
+        // Left in place it is refused again next time, with the same advice to sign in again.
+    }
+    std::rethrow_exception(refusal);
 }
 
 QCoro::Task<QString> PackagePipeline::downloadPluginArchive(QUrl url, QString fileName, QString sha256) const

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // The road from the account credential to an unpacked, verified package in the cache: release
 // query, download token, streamed verified download, unpacking, pruning of older archives and
@@ -33,6 +34,7 @@ public:
     QCoro::Task<CachedPluginPackage> downloadAuthorizedPluginPackage() const;
 
 private:
+    QCoro::Task<PluginRelease> requestDownloadToken(QString credential, std::optional<QString> installedVersion) const;
     QCoro::Task<QString> downloadPluginArchive(QUrl url, QString fileName, QString sha256) const;
     QCoro::Task<CachedPluginPackage> extractPluginPackage(QString archive, PluginRelease release) const;
     void requireOwner() const;

@@ -1,11 +1,14 @@
 #include "ContentView.h"
 
+#include "model/AuthToolModel.h"
 #include "ui/GuidePanel.h"
 #include "ui/LocalPluginPanel.h"
+#include "ui/OnlinePagePanel.h"
 #include "ui/OverviewPanel.h"
 #include "ui/PlaceholderPanel.h"
 #include "ui/Sidebar.h"
 #include "ui/UiPalette.h"
+#include "ui/WebView.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -57,6 +60,8 @@ ContentView::ContentView(AuthToolModel *model, QWidget *parent)
     setFocus();
 
     connect(m_sidebar, &Sidebar::pageChosen, this, &ContentView::showPage);
+    // Signing out on the site also forgets the site's cookies.
+    connect(model, &AuthToolModel::accountSignedOut, this, &WebView::clearSiteData);
     showPage(m_selectedPage);
 }
 
@@ -82,10 +87,12 @@ QWidget *ContentView::createPage(AppPage page)
         return new OverviewPanel(m_model, this);
     case AppPage::LocalPlugin:
         return new LocalPluginPanel(m_model, this);
+    case AppPage::ServicePlan:
+        return OnlinePagePanel::servicePlanPage(m_model, this);
+    case AppPage::AccountSettings:
+        return OnlinePagePanel::accountSettingsPage(m_model, this);
     case AppPage::Guide:
         return new GuidePanel(m_model, AppBundle::main(), this);
-    default:
-        break;
     }
     return new PlaceholderPanel(m_model, appPageTitle(page), this);
 }

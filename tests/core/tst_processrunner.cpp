@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
@@ -112,20 +113,23 @@ void tst_ProcessRunner::outcomes_data()
     QTest::addColumn<double>("timeout");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");
+    // Timers never fire early, so a timed-out run lasts at least its timeout, plus the 2 s grace
+    // before SIGKILL when the child ignores SIGTERM.
+    QTest::addColumn<int>("atLeastMs");
     const QString message = QStringLiteral("操作超时，请完全退出 WPS 表格后重试。");
 
-    QTest::newRow("silent success") << QStringList{"exit", "0"} << 5.0 << 0 << QString();
-    QTest::newRow("exit 3 before timeout") << QStringList{"exit", "3", "failed"} << 5.0 << 3 << QStringLiteral("failed");
+    QTest::newRow("silent success") << QStringList{"exit", "0"} << 5.0 << 0 << QString() << 0;
+    QTest::newRow("exit 3 before timeout") << QStringList{"exit", "3", "failed"} << 5.0 << 3 << QStringLiteral("failed") << 0;
     QTest::newRow("text then timeout")
-        << QStringList{"print-then-sleep", "abc", "30"} << 0.5 << 124 << QStringLiteral("abc\n") + message;
-    QTest::newRow("silent timeout") << QStringList{"sleep", "30"} << 0.5 << 124 << message;
+        << QStringList{"print-then-sleep", "abc", "30"} << 0.5 << 124 << QStringLiteral("abc\n") + message << 500;
+    QTest::newRow("silent timeout") << QStringList{"sleep", "30"} << 0.5 << 124 << message << 500;
     QTest::newRow("SIGTERM ignored, killed later")
-        << QStringList{"ignore-term"} << 0.5 << 124 << QStringLiteral("ignoring\n") + message;
+        << QStringList{"ignore-term"} << 0.5 << 124 << QStringLiteral("ignoring\n") + message << 2500;
     QTest::newRow("both streams in write order")
-        << QStringList{"interleave"} << 5.0 << 0 << QStringLiteral("out1\nerr1\nout2\n");
-    QTest::newRow("utf-8 text") << QStringList{"utf8"} << 5.0 << 0 << QStringLiteral("插件已安装\n警告\n");
-    QTest::newRow("invalid utf-8 reads as empty") << QStringList{"invalid-utf8"} << 5.0 << 0 << QString();
-    QTest::newRow("standard input is empty") << QStringList{"read-stdin"} << 5.0 << 0 << QStringLiteral("stdin:0");
+        << QStringList{"interleave"} << 5.0 << 0 << QStringLiteral("out1\nerr1\nout2\n") << 0;
+    QTest::newRow("utf-8 text") << QStringList{"utf8"} << 5.0 << 0 << QStringLiteral("插件已安装\n警告\n") << 0;
+    QTest::newRow("invalid utf-8 reads as empty") << QStringList{"invalid-utf8"} << 5.0 << 0 << QString() << 0;
+    QTest::newRow("standard input is empty") << QStringList{"read-stdin"} << 5.0 << 0 << QStringLiteral("stdin:0") << 0;
 }
 
 void tst_ProcessRunner::outcomes()
@@ -134,7 +138,11 @@ void tst_ProcessRunner::outcomes()
     QFETCH(double, timeout);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
+    QFETCH(int, atLeastMs);
+    QElapsedTimer clock;
+    clock.start();
     const ProcessResult result = runHelper(arguments, timeout);
+    QVERIFY2(clock.elapsed() >= atLeastMs, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(result.output, output);
     QCOMPARE(result.exitCode, exitCode);
 }

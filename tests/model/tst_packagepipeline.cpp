@@ -222,6 +222,9 @@ void tst_PackagePipeline::failureLeavesNothing()
     QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
     QVERIFY(logMessages().filter(QStringLiteral("插件包已缓存")).isEmpty());
     QCOMPARE(rig.model->downloadBytesExpected(), qint64(0));
+    // A refused credential is forgotten, so the next install asks for a sign-in; others stay.
+    const QString kept = QCoro::waitFor(rig.model->credentialStore().readCredential());
+    QCOMPARE(kept, credentialInvalid ? QString() : credential);
 }
 
 void tst_PackagePipeline::hostileInputStaysContained_data()

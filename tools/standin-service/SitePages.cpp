@@ -68,6 +68,46 @@ QString escaped(const QString &text)
     return text.toHtmlEscaped();
 }
 
+QString navigation()
+{
+    QString nav;
+    for (const Page &other : pages())
+        nav += QStringLiteral("<a href=\"%1\">%2</a>").arg(other.path, escaped(other.title));
+    return nav;
+}
+
+// The site's layout: header, main and footer inside the body's flex column.
+QByteArray document(const QString &title, const QString &mainContent, const QString &extraHead = {})
+{
+    return QStringLiteral(
+               "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head><meta charset=\"utf-8\">"
+               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+               "<title>%1 - Corvanta</title><style>%2</style>%5</head>\n<body>"
+               "<div class=\"flex min-h-screen flex-col\">"
+               "<header class=\"fixed inset-x-0 top-0 z-50\"><strong>Corvanta</strong>%3</header>"
+               "<main>%4</main>"
+               "<footer>© 2026 Corvanta 医疗数据服务 · 本页面由本地替身服务提供</footer>"
+               "</div></body>\n</html>\n")
+        .arg(escaped(title), QString::fromLatin1(style), navigation(), mainContent, extraHead)
+        .toUtf8();
+}
+
+QString accountBar(const QString &path, const QString &account)
+{
+    if (account.isEmpty())
+        return QStringLiteral("<p class=\"account\">尚未登录 · <a id=\"sign-in\" href=\"/account/sign-in?next=%1\">登录</a></p>")
+            .arg(path);
+    return QStringLiteral("<p class=\"account\">已登录：<span id=\"account\">%1</span> · "
+                          "<a id=\"sign-out\" href=\"/account/sign-out?next=%2\">退出登录</a></p>")
+        .arg(escaped(account), path);
+}
+
+// Only the site's own pages are places to return to.
+QString safeNext(const QString &next)
+{
+    return SitePages::paths().contains(next) ? next : QStringLiteral("/settings/billing");
+}
+
 } // namespace
 
 namespace SitePages {
@@ -80,30 +120,41 @@ QStringList paths()
     return result;
 }
 
-QByteArray html(const QString &path)
+QByteArray html(const QString &path, const QString &account)
 {
     for (const Page &page : pages()) {
         if (page.path != path)
             continue;
-        QString nav;
-        for (const Page &other : pages())
-            nav += QStringLiteral("<a href=\"%1\">%2</a>").arg(other.path, escaped(other.title));
         QString cards;
         for (const auto &[heading, text] : page.cards)
             cards += QStringLiteral("<section class=\"card\"><h2>%1</h2><p>%2</p></section>").arg(escaped(heading), escaped(text));
-        const QString document = QStringLiteral(
-            "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head><meta charset=\"utf-8\">"
-            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-            "<title>%1 - Corvanta</title><style>%2</style></head>\n<body>"
-            "<div class=\"flex min-h-screen flex-col\">"
-            "<header class=\"fixed inset-x-0 top-0 z-50\"><strong>Corvanta</strong>%3</header>"
-            "<main><h1>%1</h1><p class=\"lead\">%4</p><div class=\"cards\">%5</div></main>"
-            "<footer>© 2026 Corvanta 医疗数据服务 · 本页面由本地替身服务提供</footer>"
-            "</div></body>\n</html>\n")
-            .arg(escaped(page.title), QString::fromLatin1(style), nav, escaped(page.lead), cards);
-        return document.toUtf8();
+        return document(page.title, QStringLiteral("<h1>%1</h1><p class=\"lead\">%2</p>%3<div class=\"cards\">%4</div>")
+                                        .arg(escaped(page.title), escaped(page.lead), accountBar(path, account), cards));
     }
     return {};
+}
+
+QByteArray signInHtml(const QString &next, const QString &error)
+{
+    const QString problem = error.isEmpty() ? QString() : QStringLiteral("<p class=\"error\">%1</p>").arg(escaped(error));
+    return document(QStringLiteral("登录"),
+                    QStringLiteral("<h1>登录 Corvanta 账户</h1><p class=\"lead\">登录后，管理工具即可下载和更新插件。</p>%1"
+                                   "<form class=\"card\" id=\"sign-in-form\" method=\"post\" action=\"/account/sign-in\">"
+                                   "<input type=\"hidden\" name=\"next\" value=\"%2\">"
+                                   "<p><label>账号 <input name=\"account\" type=\"email\" autocomplete=\"username\"></label></p>"
+                                   "<p><label>密码 <input name=\"password\" type=\"password\" autocomplete=\"current-password\"></label></p>"
+                                   "<p><button type=\"submit\">登录</button></p></form>")
+                        .arg(problem, safeNext(next)));
+}
+
+QByteArray handoffHtml(const QString &heading, const QString &toolAddress, const QString &next)
+{
+    // The desktop tool intercepts the address; a browser without the tool just stays here.
+    const QString script = QStringLiteral("<script>window.addEventListener('load', function () { location.href = '%1'; });</script>")
+                               .arg(toolAddress);
+    return document(heading,
+                    QStringLiteral("<h1>%1</h1><p class=\"lead\"><a href=\"%2\">返回</a></p>").arg(escaped(heading), safeNext(next)),
+                    script);
 }
 
 } // namespace SitePages

@@ -43,7 +43,9 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
         "Prints \"listening on 127.0.0.1:PORT\" as its first line. Each request is printed as\n"
         "\"request: METHOD TARGET\". Credentials: \"standin-valid-token\" (and every --credential) is\n"
         "accepted; \"standin-expired-token\" (and every --expired-credential) is refused with status\n"
-        "400 and reason refresh_token_invalid under \"data\"; any other or no credential gets 401."));
+        "400 and reason refresh_token_invalid under \"data\"; any other or no credential gets 401.\n"
+        "Sign-in on the site (/account/sign-in) as demo@corvanta.test with password corvanta-demo issues a\n"
+        "new accepted credential and hands it to the desktop tool as corvanta-manager://signed-in?credential=..."));
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
         {QStringLiteral("port"), QStringLiteral("Port on 127.0.0.1; 0 picks a free one."), QStringLiteral("N"),

@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QRandomGenerator>
+#include <QUrlQuery>
 
 #include <chrono>
 #include <cstdio>
@@ -38,6 +39,25 @@ QString text(const std::string &value)
     return QString::fromStdString(value);
 }
 
+const QString sessionCookie = QStringLiteral("corvanta_session");
+const QString demoAccount = QStringLiteral("demo@corvanta.test");
+const QString demoPassword = QStringLiteral("corvanta-demo");
+
+QString randomHex(int words)
+{
+    QString result;
+    for (int i = 0; i < words; ++i)
+        result += QStringLiteral("%1").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    return result;
+}
+
+void answerPage(httplib::Response &response, const QByteArray &html)
+{
+    // Pages that carry sign-in state are not for any cache.
+    response.set_header("Cache-Control", "no-store");
+    response.set_content(html.toStdString(), "text/html; charset=utf-8");
+}
+
 bool isKnownPlatform(const QString &platform)
 {
     return platform == QLatin1String("darwin") || platform == QLatin1String("macos");
@@ -59,6 +79,7 @@ StandinServer::StandinServer(const StandinOptions &options, const ReleaseCatalog
     addApiRoutes();
     addArchiveRoute();
     addPageRoutes();
+    addAccountRoutes();
 }
 
 int StandinServer::bind(int port)
@@ -123,7 +144,7 @@ void StandinServer::addApiRoutes()
                                {QStringLiteral("message"), QStringLiteral("登录已过期，请重新登录。")},
                                {QStringLiteral("data"), QJsonObject{{QStringLiteral("reason"), QStringLiteral("refresh_token_invalid")}}}});
         }
-        if (!m_options.validCredentials.contains(credential)) {
+        if (!isAcceptedCredential(credential)) {
             return answerJson(response, 401,
                               {{QStringLiteral("code"), 401}, {QStringLiteral("message"), QStringLiteral("登录凭证无效，请重新登录。")}});
         }
@@ -173,13 +194,80 @@ void StandinServer::addArchiveRoute()
 void StandinServer::addPageRoutes()
 {
     for (const QString &path : SitePages::paths()) {
-        m_server.Get(path.toStdString(), [this, path](const httplib::Request &, httplib::Response &response) {
+        m_server.Get(path.toStdString(), [this, path](const httplib::Request &request, httplib::Response &response) {
             if (answeredByFault(QStringLiteral("page"), response))
                 return;
-            response.set_content(SitePages::html(path).toStdString(), "text/html; charset=utf-8");
+            answerPage(response, SitePages::html(path, sessionAccount(request)));
         });
     }
     m_server.Get("/", [](const httplib::Request &, httplib::Response &response) { response.set_redirect("/pricing"); });
+}
+
+// Sign-in issues a new credential, accepted by the download-token endpoint from then on, and a
+// session cookie (a different value) for the site. The credential reaches the desktop tool through
+// an address of its own scheme, never through a request the service sees.
+void StandinServer::addAccountRoutes()
+{
+    m_server.Get("/account/sign-in", [](const httplib::Request &request, httplib::Response &response) {
+        answerPage(response, SitePages::signInHtml(text(request.get_param_value("next"))));
+    });
+    m_server.Post("/account/sign-in", [this](const httplib::Request &request, httplib::Response &response) {
+        QString body = text(request.body);
+        body.replace(QLatin1Char('+'), QLatin1Char(' '));
+        const QUrlQuery form(body);
+        const auto field = [&form](const char *name) {
+            return form.queryItemValue(QString::fromLatin1(name), QUrl::FullyDecoded);
+        };
+        const QString next = field("next");
+        if (field("account") != demoAccount || field("password") != demoPassword) {
+            response.status = 401;
+            return answerPage(response, SitePages::signInHtml(next, QStringLiteral("账号或密码不正确。")));
+        }
+        const QString credential = QStringLiteral("cv1.") + randomHex(3);
+        const QString session = randomHex(2);
+        {
+            std::lock_guard lock(m_accountsMutex);
+            m_issuedCredentials.insert(credential);
+            m_sessions.insert(session, demoAccount);
+        }
+        response.set_header("Set-Cookie", QStringLiteral("%1=%2; Path=/; Max-Age=2592000; HttpOnly; SameSite=Lax")
+                                              .arg(sessionCookie, session)
+                                              .toStdString());
+        answerPage(response, SitePages::handoffHtml(QStringLiteral("登录成功"),
+                                                    QStringLiteral("corvanta-manager://signed-in?credential=") + credential, next));
+    });
+    m_server.Get("/account/sign-out", [this](const httplib::Request &request, httplib::Response &response) {
+        const QString account = sessionAccount(request);
+        {
+            std::lock_guard lock(m_accountsMutex);
+            for (auto it = m_sessions.begin(); it != m_sessions.end();)
+                it = it.value() == account ? m_sessions.erase(it) : std::next(it);
+        }
+        response.set_header("Set-Cookie", QStringLiteral("%1=; Path=/; Max-Age=0").arg(sessionCookie).toStdString());
+        answerPage(response, SitePages::handoffHtml(QStringLiteral("已退出登录"), QStringLiteral("corvanta-manager://signed-out"),
+                                                    text(request.get_param_value("next"))));
+    });
+}
+
+QString StandinServer::sessionAccount(const httplib::Request &request)
+{
+    const QString cookies = text(request.get_header_value("Cookie"));
+    for (const QString &cookie : cookies.split(QLatin1Char(';'))) {
+        const QString trimmed = cookie.trimmed();
+        if (!trimmed.startsWith(sessionCookie + QLatin1Char('=')))
+            continue;
+        std::lock_guard lock(m_accountsMutex);
+        return m_sessions.value(trimmed.mid(sessionCookie.size() + 1));
+    }
+    return {};
+}
+
+bool StandinServer::isAcceptedCredential(const QString &credential)
+{
+    if (m_options.validCredentials.contains(credential))
+        return true;
+    std::lock_guard lock(m_accountsMutex);
+    return m_issuedCredentials.contains(credential);
 }
 
 QString StandinServer::issueDownloadToken()

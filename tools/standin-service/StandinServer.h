@@ -3,6 +3,7 @@
 #include "ReleaseCatalog.h"
 #include "StandinOptions.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -27,6 +28,10 @@ private:
     void addApiRoutes();
     void addArchiveRoute();
     void addPageRoutes();
+    void addAccountRoutes();
+    // The account signed in with the request's session cookie; empty when none.
+    QString sessionAccount(const httplib::Request &request);
+    bool isAcceptedCredential(const QString &credential);
     // Applies the configured delay and, when the endpoint has a forced status, answers with it.
     bool answeredByFault(const QString &endpoint, httplib::Response &response) const;
     QString issueDownloadToken();
@@ -38,4 +43,7 @@ private:
     QString m_baseUrl;
     std::mutex m_tokensMutex;
     QSet<QString> m_tokens;
+    std::mutex m_accountsMutex;
+    QSet<QString> m_issuedCredentials;
+    QHash<QString, QString> m_sessions; // session cookie value → account
 };

@@ -1,0 +1,54 @@
+#include "OfflinePanel.h"
+
+#include "ui/SymbolGlyphs.h"
+#include "ui/UiFont.h"
+#include "ui/UiPalette.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+constexpr int spacing = 10;
+constexpr qreal symbolPoints = 28;
+constexpr int textMargin = 24;
+QFont headingFont() { return UiFont::system(16, QFont::Bold); }
+QFont explanationFont() { return UiFont::system(13); }
+} // namespace
+
+OfflinePanel::OfflinePanel(QWidget *parent)
+    : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void OfflinePanel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+    painter.fillPath(shape, UiPalette::softPanelColor(palette()));
+    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
+    painter.drawPath(shape);
+
+    // The three lines are centred as one block.
+    const int textWidth = qMax(0, width() - 2 * textMargin);
+    const qreal symbolHeight = SymbolGlyphs::extent(symbolPoints);
+    const int headingHeight = QFontMetrics(headingFont()).height();
+    const int explanationHeight = UiFont::wrappedHeight(explanationFont(), explanation, textWidth);
+    const qreal total = symbolHeight + spacing + headingHeight + spacing + explanationHeight;
+    qreal y = (height() - total) / 2;
+
+    SymbolGlyphs::draw(painter, QRectF(0, y, width(), symbolHeight), QStringLiteral("wifi.slash"), symbolPoints,
+                       UiPalette::orange());
+    y += symbolHeight + spacing;
+    painter.setFont(headingFont());
+    painter.setPen(UiPalette::primaryTextColor(palette()));
+    painter.drawText(QRectF(0, y, width(), headingHeight), Qt::AlignHCenter | Qt::AlignVCenter, heading);
+    y += headingHeight + spacing;
+    painter.setFont(explanationFont());
+    painter.setPen(UiPalette::secondaryTextColor(palette()));
+    painter.drawText(QRectF(textMargin, y, textWidth, explanationHeight), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+                     explanation);
+}

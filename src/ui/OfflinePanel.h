@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QWidget>
+
+// Stands in for the browser of an online page while the computer is offline.
+class OfflinePanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static inline const QString heading = QStringLiteral("当前离线");
+    static inline const QString explanation =
+        QStringLiteral("联网后可查看服务方案、账单、积分和 API 设置；本机插件仍可管理。");
+
+    explicit OfflinePanel(QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};

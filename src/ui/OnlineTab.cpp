@@ -1,0 +1,66 @@
+#include "OnlineTab.h"
+
+#include "ui/SymbolGlyphs.h"
+#include "ui/UiFont.h"
+#include "ui/UiPalette.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+constexpr int horizontalPadding = 11;
+constexpr int verticalPadding = 8;
+constexpr int spacing = 7;
+constexpr qreal fontPoints = 12;
+QFont titleFont() { return UiFont::system(fontPoints, QFont::Bold); }
+} // namespace
+
+OnlineTab::OnlineTab(const QString &symbol, const QString &title, const QColor &selectedColor, QWidget *parent)
+    : QAbstractButton(parent)
+    , m_symbol(symbol)
+    , m_selectedColor(selectedColor)
+{
+    setText(title);
+    setAccessibleName(title);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void OnlineTab::setSelected(bool selected)
+{
+    if (m_selected == selected)
+        return;
+    m_selected = selected;
+    update();
+}
+
+QSize OnlineTab::sizeHint() const
+{
+    const QFontMetrics metrics(titleFont());
+    const qreal symbol = SymbolGlyphs::extent(fontPoints);
+    return {horizontalPadding * 2 + qCeil(symbol) + spacing + metrics.horizontalAdvance(text()),
+            verticalPadding * 2 + qMax(metrics.height(), qCeil(symbol))};
+}
+
+void OnlineTab::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF plate = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath shape;
+    shape.addRoundedRect(plate, 9, 9);
+    painter.fillPath(shape, m_selected ? m_selectedColor : UiPalette::softPanelColor(palette()));
+    painter.setPen(QPen(m_selected ? m_selectedColor : UiPalette::lineColor(palette()), 1));
+    painter.drawPath(shape);
+
+    const QColor foreground = m_selected ? QColor(Qt::white) : UiPalette::primaryTextColor(palette());
+    const QRectF content = QRectF(rect()).adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
+    const qreal symbol = SymbolGlyphs::extent(fontPoints);
+    SymbolGlyphs::draw(painter, QRectF(content.left(), content.top(), symbol, content.height()), m_symbol,
+                       fontPoints, foreground);
+    painter.setFont(titleFont());
+    painter.setPen(foreground);
+    painter.drawText(content.adjusted(symbol + spacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+}

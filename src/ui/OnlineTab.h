@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+
+// One tab of an online page: symbol and title; filled with the entry's colour while selected.
+class OnlineTab : public QAbstractButton
+{
+    Q_OBJECT
+
+public:
+    OnlineTab(const QString &symbol, const QString &title, const QColor &selectedColor, QWidget *parent = nullptr);
+
+    QString symbol() const { return m_symbol; }
+    bool isSelected() const { return m_selected; }
+    void setSelected(bool selected);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_symbol;
+    QColor m_selectedColor;
+    bool m_selected = false;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class WebViewFactory;
+
+// Loads the browser library on first use. Until then the tool maps no web engine code: linking it
+// would cost every start its engine and, under X11, a global OpenGL context with a software
+// renderer (about 80 MiB and 60 ms here).
+namespace WebViewLoader {
+
+// The factory of the loaded library, loading it on the first call; null when it cannot be loaded.
+WebViewFactory *factory();
+bool isLoaded();
+// The library inside the bundle: Contents/PlugIns beside Contents/MacOS of the executable.
+QString libraryPath();
+// For programs that run outside the bundle (test suites): the directory that holds the library.
+void setLibraryDirectory(const QString &directory);
+
+} // namespace WebViewLoader
