@@ -16,6 +16,9 @@ PageScrollFrame::PageScrollFrame(int maximumWidth, QWidget *parent)
     auto *content = new QWidget;
     content->setAutoFillBackground(false);
     auto *row = new QHBoxLayout(content);
+    // The content never gets less than its parts need, so a short window scrolls instead of
+    // squeezing them (the scroll area alone misses parts shown or grown after it was set up).
+    row->setSizeConstraint(QLayout::SetMinimumSize);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     m_column = new QWidget(content);
