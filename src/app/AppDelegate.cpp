@@ -7,6 +7,7 @@
 #include "model/AuthToolModel.h"
 #include "service/ClientAuthAPI.h"
 #include "platform/DesktopIntegration.h"
+#include "ui/MessageBoxPrompt.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -44,6 +45,8 @@ void AppDelegate::showMainWindow()
         connect(m_mainWindow.get(), &MainWindow::quitRequested, qApp, &QCoreApplication::quit,
                 Qt::QueuedConnection);
         connect(m_mainWindow.get(), &MainWindow::firstFramePainted, this, &AppDelegate::finishStartUp);
+        // The uninstall's question appears over the window.
+        m_model->setConfirmationPrompt(std::make_shared<MessageBoxPrompt>(m_mainWindow.get()));
     }
     m_mainWindow->show();
     m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);

@@ -3,15 +3,22 @@
 #include "core/ActivityLog.h"
 #include "core/AppConstants.h"
 #include "core/BundleCopy.h"
+#include "core/ConfirmationPrompt.h"
+#include "core/DescribedError.h"
 #include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
-#include "core/DescribedError.h"
 #include "model/ConnectivityMonitor.h"
+#include "plugin/InstallerScriptRun.h"
+#include "plugin/OperationLock.h"
 #include "plugin/PackageDirectory.h"
 #include "plugin/PackagePipeline.h"
 #include "plugin/PluginVersions.h"
+#include "plugin/WpsAddonEdits.h"
+#include "plugin/WpsDetection.h"
 #include "platform/ToolPlacement.h"
 #include "plugin/SignInSession.h"
+#include "service/AuthToolError.h"
+#include "service/TransportError.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -153,8 +160,9 @@ void AuthToolModel::showOperation(const QString &message, OperationTone tone)
     const quint64 token = ++m_operationToken;
     if (tone != OperationTone::Success && tone != OperationTone::Info)
         return;
-    // The timer dies with the model; a newer message has a newer token and is left alone.
-    QTimer::singleShot(messageClearDelayMs, this, [this, token] {
+    // The timer dies with the model; a newer message has a newer token and is left alone. Precise:
+    // a coarse timer may fire up to 5 % early.
+    QTimer::singleShot(messageClearDelayMs, Qt::PreciseTimer, this, [this, token] {
         if (m_operationToken == token)
             setOperationMessage(QString());
     });
@@ -219,6 +227,9 @@ QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
         if (self)
             self->setBusy(flag, false);
     });
+    // The dialog runs an event loop; the flag is already set, so a second start meanwhile returns.
+    if (steps.confirm && (!steps.confirm() || !self))
+        co_return;
     showOperation(steps.progressMessage, OperationTone::Info);
     appendLog(steps.startLogLine);
 
@@ -351,4 +362,196 @@ void AuthToolModel::setDownloadProgress(qint64 received, qint64 expected)
         m_downloadBytesExpected = expected;
         Q_EMIT downloadBytesExpectedChanged(expected);
     }
+}
+
+QCoro::Task<> AuthToolModel::installOrRepairPlugin()
+{
+    OperationSteps steps;
+    steps.flag = BusyFlag::Installing;
+    steps.gate = [this] { return requireWpsClosed(QStringLiteral("安装/修复")); };
+    steps.progressMessage = QStringLiteral("正在获取 WPS 插件包...");
+    steps.startLogLine = QStringLiteral("开始安装或修复 WPS 插件");
+    steps.failurePrefix = QStringLiteral("安装失败：");
+    steps.work = [this] { return installFromService(); };
+    return runOperation(std::move(steps));
+}
+
+QCoro::Task<> AuthToolModel::installFromService()
+{
+    QPointer<AuthToolModel> self(this);
+    const auto lock = OperationLock::acquire();
+    const QString before = m_installedPluginVersion;
+    const QString app = ensureInstalledManagementApp();
+    const CachedPluginPackage package = co_await resolvePluginPackageForInstall();
+    if (!self)
+        co_return;
+    co_await installAndPublish(app, package);
+    if (!self)
+        co_return;
+    appendLog(QStringLiteral("WPS 插件安装完成（") + package.version + QStringLiteral("）"));
+    showOperation(installCompletionMessage(before, package.version), OperationTone::Success);
+}
+
+QCoro::Task<> AuthToolModel::repairPluginFromCache()
+{
+    OperationSteps steps;
+    steps.flag = BusyFlag::Installing;
+    steps.gate = [this] { return requireWpsClosed(QStringLiteral("用本机缓存修复")); };
+    steps.progressMessage = QStringLiteral("正在用本机缓存修复插件...");
+    steps.startLogLine = QStringLiteral("开始用本机缓存修复 WPS 插件");
+    steps.failurePrefix = QStringLiteral("缓存修复失败：");
+    steps.work = [this] { return installFromCache(); };
+    return runOperation(std::move(steps));
+}
+
+QCoro::Task<> AuthToolModel::installFromCache()
+{
+    QPointer<AuthToolModel> self(this);
+    const auto lock = OperationLock::acquire();
+    const QString app = ensureInstalledManagementApp();
+    const std::optional<CachedPluginPackage> package = latestCachedPluginPackage();
+    if (!package)
+        throw AuthToolError::message(QStringLiteral("本机没有可用插件包缓存。请联网后点击安装或更新。"));
+    co_await installAndPublish(app, *package);
+    if (!self)
+        co_return;
+    showOperation(QStringLiteral("已用本机缓存 ") + package->version + QStringLiteral(" 修复，联网后请检查更新。"),
+                  OperationTone::Warning);
+    appendLog(QStringLiteral("本机缓存修复完成（") + package->version + QStringLiteral("）"));
+}
+
+QCoro::Task<> AuthToolModel::installAndPublish(QString managementAppPath, CachedPluginPackage package)
+{
+    QPointer<AuthToolModel> self(this);
+    PluginVersions::ensureManagerSupports(package);
+    co_await runInstaller(managementAppPath, package.directory);
+    if (!self)
+        co_return;
+    setInstalledPluginVersion(package.version);
+    co_await checkLatestPluginRelease();
+    if (self)
+        recomputeInstallState();
+}
+
+bool AuthToolModel::isWpsRunning() const
+{
+    return WpsDetection::isWpsRunning();
+}
+
+bool AuthToolModel::requireWpsClosed(const QString &action)
+{
+    if (!isWpsRunning())
+        return true;
+    showOperation(QStringLiteral("请先完全退出 WPS 表格，再点击“") + action + QStringLiteral("”。"), OperationTone::Error);
+    appendLog(action + QStringLiteral("已拦截：WPS 正在运行"));
+    return false;
+}
+
+QCoro::Task<CachedPluginPackage> AuthToolModel::resolvePluginPackageForInstall()
+{
+    if (!m_isOnline) {
+        throw AuthToolError::message(QStringLiteral(
+            "当前离线，安装或更新需要连接 Corvanta 服务。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。"));
+    }
+    QPointer<AuthToolModel> self(this);
+    QString networkFailure;
+    try {
+        co_return co_await downloadAuthorizedPluginPackage();
+    } catch (const std::exception &error) {
+        if (!isNetworkError(error))
+            throw;
+        networkFailure = describeError(error);
+    }
+    if (self)
+        appendLog(QStringLiteral("远端插件包获取失败，未自动使用本机缓存：") + networkFailure);
+    throw AuthToolError::message(QStringLiteral(
+        "无法连接 Corvanta 服务，请检查网络后重试。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。"));
+}
+
+QCoro::Task<> AuthToolModel::runInstaller(QString managementAppPath, QString packageDirectory)
+{
+    return InstallerScriptRun::run(m_installerResourceDir, managementAppPath, packageDirectory,
+                                   m_installerTimeoutSeconds);
+}
+
+QString AuthToolModel::installCompletionMessage(const QString &installedBefore, const QString &installedAfter)
+{
+    const QString before = installedBefore.trimmed();
+    const QString after = installedAfter.trimmed();
+    if (before.isEmpty())
+        return QStringLiteral("插件 ") + after + QStringLiteral(" 已安装。请完全退出并重新打开 WPS 表格。");
+    if (before.compare(after, Qt::CaseInsensitive) == 0)
+        return QStringLiteral("插件已确认为最新版 ") + after + QStringLiteral("。");
+    return QStringLiteral("插件已从 ") + before + QStringLiteral(" 更新到 ") + after
+        + QStringLiteral("。请完全退出并重新打开 WPS 表格。");
+}
+
+QString AuthToolModel::addonDir() const
+{
+    return ToolPaths::addonDir();
+}
+
+QCoro::Task<> AuthToolModel::uninstallPlugin()
+{
+    OperationSteps steps;
+    steps.flag = BusyFlag::Uninstalling;
+    steps.gate = [this] { return requireWpsClosed(QStringLiteral("卸载")); };
+    steps.confirm = [this] { return confirmUninstall(); };
+    steps.progressMessage = QStringLiteral("正在卸载 WPS 插件...");
+    steps.startLogLine = QStringLiteral("开始卸载 WPS 插件");
+    steps.failurePrefix = QStringLiteral("卸载失败：");
+    steps.work = [this] { return uninstallFromWps(); };
+    return runOperation(std::move(steps));
+}
+
+// Synchronous from start to end: the files are small and nothing waits on the network.
+QCoro::Task<> AuthToolModel::uninstallFromWps()
+{
+    {
+        const auto lock = OperationLock::acquire();
+        removePluginDirectories();
+        removePublishEntries();
+        removeAuthEntries();
+    }
+    setInstalledPluginVersion(QString());
+    recomputeInstallState();
+    showOperation(QStringLiteral("插件已卸载。完全退出并重新打开 WPS 后生效。"), OperationTone::Success);
+    appendLog(QStringLiteral("WPS 插件卸载完成"));
+    co_return;
+}
+
+bool AuthToolModel::confirmUninstall()
+{
+    if (!m_confirmationPrompt)
+        return false;
+    return m_confirmationPrompt->confirm(
+        {QStringLiteral("卸载 Corvanta分析插件？"),
+         QStringLiteral("只会移除 WPS 表格中的 CorvantaAnalysis 加载项，不会删除管理工具或其他内容。"),
+         QStringLiteral("卸载"), QStringLiteral("取消")});
+}
+
+void AuthToolModel::removePluginDirectories()
+{
+    WpsAddonEdits::removePluginDirectories(addonDir());
+}
+
+void AuthToolModel::removePublishEntries()
+{
+    WpsAddonEdits::removePublishEntries(addonDir());
+}
+
+void AuthToolModel::removeAuthEntries()
+{
+    WpsAddonEdits::removeAuthEntries(addonDir());
+}
+
+void AuthToolModel::setConfirmationPrompt(std::shared_ptr<ConfirmationPrompt> prompt)
+{
+    m_confirmationPrompt = std::move(prompt);
+}
+
+void AuthToolModel::setInstallerResources(const QString &resourceDir, double timeoutSeconds)
+{
+    m_installerResourceDir = resourceDir;
+    m_installerTimeoutSeconds = timeoutSeconds;
 }

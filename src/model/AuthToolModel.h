@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/OperationTone.h"
+#include "core/ProcessRunner.h"
 #include "core/PluginInstallState.h"
 #include "platform/AppBundle.h"
 #include "plugin/AccountCredentialStore.h"
@@ -12,8 +13,10 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class ConfirmationPrompt;
 class ConnectivityMonitor;
 
 // The one application model: every piece of state the window shows and every operation it starts.
@@ -95,6 +98,31 @@ public:
     // The newest package in the cache, for the repair; nothing when there is none.
     std::optional<CachedPluginPackage> latestCachedPluginPackage() const;
 
+    // Install, update and repair through the installer script; uninstall from WPS's files. Each
+    // reports in the banner and the log instead of throwing.
+    QCoro::Task<> installOrRepairPlugin();
+    QCoro::Task<> repairPluginFromCache();
+    QCoro::Task<> uninstallPlugin();
+    bool isWpsRunning() const;
+    // The WPS gate: true when WPS is not running; otherwise shows and logs the refusal of the action.
+    bool requireWpsClosed(const QString &action);
+    // The latest release's package from the service; never the cache. Throws.
+    QCoro::Task<CachedPluginPackage> resolvePluginPackageForInstall();
+    // Throws the script's output when it fails.
+    QCoro::Task<> runInstaller(QString managementAppPath, QString packageDirectory);
+    static QString installCompletionMessage(const QString &installedBefore, const QString &installedAfter);
+    QString addonDir() const;
+    bool confirmUninstall();
+    void removePluginDirectories();
+    void removePublishEntries();
+    void removeAuthEntries();
+    // How the uninstall asks for confirmation; without one it is never confirmed.
+    void setConfirmationPrompt(std::shared_ptr<ConfirmationPrompt> prompt);
+    // Where the installer payload is found (the running bundle's resources by default) and how long
+    // the script may run; suites point it at the build tree's bundle.
+    void setInstallerResources(const QString &resourceDir,
+                               double timeoutSeconds = ProcessRunner::defaultTimeoutSeconds);
+
     // Makes sure ~/Applications/Corvanta holds a copy of the running tool (or of the one it ships)
     // and returns its path. Copies only when running from elsewhere, through a hidden copy swapped
     // in at the end, so a failed copy leaves the old installed copy and the legacy tool in place.
@@ -132,6 +160,9 @@ protected:
         QString startLogLine;
         QString failurePrefix;
         std::function<QCoro::Task<>()> work;
+        // Asked after the flag is set (a dialog's event loop must not let a second start through);
+        // false ends the operation without a message.
+        std::function<bool()> confirm;
     };
     QCoro::Task<> runOperation(OperationSteps steps);
 
@@ -146,6 +177,10 @@ private:
     void setOperationMessage(const QString &message);
     void showUpdateCheckResult(const QString &version);
     void setDownloadProgress(qint64 received, qint64 expected);
+    QCoro::Task<> installFromService();
+    QCoro::Task<> installFromCache();
+    QCoro::Task<> installAndPublish(QString managementAppPath, CachedPluginPackage package);
+    QCoro::Task<> uninstallFromWps();
 
     bool m_isInstalling = false;
     bool m_isOnline = true;
@@ -161,4 +196,7 @@ private:
     ClientAuthAPI m_apiClient;
     AccountCredentialStore m_credentialStore;
     ConnectivityMonitor *m_networkMonitor = nullptr;
+    std::shared_ptr<ConfirmationPrompt> m_confirmationPrompt;
+    QString m_installerResourceDir = AppBundle::main().resourcePath();
+    double m_installerTimeoutSeconds = ProcessRunner::defaultTimeoutSeconds;
 };

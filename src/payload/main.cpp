@@ -1,0 +1,67 @@
+// The installer payload's helper: the edits of WPS's add-in directory that a shell script cannot
+// make safely, from the same unit the management tool's uninstall uses. Prints one reason to
+// standard error and exits 1 on failure; the installer script passes that reason on.
+#include "core/DescribedError.h"
+#include "plugin/PackageDirectory.h"
+#include "plugin/WpsAddonEdits.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <cstdio>
+#include <exception>
+#include <optional>
+
+namespace {
+
+int usage()
+{
+    std::fputs("usage: corvanta-wps-addins installed-name PACKAGE_DIR\n"
+               "       corvanta-wps-addins place STAGED_DIR TARGET_DIR\n"
+               "       corvanta-wps-addins register ADDON_DIR INSTALLED_NAME\n"
+               "       corvanta-wps-addins clean ADDON_DIR\n"
+               "       corvanta-wps-addins unregister ADDON_DIR\n",
+               stderr);
+    return 2;
+}
+
+void registerInstalled(const QString &addonDir, const QString &name)
+{
+    const std::optional<CachedPluginPackage> installed =
+        PackageDirectory::readPackageDirectory(addonDir + QLatin1Char('/') + name);
+    if (!installed)
+        throw DescribedError(QStringLiteral("插件文件夹“") + name + QStringLiteral("”不完整，未登记到 WPS。"));
+    WpsAddonEdits::registerPlugin(addonDir, name, installed->version);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QFile::decodeName(argv[i]));
+    const QString command = args.value(0);
+    try {
+        if (command == QLatin1String("installed-name") && args.size() == 2) {
+            std::fputs(QFile::encodeName(WpsAddonEdits::installedDirectoryName(args[1])).append('\n').constData(),
+                       stdout);
+        } else if (command == QLatin1String("place") && args.size() == 3) {
+            WpsAddonEdits::placeDirectory(args[1], args[2]);
+        } else if (command == QLatin1String("register") && args.size() == 3) {
+            registerInstalled(args[1], args[2]);
+        } else if (command == QLatin1String("clean") && args.size() == 2) {
+            WpsAddonEdits::removeLeftovers(args[1]);
+        } else if (command == QLatin1String("unregister") && args.size() == 2) {
+            WpsAddonEdits::removePluginDirectories(args[1]);
+            WpsAddonEdits::removePublishEntries(args[1]);
+            WpsAddonEdits::removeAuthEntries(args[1]);
+        } else {
+            return usage();
+        }
+    } catch (const std::exception &error) {
+        std::fputs(describeError(error).toUtf8().append('\n').constData(), stderr);
+        return 1;
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}

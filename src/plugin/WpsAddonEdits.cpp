@@ -1,0 +1,332 @@
+#include "WpsAddonEdits.h"
+
+#include "core/AtomicFile.h"
+#include "core/DescribedError.h"
+#include "core/LocalFiles.h"
+#include "platform/PathExchange.h"
+#include "plugin/PackageDirectory.h"
+#include "service/JsonParseError.h"
+#include "service/JsonValueReaders.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QUrl>
+#include <QUuid>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace WpsAddonEdits {
+
+namespace {
+
+const QString pluginName = QStringLiteral("CorvantaAnalysis");
+const QString legacyName = QStringLiteral("Corvanta");
+const QString namelistKey = QStringLiteral("namelist");
+const QString spreadsheetGroup = QStringLiteral("et");
+
+// An element ends at its own "/>" when its opening tag closes itself, otherwise at its own closing
+// tag: a paired element with a self-closing child is removed whole, not cut after the child.
+const QRegularExpression &publishEntryPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        R"re(\s*<(jsplugin(?:online)?)\b(?=[^>]*(?:name="(?:CorvantaAnalysis|Corvanta)"|url="[^"]*(?:CorvantaAnalysis_|Corvanta_)))[^>]*?(?:/>|>[\s\S]*?</\1\s*>)\s*)re"));
+    return pattern;
+}
+
+bool exists(const QString &path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+QString reasonSentence(const QString &verb, const QString &path, int error)
+{
+    return verb + QStringLiteral("“") + QFileInfo(path).fileName() + QStringLiteral("”：")
+        + LocalFiles::reasonForErrno(error) + QStringLiteral("。");
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DescribedError(reasonSentence(QStringLiteral("无法读取"), path,
+                                            file.error() == QFile::PermissionsError ? EACCES : EIO));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFile::NoError)
+        throw DescribedError(reasonSentence(QStringLiteral("无法读取"), path, EIO));
+    return bytes;
+}
+
+QString readUtf8Text(const QString &path)
+{
+    const QByteArray bytes = readFile(path);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        throw DescribedError(QStringLiteral("未能打开文件“") + QFileInfo(path).fileName()
+                             + QStringLiteral("”，因为无法确定其内容的文本编码。"));
+    return text;
+}
+
+QJsonDocument parseJson(const QByteArray &bytes)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        throw JsonParseError(error);
+    return document;
+}
+
+QString textOf(const QJsonObject &entry, const QString &key)
+{
+    return JsonValueReaders::stringValue(entry.value(key)).value_or(QString());
+}
+
+bool isPluginAuthEntry(const QJsonObject &entry)
+{
+    const QString name = textOf(entry, QStringLiteral("name"));
+    const QString path = textOf(entry, QStringLiteral("path"));
+    return name == pluginName || name == legacyName || path.contains(QStringLiteral("CorvantaAnalysis_"))
+        || path.contains(QStringLiteral("Corvanta_"));
+}
+
+QString namelistOf(const QJsonObject &group)
+{
+    QStringList keys;
+    for (auto it = group.begin(); it != group.end(); ++it) {
+        if (it.key() != namelistKey && it.value().isObject())
+            keys.append(it.key());
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys.join(QLatin1Char(';'));
+}
+
+QString hiddenSibling(const QString &directory, const QString &purpose)
+{
+    return directory + QLatin1Char('/') + leftoverPrefix + purpose + QLatin1Char('-')
+        + QUuid::createUuid().toString(QUuid::Id128).left(12);
+}
+
+int renamePath(const QString &from, const QString &to)
+{
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? 0 : errno;
+}
+
+void removeTree(const QString &path, const QString &shownName)
+{
+    std::error_code error;
+    std::filesystem::remove_all(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
+    if (error)
+        throw DescribedError(reasonSentence(QStringLiteral("无法删除"), shownName, error.value()));
+}
+
+// Out of sight under a hidden name first, so no half-deleted directory ever carries the add-in's name.
+void removeUnderHiddenName(const QString &addonDir, const QString &name)
+{
+    const QString path = addonDir + QLatin1Char('/') + name;
+    const QString hidden = hiddenSibling(addonDir, QStringLiteral("removing"));
+    if (const int error = renamePath(path, hidden))
+        throw DescribedError(reasonSentence(QStringLiteral("无法删除"), path, error));
+    removeTree(hidden, path);
+}
+
+} // namespace
+
+bool isPluginEntryName(const QString &name)
+{
+    return name == pluginName || name.startsWith(QStringLiteral("CorvantaAnalysis_"))
+        || name.startsWith(QStringLiteral("Corvanta_"));
+}
+
+QString withoutPublishEntries(const QString &xml)
+{
+    QString text = xml;
+    return text.remove(publishEntryPattern());
+}
+
+QString withPublishEntry(const QString &xml, const QString &url, const QString &version)
+{
+    const QString element = QStringLiteral("<jsplugin name=\"") + pluginName + QStringLiteral("\" type=\"et\" url=\"")
+        + url.toHtmlEscaped() + QStringLiteral("\" version=\"") + version.toHtmlEscaped() + QStringLiteral("\"/>");
+    QString text = withoutPublishEntries(xml);
+    if (text.trimmed().isEmpty()) {
+        return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<jsplugins>\n  ") + element
+            + QStringLiteral("\n</jsplugins>\n");
+    }
+    static const QRegularExpression closing(QStringLiteral(R"(</jsplugins\s*>)"));
+    const qsizetype tag = text.lastIndexOf(closing);
+    if (tag >= 0) {
+        // The new element goes on its own line before the closing tag, in place of the blanks there.
+        qsizetype start = tag;
+        while (start > 0 && text.at(start - 1).isSpace())
+            --start;
+        return text.replace(start, tag - start, QStringLiteral("\n  ") + element + QLatin1Char('\n'));
+    }
+    static const QRegularExpression empty(QStringLiteral(R"(<jsplugins\s*/>)"));
+    const QRegularExpressionMatch emptyList = empty.match(text);
+    if (emptyList.hasMatch()) {
+        return text.replace(emptyList.capturedStart(), emptyList.capturedLength(),
+                            QStringLiteral("<jsplugins>\n  ") + element + QStringLiteral("\n</jsplugins>"));
+    }
+    throw DescribedError(QStringLiteral("WPS 的加载项列表“publish.xml”格式无法识别，未做修改。"));
+}
+
+QJsonObject withoutAuthEntries(QJsonObject root)
+{
+    const QStringList groupKeys = root.keys();
+    for (const QString &groupKey : groupKeys) {
+        if (!root.value(groupKey).isObject())
+            continue;
+        QJsonObject group = root.value(groupKey).toObject();
+        const QStringList keys = group.keys();
+        for (const QString &key : keys) {
+            if (key != namelistKey && group.value(key).isObject() && isPluginAuthEntry(group.value(key).toObject()))
+                group.remove(key);
+        }
+        group.insert(namelistKey, namelistOf(group));
+        root.insert(groupKey, group);
+    }
+    return root;
+}
+
+QJsonObject withAuthEntry(QJsonObject root, const QString &key, const QString &path)
+{
+    const QJsonValue existing = root.value(spreadsheetGroup);
+    if (!existing.isUndefined() && !existing.isObject())
+        throw DescribedError(QStringLiteral("WPS 的加载项注册表“authaddin.json”格式无法识别，未做修改。"));
+    root = withoutAuthEntries(root);
+    QJsonObject group = root.value(spreadsheetGroup).toObject();
+    group.insert(key, QJsonObject{{QStringLiteral("name"), pluginName},
+                                  {QStringLiteral("path"), path},
+                                  {QStringLiteral("enable"), true},
+                                  {QStringLiteral("isload"), true}});
+    group.insert(namelistKey, namelistOf(group));
+    root.insert(spreadsheetGroup, group);
+    return root;
+}
+
+QByteArray encodeAuthJson(const QJsonObject &root)
+{
+    // QJsonObject keeps its keys sorted, so the text comes out sorted at every level.
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+void removePluginDirectories(const QString &addonDir)
+{
+    if (!exists(addonDir))
+        return;
+    const QStringList names = LocalFiles::entryNames(addonDir);
+    for (const QString &name : names) {
+        if (isPluginEntryName(name))
+            removeUnderHiddenName(addonDir, name);
+        else if (name.startsWith(leftoverPrefix))
+            removeTree(addonDir + QLatin1Char('/') + name, name);
+    }
+}
+
+void removePublishEntries(const QString &addonDir)
+{
+    const QString path = addonDir + QLatin1Char('/') + publishFileName;
+    if (!exists(path))
+        return;
+    AtomicFile::write(path, withoutPublishEntries(readUtf8Text(path)).toUtf8());
+}
+
+void removeAuthEntries(const QString &addonDir)
+{
+    const QString path = addonDir + QLatin1Char('/') + authFileName;
+    if (!exists(path))
+        return;
+    const QJsonDocument document = parseJson(readFile(path));
+    if (!document.isObject())
+        return;
+    AtomicFile::write(path, encodeAuthJson(withoutAuthEntries(document.object())));
+}
+
+void registerPlugin(const QString &addonDir, const QString &directoryName, const QString &version)
+{
+    const QString directory = addonDir + QLatin1Char('/') + directoryName;
+    const QString publishPath = addonDir + QLatin1Char('/') + publishFileName;
+    const QString authPath = addonDir + QLatin1Char('/') + authFileName;
+
+    // Both new texts are made before either file is written, so a list that cannot be read or
+    // understood leaves both files as they were.
+    const QString publish = exists(publishPath) ? readUtf8Text(publishPath) : QString();
+    const QString newPublish = withPublishEntry(publish, directoryUrl(directory), version);
+    QJsonObject auth;
+    if (exists(authPath)) {
+        const QByteArray bytes = readFile(authPath);
+        if (!bytes.trimmed().isEmpty()) {
+            const QJsonDocument document = parseJson(bytes);
+            if (!document.isObject())
+                throw DescribedError(QStringLiteral("WPS 的加载项注册表“authaddin.json”格式无法识别，未做修改。"));
+            auth = document.object();
+        }
+    }
+    const QByteArray newAuth = encodeAuthJson(withAuthEntry(auth, directoryName, directory));
+    AtomicFile::write(publishPath, newPublish.toUtf8());
+    AtomicFile::write(authPath, newAuth);
+}
+
+QString installedDirectoryName(const QString &packageDir)
+{
+    const std::optional<CachedPluginPackage> package = PackageDirectory::readPackageDirectory(packageDir);
+    if (!package)
+        throw DescribedError(QStringLiteral("插件包结构不完整，请重新下载。"));
+    const QString &version = package->version;
+    const bool unsafe = version.isEmpty() || version == QLatin1String(".") || version == QLatin1String("..")
+        || std::any_of(version.begin(), version.end(),
+                       [](QChar c) { return c == QLatin1Char('/') || c == QChar::Null || c.category() == QChar::Other_Control; });
+    if (unsafe)
+        throw DescribedError(QStringLiteral("插件包的版本号无效，请重新下载。"));
+    return QStringLiteral("CorvantaAnalysis_") + version;
+}
+
+void placeDirectory(const QString &staged, const QString &target)
+{
+    const QString name = QFileInfo(target).fileName();
+    if (!exists(target)) {
+        if (const int error = renamePath(staged, target))
+            throw DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, error));
+        return;
+    }
+    const int error = PathExchange::exchange(staged, target);
+    if (error == 0)
+        return;
+    if (error != EINVAL && error != ENOTSUP && error != ENOSYS && error != EOPNOTSUPP)
+        throw DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, error));
+    // No exchange on this file system: the previous directory steps aside for a moment.
+    const QString aside = hiddenSibling(QFileInfo(target).absolutePath(), QStringLiteral("previous"));
+    if (const int asideError = renamePath(target, aside))
+        throw DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, asideError));
+    if (const int placeError = renamePath(staged, target)) {
+        renamePath(aside, target);
+        throw DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, placeError));
+    }
+    renamePath(aside, staged);
+}
+
+void removeLeftovers(const QString &addonDir)
+{
+    if (!exists(addonDir))
+        return;
+    const QStringList names = LocalFiles::entryNames(addonDir);
+    for (const QString &name : names) {
+        if (name.startsWith(leftoverPrefix))
+            removeTree(addonDir + QLatin1Char('/') + name, name);
+    }
+}
+
+QString directoryUrl(const QString &directory)
+{
+    return QUrl::fromLocalFile(directory + QLatin1Char('/')).toString();
+}
+
+} // namespace WpsAddonEdits

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+#include <optional>
+
+// The add-in's traces in WPS's add-in directory: its package directories, its elements in the
+// add-in list "publish.xml" and its entries in the registry "authaddin.json". Both the uninstall
+// and the installer payload's helper program edit them through this unit, so what one writes the
+// other removes. Every file is replaced atomically; failures are thrown as DescribedError.
+namespace WpsAddonEdits {
+
+inline const QString publishFileName = QStringLiteral("publish.xml");
+inline const QString authFileName = QStringLiteral("authaddin.json");
+// Hidden debris of our own interrupted runs (staging copies, directories on their way out,
+// temporary files) starts with this; nothing of WPS or of another add-in does.
+inline constexpr QLatin1StringView leftoverPrefix{".corvanta-"};
+
+// An entry of the add-in directory that belongs to the add-in (case-sensitive).
+bool isPluginEntryName(const QString &name);
+
+// The text with every matching `jsplugin` / `jspluginonline` element and the white space around
+// it removed; everything else is kept byte for byte.
+QString withoutPublishEntries(const QString &xml);
+// The text with the add-in's elements replaced by one self-closing `jsplugin` element for the
+// directory at `url`. An empty text becomes a new list. Throws when no list element is found.
+QString withPublishEntry(const QString &xml, const QString &url, const QString &version);
+
+// Every group without the add-in's entries, each group's "namelist" rebuilt.
+QJsonObject withoutAuthEntries(QJsonObject root);
+// That, plus one entry for the installed directory in the spreadsheet group "et".
+QJsonObject withAuthEntry(QJsonObject root, const QString &key, const QString &path);
+// Pretty-printed with sorted keys, the form both edits write.
+QByteArray encodeAuthJson(const QJsonObject &root);
+
+// The three steps of the uninstall, in this order; each does nothing when its target is missing.
+// A package directory is first renamed to a hidden name and then deleted, so an interruption never
+// leaves a half-deleted add-in under its own name.
+void removePluginDirectories(const QString &addonDir);
+void removePublishEntries(const QString &addonDir);
+void removeAuthEntries(const QString &addonDir);
+
+// Registers the installed directory `directoryName` in both lists (created when missing),
+// replacing any earlier registration of the add-in.
+void registerPlugin(const QString &addonDir, const QString &directoryName, const QString &version);
+
+// "CorvantaAnalysis_" + version for an unpacked package directory; throws when it is not a
+// complete package or its version cannot be a directory name.
+QString installedDirectoryName(const QString &packageDir);
+// Moves the complete directory `staged` to `target` in one step. When `target` exists the two are
+// exchanged, so `staged` then holds the previous directory, for the caller to delete.
+void placeDirectory(const QString &staged, const QString &target);
+// Deletes what interrupted runs left behind (see leftoverPrefix).
+void removeLeftovers(const QString &addonDir);
+
+// The registry's URL of an installed directory.
+QString directoryUrl(const QString &directory);
+
+} // namespace WpsAddonEdits

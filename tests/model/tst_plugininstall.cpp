@@ -1,0 +1,276 @@
+#include "core/ConfirmationPrompt.h"
+#include "core/ToolPaths.h"
+#include "model/AuthToolModel.h"
+#include "plugin/OperationLock.h"
+
+#include "FakeRunningBundle.h"
+#include "FakeWpsAddons.h"
+#include "ScratchHome.h"
+#include "StandinService.h"
+#include "TaskOutcome.h"
+
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const QString bundleResources = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources");
+enum Operation { Install, CacheRepair, Uninstall };
+
+struct AnsweringPrompt : ConfirmationPrompt
+{
+    bool confirm(const ConfirmationRequest &request) override { return ++asked, last = request, answer(); }
+    std::function<bool()> answer = [] { return true; };
+    int asked = 0;
+    ConfirmationRequest last;
+};
+
+// A model of the scratch home, signed in at `service` (none: a closed port), with the build tree's payload.
+struct Tool
+{
+    explicit Tool(const QUrl &service = QUrl("http://127.0.0.1:9"), const QString &resources = bundleResources)
+        : model(ClientAuthAPI(service))
+    {
+        QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
+        model.setInstallerResources(resources, 1.0);
+        model.setConfirmationPrompt(prompt);
+        model.refreshInstalledPluginVersion();
+    }
+    void run(Operation operation)
+    {
+        awaitOutcome(operation == Install ? model.installOrRepairPlugin()
+                     : operation == CacheRepair ? model.repairPluginFromCache() : model.uninstallPlugin());
+    }
+    QString log() const { return QString::fromUtf8(bytes(ToolPaths::logFile())); }
+    static QByteArray bytes(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    std::shared_ptr<AnsweringPrompt> prompt = std::make_shared<AnsweringPrompt>();
+    AuthToolModel model;
+};
+
+} // namespace
+
+class tst_PluginInstall : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void installUpdateRepairUninstall();
+    void runningWpsBlocks_data();
+    void runningWpsBlocks();
+    void failedScriptKeepsPreviousAddin_data();
+    void failedScriptKeepsPreviousAddin();
+    void uninstallCancelledOrFailing();
+    void oneOperationAcrossProcesses();
+};
+
+void tst_PluginInstall::installUpdateRepairUninstall()
+{
+    ScratchHome home;
+    FakeWpsAddons addons;
+    const QString other = "OtherAddin_1.0";
+    for (const QString &name : {other, QStringLiteral("corvantaanalysis_1.0"), QStringLiteral("Corvanta_old")})
+        addons.addPackage(name);
+    addons.writePublishXml({{FakeWpsAddons::otherAddinName, addons.packageUrl(other), "1.0", "wps", false, true}});
+    addons.writeAuthAddinJson({{"et", FakeWpsAddons::authGroup({{other, FakeWpsAddons::otherAddinName, "/o"}})}});
+    const QJsonObject otherAuth = addons.readAuthAddinJson();
+    {
+        StandinService service({"--latest", "1.3.0"});
+        QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+        Tool tool(service.baseUrl());
+        QCoro::Task<> first = tool.model.installOrRepairPlugin();
+        awaitOutcome(tool.model.installOrRepairPlugin()); // a second quick click
+        awaitOutcome(std::move(first));
+        QCOMPARE(tool.log().count("开始安装"), 1);
+        QCOMPARE(service.requests().filter("GET /downloads/").size(), 1);
+        QCOMPARE(tool.model.operationMessage(), "插件 1.3.0 已安装。请完全退出并重新打开 WPS 表格。");
+        QCOMPARE(addons.entryNames().filter("CorvantaAnalysis_"), QStringList{"CorvantaAnalysis_1.3.0"});
+        QVERIFY(addons.readPublishXml().contains("<jsplugin name=\"CorvantaAnalysis\" type=\"et\" url=\""
+                                                 + addons.packageUrl("CorvantaAnalysis_1.3.0") + "\" version=\"1.3.0\"/>"));
+        const QJsonObject group = addons.readAuthAddinJson().value("et").toObject();
+        QCOMPARE(group.value("namelist").toString(), "CorvantaAnalysis_1.3.0;" + other);
+        QCOMPARE(group.value("CorvantaAnalysis_1.3.0")["path"].toString(), addons.filePath("CorvantaAnalysis_1.3.0"));
+        QCOMPARE(tool.model.pluginInstallState(), PluginInstallState::UpToDate);
+        QVERIFY(tool.log().contains("] WPS 插件安装完成（1.3.0）\n"));
+        tool.run(Install);
+        QCOMPARE(tool.model.operationMessage(), "插件已确认为最新版 1.3.0。");
+    }
+    StandinService service;
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    Tool tool(service.baseUrl());
+    tool.run(Install);
+    QCOMPARE(tool.model.operationMessage(), "插件已从 1.3.0 更新到 1.4.2。请完全退出并重新打开 WPS 表格。");
+    QCOMPARE(addons.entryNames().filter("CorvantaAnalysis_"), QStringList{"CorvantaAnalysis_1.4.2"});
+    QCOMPARE(addons.readPublishXml().count("CorvantaAnalysis_"), 1);
+
+    // The cache repair asks no service: this one has none.
+    Tool repairing;
+    repairing.run(CacheRepair);
+    QCOMPARE(repairing.model.operationMessage(), "已用本机缓存 1.4.2 修复，联网后请检查更新。");
+    QCOMPARE(repairing.model.operationTone(), OperationTone::Warning);
+    QVERIFY(repairing.log().endsWith("] 本机缓存修复完成（1.4.2）\n"));
+
+    tool.run(Uninstall);
+    const ConfirmationRequest &asked = tool.prompt->last;
+    QCOMPARE((QStringList{asked.messageText, asked.informativeText, asked.confirmButton, asked.cancelButton}),
+             (QStringList{"卸载 Corvanta分析插件？", "只会移除 WPS 表格中的 CorvantaAnalysis 加载项，不会删除管理工具或其他内容。", "卸载", "取消"}));
+    QCOMPARE(tool.model.operationMessage(), "插件已卸载。完全退出并重新打开 WPS 后生效。");
+    QCOMPARE(addons.entryNames(), (QStringList{other, "authaddin.json", "corvantaanalysis_1.0", "publish.xml"}));
+    QVERIFY(!addons.readPublishXml().contains("Corvanta") && addons.readPublishXml().contains(addons.packageUrl(other)));
+    QCOMPARE(addons.readAuthAddinJson(), otherAuth);
+    QCOMPARE(tool.model.pluginInstallState(), PluginInstallState::NotInstalled);
+}
+
+void tst_PluginInstall::runningWpsBlocks_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("bundle");
+    QTest::addColumn<QString>("executable");
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<QString>("label"); // empty: not WPS, the uninstall goes on to its question
+
+    const QString wps = "com.kingsoft.wpsoffice.mac";
+    QTest::newRow("install") << int(Install) << "wps.app" << "wpsoffice" << wps << "安装/修复";
+    QTest::newRow("cache repair") << int(CacheRepair) << "wps.app" << "wpsoffice" << wps << "用本机缓存修复";
+    QTest::newRow("uninstall") << int(Uninstall) << "wps.app" << "wpsoffice" << wps << "卸载";
+    QTest::newRow("named WPS Office") << int(Uninstall) << "Sheets.app" << "WPS Office" << "com.example.sheets" << "卸载";
+    QTest::newRow("WPS Office Helper is not WPS") << int(Uninstall) << "" << "WPS Office Helper" << "" << "";
+}
+
+void tst_PluginInstall::runningWpsBlocks()
+{
+    QFETCH(int, operation);
+    QFETCH(QString, bundle);
+    QFETCH(QString, executable);
+    QFETCH(QString, identifier);
+    QFETCH(QString, label);
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.installTypical("1.3.0");
+    FakeWpsAddons::writePackage(ToolPaths::pluginPackageCacheDir(), "CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
+    const QStringList before = addons.entryNames();
+    FakeRunningBundle running(home.path(), bundle, executable, identifier);
+    QVERIFY(running.start());
+    Tool tool;
+    tool.prompt->answer = [] { return false; };
+
+    tool.run(Operation(operation));
+    QCOMPARE(tool.prompt->asked, label.isEmpty() ? 1 : 0);
+    QCOMPARE(tool.model.operationMessage(), label.isEmpty() ? QString() : "请先完全退出 WPS 表格，再点击“" + label + "”。");
+    QCOMPARE(tool.log().section("] ", 1), label.isEmpty() ? QString() : label + "已拦截：WPS 正在运行\n");
+    QCOMPARE(addons.entryNames(), before);
+}
+
+void tst_PluginInstall::failedScriptKeepsPreviousAddin_data()
+{
+    QTest::addColumn<QByteArray>("script"); // empty: the real payload; "-": none at all
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("exit 1 with one line") << QByteArray("printf '磁盘空间不足。\\n'; exit 1") << "安装失败：磁盘空间不足。\n";
+    QTest::newRow("hangs") << QByteArray("printf '正在复制'; sleep 30") << "安装失败：正在复制\n操作超时，请完全退出 WPS 表格后重试。";
+    QTest::newRow("silent") << QByteArray("exit 3") << "安装失败：WPS 插件安装脚本执行失败。";
+    QTest::newRow("no payload") << QByteArray("-") << "安装失败：安装包缺少 WPS 插件 Payload，请重新下载正式安装包。";
+    QTest::newRow("real script, registry not JSON") << QByteArray() << "安装失败：未能读取数据，因为它的格式不正确。\n";
+}
+
+void tst_PluginInstall::failedScriptKeepsPreviousAddin()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QString, message);
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.installTypical("1.3.0");
+    if (script.isEmpty())
+        addons.writeAuthAddinJsonText("{\"et\": ");
+    const QStringList entries = addons.entryNames();
+    const QByteArray lists = Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json"));
+    QTemporaryDir resources;
+    QDir().mkpath(resources.filePath("Payload/installers"));
+    QFile file(resources.filePath("Payload/installers/install-corvanta-wps-analysis-macos.command"));
+    QVERIFY(script == "-" || (file.open(QIODevice::WriteOnly) && file.write(script) == script.size()));
+    file.close();
+    StandinService service;
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    Tool tool(service.baseUrl(), script.isEmpty() ? bundleResources : resources.path());
+
+    tool.run(Install);
+    QCOMPARE(tool.model.operationMessage(), message);
+    QVERIFY(tool.log().contains("] " + message));
+    QCOMPARE(tool.model.installedPluginVersionPublished(), "1.3.0");
+    QVERIFY(!tool.model.isInstalling());
+    QCOMPARE(addons.entryNames(), entries);
+    QCOMPARE(Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json")), lists);
+}
+
+void tst_PluginInstall::uninstallCancelledOrFailing()
+{
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.installTypical("1.4.2");
+    Tool tool;
+    bool busyWhileAsked = false;
+    tool.prompt->answer = [&] {
+        busyWhileAsked = tool.model.isUninstalling();
+        if (tool.prompt->asked == 1) // a second start while the question is open must not ask again
+            awaitOutcome(tool.model.uninstallPlugin());
+        return false;
+    };
+    tool.run(Uninstall);
+    QVERIFY(busyWhileAsked && !tool.model.isUninstalling());
+    QCOMPARE(tool.prompt->asked, 1);
+    QCOMPARE(tool.model.operationToken(), 0u);
+    QCOMPARE(tool.log(), QString());
+
+    addons.writeAuthAddinJsonText("{\"et\": [");
+    tool.prompt->answer = [] { return true; };
+    tool.run(Uninstall);
+    QCOMPARE(tool.model.operationMessage(), "卸载失败：未能读取数据，因为它的格式不正确。");
+    QVERIFY(tool.log().endsWith("] 卸载失败：未能读取数据，因为它的格式不正确。\n"));
+    QCOMPARE(addons.entryNames(), (QStringList{"OtherAddin_1.0", "authaddin.json", "publish.xml"}));
+    QVERIFY(!addons.readPublishXml().contains("Corvanta"));
+    QCOMPARE(Tool::bytes(addons.filePath("authaddin.json")), "{\"et\": [");
+}
+
+void tst_PluginInstall::oneOperationAcrossProcesses()
+{
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.installTypical("1.4.2");
+    Tool tool;
+    // Another copy of the tool holds the lock, then dies holding it.
+    int ready[2];
+    QCOMPARE(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        OperationLock::acquire().release();
+        if (::write(ready[1], "x", 1) == 1)
+            ::pause();
+        ::_exit(1);
+    }
+    auto reap = qScopeGuard([child] {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    });
+    char byte;
+    QCOMPARE(::read(ready[0], &byte, 1), 1);
+    tool.run(Uninstall);
+    QCOMPARE(tool.model.operationMessage(), "卸载失败：另一项插件操作正在进行，请等它完成后再试。");
+    tool.run(Install);
+    QCOMPARE(tool.model.operationMessage(), "安装失败：另一项插件操作正在进行，请等它完成后再试。");
+    reap.dismiss();
+    ::kill(child, SIGKILL);
+    QCOMPARE(::waitpid(child, nullptr, 0), child);
+    tool.run(Uninstall);
+    QCOMPARE(tool.model.operationMessage(), "插件已卸载。完全退出并重新打开 WPS 后生效。");
+}
+
+QTEST_GUILESS_MAIN(tst_PluginInstall)
+#include "tst_plugininstall.moc"

@@ -1,0 +1,132 @@
+#include "FakeWpsAddons.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QXmlStreamReader>
+
+#include <csignal>
+#include <unistd.h>
+
+// Kills the installer script (with the helper it runs) and the uninstall edits with SIGKILL at
+// random moments and checks after every kill that WPS's lists are whole and every add-in directory
+// is one complete version. Runs go on until 220 were killed mid-way, however loaded the machine.
+namespace {
+
+const QString installers = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources/Payload/installers");
+const QStringList versions{"1.3.0", "1.4.2"};
+constexpr int wantedKills = 220;
+
+QMap<QString, QByteArray> treeOf(const QString &dir)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        tree.insert(file.fileName().mid(dir.size()), file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
+    }
+    return tree;
+}
+
+} // namespace
+
+class tst_InstallDurability : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void killedRunsLeaveWholeVersions();
+};
+
+void tst_InstallDurability::killedRunsLeaveWholeVersions()
+{
+    QTemporaryDir home;
+    QMap<QString, QMap<QString, QByteArray>> packages;
+    for (const QString &version : versions) {
+        const QString dir = home.filePath("cache/CorvantaAnalysis_" + version);
+        QVERIFY(QDir().mkpath(dir));
+        QCOMPARE(QProcess::execute("cp", {"-R", TEST_SOURCE_DIR "/tools/standin-service/packages/" + version + "/.", dir}), 0);
+        packages.insert(version, treeOf(dir));
+    }
+    FakeWpsAddons addons(home.filePath("Library/Containers/com.kingsoft.wpsoffice.mac/Data/.kingsoft/wps/jsaddons"));
+    const QString other = "OtherAddin_1.0";
+    addons.addPackage(other);
+    const auto otherTree = treeOf(addons.filePath(other));
+    addons.writePublishXml({{FakeWpsAddons::otherAddinName, addons.packageUrl(other), "1.0", "wps", false, true}});
+    addons.writeAuthAddinJson({{"et", FakeWpsAddons::authGroup({{other, FakeWpsAddons::otherAddinName, "/o"}})}});
+
+    // Action 0 and 1 install a version, 2 uninstalls; each in a process group of its own, so the
+    // kill reaches the script's children too.
+    auto start = [&](int action) {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        for (const char *name : {"CORVANTA_WPS_ANALYSIS_LICENSE_TOOL", "CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_APP_SOURCE",
+                                 "CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_INSTALL_DIR"})
+            environment.insert(name, home.filePath("Applications/Corvanta"));
+        environment.insert("CORVANTA_WPS_ANALYSIS_PLUGIN_PACKAGE_DIR", home.filePath("cache/CorvantaAnalysis_" + versions.value(action)));
+        process->setProcessEnvironment(environment);
+        process->setChildProcessModifier([] { ::setpgid(0, 0); });
+        if (action == 2)
+            process->start(installers + "/corvanta-wps-addins", {"unregister", addons.path()});
+        else
+            process->start("/bin/bash", {installers + "/install-corvanta-wps-analysis-macos.command"});
+        process->waitForStarted();
+        return process;
+    };
+    qint64 spanUs[3] = {};
+    for (int action : {0, 1, 2, 1}) {
+        QElapsedTimer timer;
+        timer.start();
+        auto process = start(action);
+        QVERIFY(process->waitForFinished() && process->exitCode() == 0);
+        spanUs[action] = timer.nsecsElapsed() / 1000;
+    }
+
+    QElapsedTimer total;
+    total.start();
+    QRandomGenerator random(20261207);
+    int killed = 0, finishedFirst = 0;
+    for (int i = 0; killed < wantedKills && i < 800; ++i) {
+        const int action = int(random.bounded(3));
+        auto process = start(action);
+        if (i % 20 == 19) { // now and then a run to its end: whatever the kills left, it succeeds
+            QVERIFY2(process->waitForFinished() && process->exitCode() == 0, process->readAll().constData());
+            QCOMPARE(addons.entryNames().filter("Corvanta").size(), action == 2 ? 0 : 1);
+            continue;
+        }
+        QThread::usleep(quint64(random.bounded(spanUs[action] * 9 / 10 + 1)));
+        ::kill(-pid_t(process->processId()), SIGKILL);
+        process->waitForFinished();
+        (process->exitStatus() == QProcess::CrashExit ? killed : finishedFirst)++;
+
+        QXmlStreamReader publish(addons.readPublishXml());
+        while (!publish.atEnd())
+            publish.readNext();
+        QVERIFY2(!publish.hasError(), qPrintable(addons.readPublishXml()));
+        QVERIFY(addons.readPublishXml().contains(addons.packageUrl(other)));
+        QFile auth(addons.filePath("authaddin.json"));
+        QVERIFY(auth.open(QIODevice::ReadOnly));
+        const QJsonObject group = QJsonDocument::fromJson(auth.readAll()).object().value("et").toObject();
+        QStringList keys = group.keys();
+        keys.removeOne("namelist");
+        QCOMPARE(group.value("namelist").toString(), keys.join(';'));
+        QVERIFY(keys.contains(other));
+        for (const QString &name : addons.entryNames().filter(QRegularExpression("^CorvantaAnalysis_"))) {
+            const QString version = name.mid(QStringLiteral("CorvantaAnalysis_").size());
+            QVERIFY2(treeOf(addons.filePath(name)) == packages.value(version), qPrintable(name + " is not whole"));
+        }
+        QVERIFY(treeOf(addons.filePath(other)) == otherTree);
+    }
+    qInfo("durability: %d runs killed with SIGKILL mid-way, %d finished before their kill, in %.1f s", killed,
+          finishedFirst, double(total.elapsed()) / 1000.0);
+    QCOMPARE(killed, wantedKills);
+}
+
+QTEST_GUILESS_MAIN(tst_InstallDurability)
+#include "tst_installdurability.moc"
