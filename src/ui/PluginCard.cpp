@@ -71,6 +71,8 @@ PluginCard::PluginCard(AuthToolModel *model, QWidget *parent)
     column->addLayout(maintenance);
 
     connect(m_primaryButton, &InlineButton::clicked, this, &PluginCard::startPrimaryAction);
+    connect(m_repairAction, &QAction::triggered, model, [model] { model->repairPluginFromCache(); });
+    connect(m_uninstallAction, &QAction::triggered, model, [model] { model->uninstallPlugin(); });
     connect(model, &AuthToolModel::pluginInstallStateChanged, this, &PluginCard::sync);
     connect(model, &AuthToolModel::latestPluginVersionChanged, this, &PluginCard::sync);
     connect(model, &AuthToolModel::installedPluginVersionPublishedChanged, this, &PluginCard::sync);
@@ -129,6 +131,8 @@ void PluginCard::startPrimaryAction()
     // The state at the moment of the click decides, whatever the title read when it was drawn.
     if (m_model->pluginInstallState() == PluginInstallState::UpToDate)
         m_model->checkForUpdates();
+    else
+        m_model->installOrRepairPlugin();
 }
 
 void PluginCard::paintEvent(QPaintEvent *)

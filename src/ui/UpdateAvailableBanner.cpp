@@ -36,6 +36,7 @@ UpdateAvailableBanner::UpdateAvailableBanner(AuthToolModel *model, QWidget *pare
     m_updateButton->setProminent(true);
     row->addWidget(m_updateButton, 0, Qt::AlignVCenter);
 
+    connect(m_updateButton, &InlineButton::clicked, model, [model] { model->installOrRepairPlugin(); });
     connect(model, &AuthToolModel::isInstallingChanged, this, &UpdateAvailableBanner::syncButton);
     connect(model, &AuthToolModel::isOnlineChanged, this, &UpdateAvailableBanner::syncButton);
     syncButton();

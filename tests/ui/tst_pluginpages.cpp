@@ -3,6 +3,7 @@
 #include "ScratchHome.h"
 #include "StandinService.h"
 
+#include "core/ConfirmationPrompt.h"
 #include "model/AuthToolModel.h"
 #include "ui/ContentView.h"
 #include "ui/DownloadProgressBar.h"
@@ -19,6 +20,8 @@
 #include "ui/UpdateAvailableBanner.h"
 
 #include <QAccessible>
+#include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -40,10 +43,16 @@ public:
     using AuthToolModel::setPluginInstallState;
 };
 
-// Both pages, shown, on one model.
+// Both pages, shown, on one model. The overview is shorter than its content: it must scroll, not
+// squeeze its parts.
 struct Pages
 {
-    explicit Pages(AuthToolModel *model) : overview(model), local(model) { overview.show(), local.show(); }
+    explicit Pages(AuthToolModel *model) : overview(model), local(model)
+    {
+        overview.resize(900, 100);
+        local.resize(900, 600);
+        overview.show(), local.show();
+    }
     PluginCard *card() const { return local.pluginCard(); }
     UpdateAvailableBanner *banner() const { return overview.updateBanner(); }
 
@@ -52,6 +61,20 @@ struct Pages
 };
 
 const QString absent;
+
+// Answers the uninstall's question, noting whether the add-in was still there when it was asked.
+class AnsweringPrompt : public ConfirmationPrompt
+{
+public:
+    bool confirm(const ConfirmationRequest &) override
+    {
+        addinPresentWhenAsked.append(!FakeWpsAddons().entryNames().filter(QStringLiteral("CorvantaAnalysis")).isEmpty());
+        return answer;
+    }
+
+    bool answer = false;
+    QList<bool> addinPresentWhenAsked;
+};
 
 } // namespace
 
@@ -68,6 +91,9 @@ private Q_SLOTS:
     void downloadCaption_data();
     void downloadCaption();
     void progressFollowsSlowDownload();
+    void installTurnsPrimaryButton_data();
+    void installTurnsPrimaryButton();
+    void uninstallAsksFirst();
     void keyboardStartsPrimaryAction();
     void sidebarFollowsArrowKeys();
     void accessibleNamesFollowState();
@@ -220,6 +246,74 @@ void tst_PluginPages::progressFollowsSlowDownload()
     QVERIFY(!bar->isVisible());
     QCOMPARE(model.downloadBytesExpected(), 0);
     QVERIFY(determinateReports > 1);
+}
+
+void tst_PluginPages::installTurnsPrimaryButton_data()
+{
+    QTest::addColumn<QString>("installedBefore");
+    QTest::addColumn<bool>("fromOverview");
+    QTest::addColumn<QString>("titleBefore");
+    QTest::newRow("install from the card") << absent << false << "安装";
+    QTest::newRow("update from the overview") << "1.3.0" << true << "更新到 1.4.2";
+}
+
+void tst_PluginPages::installTurnsPrimaryButton()
+{
+    QFETCH(QString, installedBefore);
+    QFETCH(bool, fromOverview);
+    QFETCH(QString, titleBefore);
+    ScratchHome home;
+    if (!installedBefore.isNull())
+        FakeWpsAddons().installTypical(installedBefore);
+    // Slow answers keep the install going long enough to be seen.
+    StandinService service({QStringLiteral("--slow-ms"), QStringLiteral("300")});
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    PageModel model(ClientAuthAPI(service.baseUrl()));
+    QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
+    model.setInstallerResources(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources"), 45);
+    model.refreshInstalledPluginVersion();
+    QCoro::waitFor(model.checkLatestPluginRelease());
+    Pages pages(&model);
+    InlineButton *primary = pages.card()->primaryButton();
+    InlineButton *updateNow = pages.banner()->updateButton();
+    QCOMPARE(primary->labelText(), titleBefore);
+    QCOMPARE(pages.banner()->isVisible(), fromOverview);
+    QVERIFY(QTest::qWaitForWindowExposed(&pages.overview) && QTest::qWaitForWindowExposed(&pages.local));
+
+    QTest::mouseClick(fromOverview ? updateNow : primary, Qt::LeftButton);
+    QTRY_VERIFY(model.isInstalling());
+    for (InlineButton *button : {primary, updateNow}) {
+        QCOMPARE(button->labelText(), QStringLiteral("处理中"));
+        QVERIFY(!button->isEnabled());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!model.isInstalling(), 60000);
+    QCOMPARE(model.operationTone(), OperationTone::Success);
+    QCOMPARE(primary->labelText(), QStringLiteral("检查更新"));
+    QCOMPARE(pages.card()->versionLineText(), QStringLiteral("v1.4.2 (最新)  ·  DIP/DRG 病案分析工作台"));
+    QVERIFY(!pages.banner()->isVisible());
+}
+
+void tst_PluginPages::uninstallAsksFirst()
+{
+    ScratchHome home;
+    FakeWpsAddons().installTypical(QStringLiteral("1.4.2"));
+    PageModel model;
+    auto prompt = std::make_shared<AnsweringPrompt>();
+    model.setConfirmationPrompt(prompt);
+    model.refreshInstalledPluginVersion();
+    LocalPluginPanel page(&model);
+    QAction *uninstall = page.pluginCard()->uninstallAction();
+    QCOMPARE(uninstall->text(), QStringLiteral("卸载插件"));
+
+    uninstall->trigger();
+    QTRY_COMPARE(prompt->addinPresentWhenAsked, QList<bool>{true});
+    QCOMPARE(model.installedPluginVersionPublished(), QStringLiteral("1.4.2"));
+
+    prompt->answer = true;
+    uninstall->trigger();
+    QTRY_COMPARE(prompt->addinPresentWhenAsked, (QList<bool>{true, true}));
+    QTRY_VERIFY(FakeWpsAddons().entryNames().filter(QStringLiteral("CorvantaAnalysis")).isEmpty());
+    QCOMPARE(page.pluginCard()->versionLineText(), QStringLiteral("DIP/DRG 病案分析工作台"));
 }
 
 void tst_PluginPages::keyboardStartsPrimaryAction()

@@ -7,6 +7,8 @@
 #include "ui/CompactNotice.h"
 #include "ui/ContentView.h"
 #include "ui/InlineButton.h"
+#include "ui/LocalPluginPanel.h"
+#include "ui/PluginCard.h"
 #include "ui/OperationBanner.h"
 #include "ui/PageTitle.h"
 #include "ui/Sidebar.h"
@@ -203,7 +205,7 @@ void tst_Screenshots::pluginPagesDuringDownload()
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
     StagedModel model(ClientAuthAPI(service.baseUrl()));
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
-    model.showOperation(QStringLiteral("正在下载并安装插件..."), OperationTone::Info);
+    model.setInstallerResources(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources"), 45);
     MainWindow window(&model);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -216,8 +218,9 @@ void tst_Screenshots::pluginPagesDuringDownload()
             return;
         taken = window.grab().save(artifactPath(QStringLiteral("plugin-download-%1.png").arg(modeName(dark))));
     });
-    QCoro::waitFor(model.downloadAuthorizedPluginPackage());
-    QVERIFY(taken);
+    QTest::mouseClick(qobject_cast<LocalPluginPanel *>(window.contentView()->currentPage())->pluginCard()->primaryButton(),
+                      Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(taken && !model.isInstalling(), 60000);
 }
 
 QTEST_MAIN(tst_Screenshots)
