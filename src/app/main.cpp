@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/CommandLineRunner.h"
 #include "app/InstallerBootstrap.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
@@ -10,6 +11,9 @@
 
 int main(int argc, char *argv[])
 {
+    // A command runs without the window, the display and the single-instance channel.
+    if (CommandLine::wantsCommand(argc, argv))
+        return CommandLineRunner::exec(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::projectVersion));
     // The installer copy places the tool, opens it and ends: no model, window or instance channel.

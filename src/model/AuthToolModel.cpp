@@ -30,16 +30,34 @@
 
 namespace {
 
-// The release of the update check and the silent refresh, or the description of why there is none.
-using ReleaseAnswer = std::variant<PluginRelease, QString>;
+// Why there is no release. Wrapped: a task's own result must not be a bare exception_ptr, which
+// the task would take for an error of its own.
+struct ReleaseFailure
+{
+    std::exception_ptr error;
+};
+
+// The release of the update check and the silent refresh, or the error of why there is none.
+using ReleaseAnswer = std::variant<PluginRelease, ReleaseFailure>;
+
+QString describeFailure(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &caught) {
+        return describeError(caught);
+    } catch (...) {
+        return {};
+    }
+}
 
 // Takes the client by value: the model may be gone by the time the answer arrives.
 QCoro::Task<ReleaseAnswer> queryLatestRelease(ClientAuthAPI api)
 {
     try {
         co_return co_await api.latestRelease(QStringLiteral("darwin"));
-    } catch (const std::exception &error) {
-        co_return describeError(error);
+    } catch (const std::exception &) {
+        co_return ReleaseFailure{std::current_exception()};
     }
 }
 
@@ -108,9 +126,11 @@ QCoro::Task<> AuthToolModel::checkForUpdates()
         showUpdateCheckResult(release->version);
         co_return;
     }
-    const QString failure = QStringLiteral("检查更新失败：") + std::get<QString>(answer);
+    const std::exception_ptr error = std::get<ReleaseFailure>(answer).error;
+    const QString failure = QStringLiteral("检查更新失败：") + describeFailure(error);
     appendLog(failure);
     showOperation(failure, OperationTone::Error);
+    Q_EMIT failureReported(error);
 }
 
 void AuthToolModel::showUpdateCheckResult(const QString &version)
@@ -148,7 +168,9 @@ QCoro::Task<> AuthToolModel::checkLatestPluginRelease()
         setLatestPluginVersion(release->version);
         recomputeInstallState();
     } else {
-        appendLog(QStringLiteral("查询最新插件版本失败（保留状态）：") + std::get<QString>(answer));
+        const std::exception_ptr error = std::get<ReleaseFailure>(answer).error;
+        appendLog(QStringLiteral("查询最新插件版本失败（保留状态）：") + describeFailure(error));
+        Q_EMIT failureReported(error);
     }
 }
 
@@ -233,16 +255,18 @@ QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
     showOperation(steps.progressMessage, OperationTone::Info);
     appendLog(steps.startLogLine);
 
-    QString failure;
+    std::exception_ptr error;
     try {
         co_await steps.work();
-    } catch (const std::exception &error) {
-        failure = describeError(error);
+    } catch (const std::exception &) {
+        error = std::current_exception();
     }
-    if (failure.isNull() || !self)
+    if (!error || !self)
         co_return;
+    const QString failure = describeFailure(error);
     self->showOperation(steps.failurePrefix + failure, OperationTone::Error);
     self->appendLog(steps.failurePrefix + failure);
+    Q_EMIT self->failureReported(error);
 }
 
 bool AuthToolModel::isBusy(BusyFlag flag) const
@@ -450,8 +474,7 @@ bool AuthToolModel::requireWpsClosed(const QString &action)
 QCoro::Task<CachedPluginPackage> AuthToolModel::resolvePluginPackageForInstall()
 {
     if (!m_isOnline) {
-        throw AuthToolError::message(QStringLiteral(
-            "当前离线，安装或更新需要连接 Corvanta 服务。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。"));
+        throw AuthToolError::message(installOfflineMessage);
     }
     QPointer<AuthToolModel> self(this);
     QString networkFailure;
@@ -464,8 +487,7 @@ QCoro::Task<CachedPluginPackage> AuthToolModel::resolvePluginPackageForInstall()
     }
     if (self)
         appendLog(QStringLiteral("远端插件包获取失败，未自动使用本机缓存：") + networkFailure);
-    throw AuthToolError::message(QStringLiteral(
-        "无法连接 Corvanta 服务，请检查网络后重试。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。"));
+    throw AuthToolError::message(installUnreachableMessage);
 }
 
 QCoro::Task<> AuthToolModel::runInstaller(QString managementAppPath, QString packageDirectory)

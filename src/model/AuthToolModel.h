@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QString>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -98,6 +99,12 @@ public:
     // The newest package in the cache, for the repair; nothing when there is none.
     std::optional<CachedPluginPackage> latestCachedPluginPackage() const;
 
+    // Why an online install cannot reach the service: offline, or the service does not answer.
+    static inline const QString installOfflineMessage = QStringLiteral(
+        "当前离线，安装或更新需要连接 Corvanta 服务。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。");
+    static inline const QString installUnreachableMessage = QStringLiteral(
+        "无法连接 Corvanta 服务，请检查网络后重试。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。");
+
     // Install, update and repair through the installer script; uninstall from WPS's files. Each
     // reports in the banner and the log instead of throwing.
     QCoro::Task<> installOrRepairPlugin();
@@ -143,6 +150,9 @@ Q_SIGNALS:
     void pluginInstallStateChanged(PluginInstallState state);
     void downloadBytesReceivedChanged(qint64 bytes);
     void downloadBytesExpectedChanged(qint64 bytes);
+    // The error behind each failure just shown or logged, for a front end that tells causes apart
+    // (the command line's exit codes) rather than only showing the sentence.
+    void failureReported(std::exception_ptr error);
     // The account was signed out: the site's cookies are to go as well.
     void accountSignedOut();
 

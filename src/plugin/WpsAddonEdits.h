@@ -37,7 +37,7 @@ QByteArray encodeAuthJson(const QJsonObject &root);
 
 // The three steps of the uninstall, in this order; each does nothing when its target is missing.
 // A package directory is first renamed to a hidden name and then deleted, so an interruption never
-// leaves a half-deleted add-in under its own name.
+// leaves a half-deleted add-in under its own name; hidden leftovers of our own go as well.
 void removePluginDirectories(const QString &addonDir);
 void removePublishEntries(const QString &addonDir);
 void removeAuthEntries(const QString &addonDir);

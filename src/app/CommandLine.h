@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+
+// The commands that let administrators run the tool's operations without its window: what the
+// arguments ask for, the usage text and the exit codes.
+class CommandLine
+{
+public:
+    enum class Command { Help, Version, Status, Check, Install, RepairFromCache, Uninstall };
+
+    // Documented in the usage text; scripts rely on them, so they never change meaning.
+    enum ExitCode : int {
+        Success = 0,
+        Failure = 1,
+        UsageError = 2,
+        WpsRunning = 3,
+        ServiceUnreachable = 4,
+        OperationBusy = 5,
+        SignInRequired = 6,
+        UpdateAvailable = 10,
+    };
+
+    struct Invocation
+    {
+        Command command = Command::Help;
+        bool json = false;
+        bool offline = false;
+        bool confirmed = false;
+        // Why the arguments are not a valid command; empty when they are.
+        QString usageError;
+    };
+
+    // Whether the arguments (program name first) ask for a command rather than the window: the first
+    // argument is a word, known command or not, or one of the help and version options. Qt's own
+    // options (-platform, --style …) and those the system adds start with a dash and open the window.
+    static bool wantsCommand(int argc, const char *const *argv);
+    // The arguments after the program name.
+    static Invocation parse(const QStringList &arguments);
+    static QString usage(const QString &program);
+    // The exit code of an operation that failed with this error.
+    static ExitCode exitCodeForFailure(const std::exception_ptr &error);
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+
+#include <exception>
+#include <functional>
+
+class AuthToolModel;
+struct StatusReport;
+
+// Runs one command on the model without a window. The banner's messages go to standard error as
+// they appear, with a download progress line redrawn in place when that is a terminal; the status
+// report, the usage and the version go to standard output.
+class CommandLineRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The whole process of a command: a core application (no display needed), no single-instance
+    // channel; returns the exit code.
+    static int exec(int argc, char *argv[]);
+
+    explicit CommandLineRunner(AuthToolModel *model, QObject *parent = nullptr);
+    ~CommandLineRunner() override;
+
+    QCoro::Task<int> run(CommandLine::Invocation invocation);
+
+private:
+    QCoro::Task<> awaitFirstConnectivityReport();
+    QCoro::Task<int> status(bool json, bool queryLatest);
+    QCoro::Task<int> check();
+    // An install, repair or uninstall: its exit code from how the model's operation ended.
+    QCoro::Task<int> change(std::function<QCoro::Task<>()> operation);
+    void showMessage(const QString &message);
+    void showProgress();
+    void clearProgress();
+
+    AuthToolModel *m_model;
+    std::exception_ptr m_lastFailure;
+    bool m_operationStarted = false;
+    bool m_connectivityReported = false;
+    bool m_progressOnTerminal = false;
+    bool m_progressShown = false;
+    QString m_progressLine;
+};

@@ -1,0 +1,142 @@
+#include "StatusReport.h"
+
+#include "core/DescribedError.h"
+#include "core/LocalFiles.h"
+#include "core/ToolPaths.h"
+#include "plugin/PackageDirectory.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QJsonArray>
+
+#include <algorithm>
+
+namespace {
+
+// Scripts compare these names; they never change.
+QString stateName(PluginInstallState state)
+{
+    switch (state) {
+    case PluginInstallState::NotInstalled:
+        return QStringLiteral("notInstalled");
+    case PluginInstallState::UpdateAvailable:
+        return QStringLiteral("updateAvailable");
+    case PluginInstallState::UpToDate:
+        return QStringLiteral("upToDate");
+    case PluginInstallState::Unknown:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+QString stateLabel(PluginInstallState state)
+{
+    switch (state) {
+    case PluginInstallState::NotInstalled:
+        return QStringLiteral("未安装");
+    case PluginInstallState::UpdateAvailable:
+        return QStringLiteral("有新版本");
+    case PluginInstallState::UpToDate:
+        return QStringLiteral("已是最新版");
+    case PluginInstallState::Unknown:
+        break;
+    }
+    return QStringLiteral("未知");
+}
+
+QString queryName(StatusReport::ReleaseQuery query)
+{
+    switch (query) {
+    case StatusReport::ReleaseQuery::Answered:
+        return QStringLiteral("answered");
+    case StatusReport::ReleaseQuery::Offline:
+        return QStringLiteral("offline");
+    case StatusReport::ReleaseQuery::Failed:
+        return QStringLiteral("failed");
+    case StatusReport::ReleaseQuery::Skipped:
+        break;
+    }
+    return QStringLiteral("skipped");
+}
+
+QJsonValue optionalText(const QString &text)
+{
+    return text.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+} // namespace
+
+QList<CachedPluginPackage> StatusReport::readCachedPackages()
+{
+    const QString folder = ToolPaths::pluginPackageCacheDir();
+    QList<std::pair<QDateTime, CachedPluginPackage>> found;
+    try {
+        for (const QString &name : LocalFiles::entryNames(folder)) {
+            const QString path = folder + u'/' + name;
+            if (std::optional<CachedPluginPackage> package = PackageDirectory::readPackageDirectory(path))
+                found.append({QFileInfo(path).lastModified(), std::move(*package)});
+        }
+    } catch (const DescribedError &) {
+        // No cache yet, or one that cannot be listed: nothing to offer.
+    }
+    std::stable_sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    QList<CachedPluginPackage> packages;
+    for (auto &entry : found)
+        packages.append(std::move(entry.second));
+    return packages;
+}
+
+QJsonObject StatusReport::toJson() const
+{
+    QJsonArray packages;
+    for (const CachedPluginPackage &package : cachedPackages) {
+        packages.append(QJsonObject{
+            {QStringLiteral("version"), package.version},
+            {QStringLiteral("minManagerVersion"), optionalText(package.minManagerVersion)},
+            {QStringLiteral("path"), package.directory},
+        });
+    }
+    return QJsonObject{
+        {QStringLiteral("formatVersion"), 1},
+        {QStringLiteral("toolVersion"), toolVersion},
+        {QStringLiteral("installedVersion"), optionalText(installedVersion)},
+        {QStringLiteral("latestVersion"), optionalText(latestVersion)},
+        {QStringLiteral("installState"), stateName(installState)},
+        {QStringLiteral("releaseQuery"), queryName(releaseQuery)},
+        {QStringLiteral("releaseQueryError"), optionalText(releaseQueryError)},
+        {QStringLiteral("online"), online},
+        {QStringLiteral("wpsRunning"), wpsRunning},
+        {QStringLiteral("addonDir"), addonDir},
+        {QStringLiteral("cachedPackages"), packages},
+    };
+}
+
+QString StatusReport::toText() const
+{
+    QString latest = latestVersion.isNull() ? QStringLiteral("未知") : latestVersion;
+    switch (releaseQuery) {
+    case ReleaseQuery::Skipped:
+        latest += QStringLiteral("（未查询）");
+        break;
+    case ReleaseQuery::Offline:
+        latest += QStringLiteral("（当前离线）");
+        break;
+    case ReleaseQuery::Failed:
+        latest += QStringLiteral("（查询失败：") + releaseQueryError + QStringLiteral("）");
+        break;
+    case ReleaseQuery::Answered:
+        break;
+    }
+    QStringList cached;
+    for (const CachedPluginPackage &package : cachedPackages)
+        cached.append(package.version);
+    return QStringLiteral("管理工具版本：") + toolVersion + u'\n'
+        + QStringLiteral("已安装插件：") + (installedVersion.isNull() ? QStringLiteral("无") : installedVersion) + u'\n'
+        + QStringLiteral("最新版本：") + latest + u'\n'
+        + QStringLiteral("安装状态：") + stateLabel(installState) + u'\n'
+        + QStringLiteral("网络：") + (online ? QStringLiteral("在线") : QStringLiteral("离线")) + u'\n'
+        + QStringLiteral("WPS：") + (wpsRunning ? QStringLiteral("正在运行") : QStringLiteral("未运行")) + u'\n'
+        + QStringLiteral("插件目录：") + addonDir + u'\n'
+        + QStringLiteral("本机缓存：") + (cached.isEmpty() ? QStringLiteral("无") : cached.join(QStringLiteral("、")))
+        + u'\n';
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/PluginInstallState.h"
+#include "plugin/CachedPluginPackage.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+// What the status command reports, as text for people and as one JSON object for scripts.
+struct StatusReport
+{
+    // How the latest release became known, or why it is not.
+    enum class ReleaseQuery { Answered, Skipped, Offline, Failed };
+
+    QString toolVersion;
+    // Null strings are absent values.
+    QString installedVersion;
+    QString latestVersion;
+    PluginInstallState installState = PluginInstallState::Unknown;
+    ReleaseQuery releaseQuery = ReleaseQuery::Skipped;
+    QString releaseQueryError;
+    bool online = false;
+    bool wpsRunning = false;
+    QString addonDir;
+    // Newest first.
+    QList<CachedPluginPackage> cachedPackages;
+
+    // Every usable package in the plugin package cache, newest first; none when it cannot be read.
+    static QList<CachedPluginPackage> readCachedPackages();
+
+    QJsonObject toJson() const;
+    QString toText() const;
+};
