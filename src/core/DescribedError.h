@@ -19,5 +19,6 @@ private:
     QByteArray m_utf8;
 };
 
-// The sentence to show for any thrown error: the description of ours, the text of any other.
+// The sentence to show for any thrown error: the description of ours, a sentence of ours in place
+// of the (English) text of any other.
 QString describeError(const std::exception &error);

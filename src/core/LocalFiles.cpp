@@ -6,7 +6,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <filesystem>
 #include <memory>
@@ -38,18 +37,44 @@ QString reasonForErrno(int error)
         return QStringLiteral("项目不存在");
     case ENOTDIR:
         return QStringLiteral("不是文件夹");
+    case EISDIR:
+        return QStringLiteral("是文件夹");
+    case EEXIST:
+        return QStringLiteral("项目已存在");
     case EROFS:
         return QStringLiteral("所在磁盘为只读");
     case EBUSY:
+    case ETXTBSY:
         return QStringLiteral("项目正被占用");
     case ENOTEMPTY:
         return QStringLiteral("文件夹不为空");
     case ENOSPC:
         return QStringLiteral("磁盘空间不足");
+    case EDQUOT:
+        return QStringLiteral("超出磁盘配额");
+    case EFBIG:
+        return QStringLiteral("文件过大");
     case EIO:
         return QStringLiteral("磁盘读写出错");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名或路径过长");
+    case ELOOP:
+        return QStringLiteral("符号链接层级过多");
+    case EXDEV:
+        return QStringLiteral("不能跨磁盘移动");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("打开的文件过多");
+    case ENOMEM:
+        return QStringLiteral("内存不足");
+    case EINTR:
+    case EAGAIN:
+        return QStringLiteral("操作被中断");
+    case EINVAL:
+        return QStringLiteral("参数无效");
     default:
-        return QString::fromLocal8Bit(std::strerror(error));
+        // The C library's text is English; the number still helps whoever reads the log.
+        return QStringLiteral("系统错误（错误码 %1）").arg(error);
     }
 }
 
@@ -72,6 +97,13 @@ QStringList entryNames(const QString &folder)
         throw listingError(folder, errno);
     }
     return names;
+}
+
+int createDirectories(const QString &path)
+{
+    std::error_code error;
+    std::filesystem::create_directories(nativePath(path), error);
+    return error.value();
 }
 
 void removeEntry(const QString &path)

@@ -76,18 +76,6 @@ private:
     std::shared_ptr<RunState> m_state;
 };
 
-QString launchFailureReason(const QString &executable)
-{
-    const QFileInfo info(executable);
-    if (!info.exists())
-        return QStringLiteral("文件不存在");
-    if (info.isDir())
-        return QStringLiteral("这是一个目录，不是程序");
-    if (!info.isExecutable())
-        return QStringLiteral("没有执行权限");
-    return QStringLiteral("系统无法运行该程序");
-}
-
 int timeoutMilliseconds(double seconds)
 {
     const double ms = seconds * 1000.0;
@@ -172,6 +160,18 @@ void startChild(const std::shared_ptr<RunState> &state, const QString &executabl
 }
 
 } // namespace
+
+QString launchFailureReason(const QString &executable)
+{
+    const QFileInfo info(executable);
+    if (!info.exists())
+        return QStringLiteral("文件不存在");
+    if (info.isDir())
+        return QStringLiteral("这是一个目录，不是程序");
+    if (!info.isExecutable())
+        return QStringLiteral("没有执行权限");
+    return QStringLiteral("系统无法运行该程序");
+}
 
 QString appendTimeoutMessage(const QString &output)
 {

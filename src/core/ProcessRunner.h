@@ -28,6 +28,9 @@ inline constexpr int timedOutExitCode = 124;
 inline constexpr int killGraceMs = 2000;
 inline const QString timeoutMessage = QStringLiteral("操作超时，请完全退出 WPS 表格后重试。");
 
+// Why `executable` could not be started, as a short Chinese phrase (e.g. "文件不存在").
+QString launchFailureReason(const QString &executable);
+
 // Output empty: the message alone; otherwise output (untrimmed), a line feed, then the message.
 QString appendTimeoutMessage(const QString &output);
 

@@ -258,8 +258,10 @@ QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
     std::exception_ptr error;
     try {
         co_await steps.work();
-    } catch (const std::exception &) {
-        error = std::current_exception();
+    } catch (const std::exception &caught) {
+        // A cancelled operation was wanted to stop: nothing to show or log.
+        if (!isCancellation(caught))
+            error = std::current_exception();
     }
     if (!error || !self)
         co_return;

@@ -5,9 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <plist/plist++.h>
+#include <plist/plist.h>
 
 #include <cstdlib>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -18,11 +19,10 @@ QVariant toVariant(plist_t node)
 {
     switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
-        char *value = nullptr;
-        plist_get_string_val(node, &value);
-        const QString text = QString::fromUtf8(value ? value : "");
-        std::free(value);
-        return text;
+        // By pointer and length: libplist asserts (and aborts) when a copied text holds a NUL.
+        uint64_t length = 0;
+        const char *value = plist_get_string_ptr(node, &length);
+        return value ? QString::fromUtf8(value, qsizetype(length)) : QString();
     }
     case PLIST_BOOLEAN: {
         uint8_t value = 0;
@@ -123,13 +123,34 @@ QVariantMap AppBundle::readPropertyList(const QString &filePath)
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.readAll();
-    std::unique_ptr<PList::Structure> root;
-    if (bytes.startsWith("bplist00"))
-        root.reset(PList::Structure::FromBin(std::vector<char>(bytes.begin(), bytes.end())));
-    else
-        root.reset(PList::Structure::FromXml(bytes.toStdString()));
-    if (!root || root->GetType() != PLIST_DICT)
+    return propertyListFromBytes(file.readAll());
+}
+
+QVariantMap AppBundle::propertyListFromBytes(const QByteArray &bytes)
+{
+    // An Info.plist is a few KiB; anything beyond 32-bit lengths is no property list of ours.
+    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max())
         return {};
-    return toVariant(root->GetPlist()).toMap();
+    // The C parser only: libplist++ 2.2's wrappers leak the item nodes of a top-level array.
+    plist_t root = nullptr;
+    if (bytes.startsWith("bplist00")) {
+        // A binary list may carry texts with a NUL inside, on which libplist 2.2's key reader
+        // asserts and takes the process down; its XML form reads back without them.
+        plist_t binary = nullptr;
+        plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &binary);
+        const std::unique_ptr<void, void (*)(plist_t)> binaryOwner(binary, &plist_free);
+        char *xml = nullptr;
+        uint32_t length = 0;
+        if (binary)
+            plist_to_xml(binary, &xml, &length);
+        if (xml)
+            plist_from_xml(xml, length, &root);
+        std::free(xml);
+    } else {
+        plist_from_xml(bytes.constData(), uint32_t(bytes.size()), &root);
+    }
+    const std::unique_ptr<void, void (*)(plist_t)> owner(root, &plist_free);
+    if (!root || plist_get_node_type(root) != PLIST_DICT)
+        return {};
+    return toVariant(root).toMap();
 }

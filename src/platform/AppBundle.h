@@ -27,6 +27,8 @@ public:
 
     // Reads a property list file whose top level is a dictionary.
     static QVariantMap readPropertyList(const QString &filePath);
+    // The same for the bytes of a property list (XML or binary); empty when they are none.
+    static QVariantMap propertyListFromBytes(const QByteArray &bytes);
 
 private:
     QString m_path;

@@ -1,6 +1,7 @@
 #include "BundleLauncher.h"
 
 #include "core/DescribedError.h"
+#include "core/ProcessRunner.h"
 #include "platform/AppBundle.h"
 
 #include <QLoggingCategory>
@@ -19,8 +20,8 @@ int open(const QString &bundlePath)
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
     process.start(opener, {bundlePath});
     if (!process.waitForStarted(-1)) {
-        throw DescribedError(QStringLiteral("无法启动“") + opener + QStringLiteral("”：") + process.errorString()
-                             + QStringLiteral("。"));
+        throw DescribedError(QStringLiteral("无法启动“") + opener + QStringLiteral("”：")
+                             + ProcessRunner::launchFailureReason(opener) + QStringLiteral("。"));
     }
     process.waitForFinished(-1);
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

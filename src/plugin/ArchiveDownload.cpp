@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QUuid>
 
@@ -23,9 +24,13 @@ namespace ArchiveDownload {
 
 namespace {
 
-DescribedError writeError(const QString &path)
+// error is the errno of the failed step, 0 when unknown.
+DescribedError writeError(const QString &path, int error)
 {
-    return DescribedError(QStringLiteral("无法写入下载文件“") + path + QStringLiteral("”，请检查磁盘空间和目录权限后重试。"));
+    const QString reason = error != 0 ? QStringLiteral("（") + LocalFiles::reasonForErrno(error) + QStringLiteral("）")
+                                      : QString();
+    return DescribedError(QStringLiteral("无法写入下载文件“") + path + QStringLiteral("”") + reason
+                          + QStringLiteral("，请检查磁盘空间和目录权限后重试。"));
 }
 
 TransportError connectionLost()
@@ -50,10 +55,27 @@ void moveIntoPlace(const QString &temporary, const QString &destination)
 
 } // namespace
 
+bool isSha256Text(const QString &text)
+{
+    static const QRegularExpression hex(QStringLiteral("\\A[0-9A-Fa-f]{64}\\z"));
+    return hex.match(text).hasMatch();
+}
+
+void requireFetchable(const QUrl &url, const QString &expectedSha256)
+{
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
+        throw AuthToolError::message(invalidAddressMessage);
+    if (!isSha256Text(expectedSha256))
+        throw AuthToolError::message(checksumMismatchMessage);
+}
+
 QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointer<QObject> owner)
 {
-    if (!QDir().mkpath(request.downloadDir))
-        throw DescribedError(QStringLiteral("无法创建下载目录“") + request.downloadDir + QStringLiteral("”。"));
+    requireFetchable(request.url, request.expectedSha256);
+    if (const int error = LocalFiles::createDirectories(request.downloadDir))
+        throw DescribedError(QStringLiteral("无法创建下载目录“") + request.downloadDir + QStringLiteral("”：")
+                             + LocalFiles::reasonForErrno(error) + QStringLiteral("。"));
     const QString temporaryPath = request.downloadDir + QLatin1Char('/') + temporaryPrefix
         + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString destination = request.downloadDir + QLatin1Char('/') + request.fileName;
@@ -64,10 +86,12 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
         file.close();
         file.remove();
     });
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw writeError(temporaryPath);
+        throw writeError(temporaryPath, errno);
 
     bool writeFailed = false;
+    int writeErrno = 0;
     qint64 written = 0;
     // Owned, so nothing reaches this frame's locals once they are gone.
     const ServiceNetwork::OwnedReply reply(ServiceNetwork::manager().get(QNetworkRequest(request.url)));
@@ -87,7 +111,9 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
             const QByteArray chunk = rawReply->read(readBufferSize);
             hasher.addData(chunk);
             written += chunk.size();
+            errno = 0;
             if (file.write(chunk) != chunk.size()) {
+                writeErrno = errno;
                 writeFailed = true;
                 QMetaObject::invokeMethod(rawReply, &QNetworkReply::abort, Qt::QueuedConnection);
             }
@@ -102,20 +128,24 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
     co_await rawReply;
 
     if (writeFailed)
-        throw writeError(temporaryPath);
+        throw writeError(temporaryPath, writeErrno);
     if (TransportError::isTransportFailure(*rawReply))
         throw TransportError::fromReply(*rawReply);
     const QVariant status = rawReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && (status.toInt() < 200 || status.toInt() >= 300))
         throw AuthToolError::message(ClientAuthAPI::httpErrorMessage(status.toInt()));
     drain();
+    errno = 0;
     if (writeFailed || !file.flush())
-        throw writeError(temporaryPath);
+        throw writeError(temporaryPath, writeFailed ? writeErrno : errno);
     // A body shorter than announced is a cut connection, whatever the transport said.
     const qint64 announced = announcedLength();
     if (announced >= 0 && announced != written)
         throw connectionLost();
+    errno = 0;
     file.close();
+    if (file.error() != QFileDevice::NoError)
+        throw writeError(temporaryPath, errno);
 
     if (hasher.hexDigest() != request.expectedSha256.toLower())
         throw AuthToolError::message(checksumMismatchMessage);

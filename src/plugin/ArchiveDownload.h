@@ -15,6 +15,7 @@
 namespace ArchiveDownload {
 
 inline const QString checksumMismatchMessage = QStringLiteral("安装包校验失败，文件可能不完整，请重新下载。");
+inline const QString invalidAddressMessage = QStringLiteral("授权服务返回的插件下载地址无效，已拒绝下载。");
 inline const QString temporaryPrefix = QStringLiteral(".download-");
 // Bytes the network layer may buffer ahead of the file; keeps memory flat for any archive size.
 inline constexpr qint64 readBufferSize = 256 * 1024;
@@ -32,7 +33,15 @@ struct Request
 // (bytes received, bytes expected or -1 when the server did not say)
 using ProgressHandler = std::function<void(qint64, qint64)>;
 
-// Downloads with the shared network manager and returns the archive's path. Throws
+// Whether text is a SHA-256 digest: 64 hexadecimal digits, any case.
+bool isSha256Text(const QString &text);
+
+// Refuses, before anything is requested, an address that is not http(s) with a host
+// (invalidAddressMessage) and an expected checksum that no file can match (checksumMismatchMessage).
+void requireFetchable(const QUrl &url, const QString &expectedSha256);
+
+// Downloads with the shared network manager and returns the archive's path. Runs
+// requireFetchable first. Throws
 // AuthToolError(httpErrorMessage) for a refusing status, TransportError for a transfer that fails
 // or is cut short (also when `owner` is destroyed meanwhile: cancelled), AuthToolError with
 // checksumMismatchMessage for a body that does not match, and DescribedError for file errors.

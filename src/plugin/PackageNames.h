@@ -7,13 +7,17 @@
 // folders, hide itself or collide with the tool's own temporary entries.
 namespace PackageNames {
 
+// The longest entry name the file systems we run on accept, in bytes of its UTF-8 form.
+inline constexpr qsizetype maxEntryNameBytes = 255;
+
 // Whether `name` can be used as one entry name inside a folder: not empty, no "/" or "\",
-// no "..", not starting with ".", no control characters.
+// no "..", not starting with ".", no control characters, at most maxEntryNameBytes.
 bool isSafeEntryName(const QString &name);
 
 // The archive's name in the download directory: the release's file name, or
 // "CorvantaAnalysis_<version>.zip" when it has none (null or empty).
-// Throws AuthToolError::message when the file name or the version is unsafe.
+// Throws AuthToolError::message when the file name or the version is unsafe, also when either
+// name made from the version would be too long.
 QString archiveFileName(const QString &releaseFileName, const QString &version);
 
 // "CorvantaAnalysis_<version>", the package's directory name in the cache.

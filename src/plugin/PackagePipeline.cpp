@@ -5,6 +5,7 @@
 #include "plugin/PackageDirectory.h"
 #include "plugin/PackageNames.h"
 #include "plugin/PackagePruning.h"
+#include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
 #include "service/AuthToolError.h"
 #include "service/TransportError.h"
@@ -12,8 +13,19 @@
 #include <QScopeGuard>
 
 namespace {
+
 const QString downloadPlatform = QStringLiteral("macos");
+
+void removeQuietly(const QString &path)
+{
+    try {
+        LocalFiles::removeEntry(path);
+    } catch (const DescribedError &) {
+        // Pruned after the next successful download.
+    }
 }
+
+} // namespace
 
 PackagePipeline::PackagePipeline(ClientAuthAPI api, AccountCredentialStore credentialStore,
                                  QPointer<QObject> owner, Handlers handlers)
@@ -43,6 +55,7 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::downloadAuthorizedPluginPackag
     // Names from the service are checked before anything is created or logged under them.
     const QString fileName = PackageNames::archiveFileName(release.fileName.value_or(QString()), release.version);
     PackageNames::packageDirectoryName(release.version);
+    ArchiveDownload::requireFetchable(*release.downloadURL, release.sha256);
 
     self.log(QStringLiteral("开始下载插件包：") + release.version);
     const QString archive = co_await self.downloadPluginArchive(*release.downloadURL, fileName, release.sha256);
@@ -101,8 +114,17 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::extractPluginPackage(QString a
     const std::function<void(const QString &)> logUnzipOutput = [self](const QString &output) {
         self.log(output);
     };
-    const QString directory = co_await PackageArchive::extractPluginPackageAsync(
-        archive, ToolPaths::pluginPackageCacheDir(), packageName, logUnzipOutput);
+    QString directory;
+    try {
+        directory = co_await PackageArchive::extractPluginPackageAsync(archive, ToolPaths::pluginPackageCacheDir(),
+                                                                       packageName, logUnzipOutput);
+    } catch (const AuthToolError &error) {
+        // An archive the unpacking refuses would only wait in the downloads for the next success.
+        if (error.description() == PackageArchive::incompletePackageMessage
+            || error.description() == PackageArchive::unsafeArchiveMessage)
+            removeQuietly(archive);
+        throw;
+    }
     self.requireOwner();
     co_return CachedPluginPackage{directory, release.version, release.minManagerVersion.value_or(QString())};
 }
@@ -110,7 +132,8 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::extractPluginPackage(QString a
 void PackagePipeline::requireOwner() const
 {
     if (!m_owner)
-        throw DescribedError(TransportError::describe(TransportError::Cancelled, {}));
+        throw TransportError(TransportError::urlErrorDomain, TransportError::Cancelled,
+                             TransportError::describe(TransportError::Cancelled, {}));
 }
 
 void PackagePipeline::log(const QString &line) const

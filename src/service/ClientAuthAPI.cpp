@@ -2,6 +2,7 @@
 
 #include "service/AuthToolError.h"
 #include "service/JsonValueReaders.h"
+#include "service/ServiceAnswer.h"
 #include "service/ServiceNetwork.h"
 #include "service/TransportError.h"
 
@@ -10,49 +11,7 @@
 #include <QJsonDocument>
 #include <QNetworkReply>
 
-using namespace JsonValueReaders;
-
 namespace {
-
-AuthToolError refusal(int status, const QByteArray &bytes)
-{
-    QJsonObject body;
-    try {
-        body = dictionaryFromJSON(bytes);
-    } catch (const std::exception &) {
-        // A refusal without a usable body is described by its status alone.
-    }
-    std::optional<QString> reason;
-    if (const auto data = dictionaryValue(body.value(QLatin1String("data"))))
-        reason = stringValue(data->value(QLatin1String("reason")));
-    if (!reason)
-        reason = stringValue(body.value(QLatin1String("reason")));
-    const std::optional<QString> serverMessage = stringValue(body.value(QLatin1String("message")));
-    const bool hasServerMessage = serverMessage && !serverMessage->isEmpty();
-
-    const QString refreshTokenInvalid = QStringLiteral("refresh_token_invalid");
-    if (status == 401 || reason == refreshTokenInvalid) {
-        if (reason == refreshTokenInvalid)
-            return AuthToolError::credentialInvalid(QStringLiteral("刷新凭证无效或过期，请重新登录。"));
-        if (hasServerMessage)
-            return AuthToolError::credentialInvalid(*serverMessage);
-        return AuthToolError::credentialInvalid(QStringLiteral("本机保存的登录凭证已失效，请重新登录。"));
-    }
-    if (reason)
-        return AuthToolError::message(QStringLiteral("授权失败：") + *reason);
-    if (hasServerMessage)
-        return AuthToolError::message(*serverMessage);
-    return AuthToolError::message(ClientAuthAPI::httpErrorMessage(status));
-}
-
-APIEnvelope envelopeFrom(const QJsonObject &body)
-{
-    return APIEnvelope{
-        intValue(body.value(QLatin1String("code"))),
-        stringValue(body.value(QLatin1String("message"))),
-        dictionaryValue(body.value(QLatin1String("data"))),
-    };
-}
 
 QCoro::Task<PluginRelease> releaseFrom(QCoro::Task<APIEnvelope> request, QString unavailableMessage)
 {
@@ -112,15 +71,42 @@ QCoro::Task<APIEnvelope> ClientAuthAPI::send(QNetworkRequest request, QByteArray
     QNetworkAccessManager &manager = ServiceNetwork::manager();
     const ServiceNetwork::OwnedReply reply(
         method == "GET" ? manager.get(request) : manager.sendCustomRequest(request, method, body));
-    co_await reply.get();
+    QNetworkReply *const rawReply = reply.get();
+    // The body is collected here, never by the reply, so an endless answer costs no more than the cap.
+    rawReply->setReadBufferSize(answerReadChunk);
+    QByteArray bytes;
+    bool oversized = false;
+    // Runs inside the reply's signals: an oversized answer only schedules the abort.
+    const auto collect = [&] {
+        if (oversized)
+            return;
+        const QVariant announced = rawReply->header(QNetworkRequest::ContentLengthHeader);
+        oversized = announced.isValid() && announced.toLongLong() > maxAnswerBytes;
+        while (!oversized && rawReply->bytesAvailable() > 0) {
+            bytes += rawReply->read(maxAnswerBytes + 1 - bytes.size());
+            oversized = bytes.size() > maxAnswerBytes;
+        }
+        if (oversized) {
+            bytes = QByteArray();
+            QMetaObject::invokeMethod(rawReply, &QNetworkReply::abort, Qt::QueuedConnection);
+        }
+    };
+    QObject::connect(rawReply, &QNetworkReply::metaDataChanged, rawReply, collect);
+    QObject::connect(rawReply, &QNetworkReply::readyRead, rawReply, collect);
+    co_await rawReply;
 
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (TransportError::isTransportFailure(*reply))
-        throw TransportError::fromReply(*reply);
-    const QByteArray bytes = reply->readAll();
-    if (status.isValid() && (status.toInt() < 200 || status.toInt() >= 300))
-        throw refusal(status.toInt(), bytes);
-    co_return envelopeFrom(dictionaryFromJSON(bytes));
+    const QVariant status = rawReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool refused = status.isValid() && (status.toInt() < 200 || status.toInt() >= 300);
+    if (!oversized && TransportError::isTransportFailure(*rawReply))
+        throw TransportError::fromReply(*rawReply);
+    collect();
+    if (oversized && refused)
+        throw ServiceAnswer::refusal(status.toInt(), QByteArray());
+    if (oversized)
+        throw AuthToolError::message(JsonValueReaders::malformedAnswerMessage);
+    if (refused)
+        throw ServiceAnswer::refusal(status.toInt(), bytes);
+    co_return ServiceAnswer::envelope(bytes);
 }
 
 QCoro::Task<PluginRelease> ClientAuthAPI::latestRelease(const QString &platform) const
@@ -159,13 +145,7 @@ QUrl ClientAuthAPI::webURL(const QString &path) const
 
 QString ClientAuthAPI::httpErrorMessage(int status)
 {
-    if (status == 401 || status == 403)
-        return QStringLiteral("登录状态已过期，请重新登录后再试。");
-    if (status == 404)
-        return QStringLiteral("未找到授权服务，请确认当前管理工具版本或授权接口环境。");
-    if (status >= 500 && status <= 599)
-        return QStringLiteral("授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。");
-    return QStringLiteral("授权服务返回异常：HTTP ") + QString::number(status);
+    return ServiceAnswer::httpErrorMessage(status);
 }
 
 QString ClientAuthAPI::urlEncode(const QString &text)

@@ -17,7 +17,7 @@ inline const QString officialClientAuthBaseURL = QString::fromUtf8(BuildConfig::
 
 // The tool's only client of the vendor service. Requests go through ServiceNetwork's shared
 // manager; a transport failure throws TransportError, a refusing HTTP status AuthToolError,
-// a success body that is not JSON JsonParseError.
+// a success body that is not JSON JsonParseError, one larger than maxAnswerBytes AuthToolError.
 class ClientAuthAPI
 {
 public:
@@ -43,6 +43,9 @@ public:
     // A page of the vendor's site, or an absolute address unchanged.
     QUrl webURL(const QString &path) const;
 
+    // The largest answer body read; the release and token envelopes are a few hundred bytes.
+    static constexpr qint64 maxAnswerBytes = 4 * 1024 * 1024;
+
     static QString httpErrorMessage(int status);
     static QString urlEncode(const QString &text);
     // The tool's version (CFBundleShortVersionString of its bundle, set from the build); "0.1.3"
@@ -55,5 +58,7 @@ public:
         QStringLiteral("/api/client/software/vev-urir-odaderid/download-token");
 
 private:
+    static constexpr qint64 answerReadChunk = 64 * 1024;
+
     QUrl m_baseURL;
 };

@@ -76,7 +76,7 @@ QJsonObject dictionaryFromJSON(const QByteArray &bytes)
     if (error.error != QJsonParseError::NoError)
         throw JsonParseError(error);
     if (!document.isObject())
-        throw AuthToolError::message(QStringLiteral("授权服务响应格式异常。"));
+        throw AuthToolError::message(malformedAnswerMessage);
     return document.object();
 }
 

@@ -11,6 +11,9 @@
 // absent result, never an error. An undefined QJsonValue stands for "absent".
 namespace JsonValueReaders {
 
+// What the user is told about an answer that is not the JSON object it should be.
+inline const QString malformedAnswerMessage = QStringLiteral("授权服务响应格式异常。");
+
 // Text of a value: the text itself, or the textual form of a number or boolean (1/0); null is absent.
 std::optional<QString> stringValue(const QJsonValue &value);
 // Integers as they are, doubles truncated toward zero, decimal texts with an optional sign.

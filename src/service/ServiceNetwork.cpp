@@ -5,12 +5,24 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
+
 namespace {
 
 const char timedOutProperty[] = "corvantaTransferTimedOut";
 const char sslErrorsProperty[] = "corvantaSslErrors";
 
 std::chrono::milliseconds currentTimeout = ServiceNetwork::defaultTransferTimeout;
+qint64 currentLowSpeedLimit = ServiceNetwork::defaultLowSpeedLimit;
+std::chrono::milliseconds currentLowSpeedTime = ServiceNetwork::defaultLowSpeedTime;
+
+void markTimedOut(QNetworkReply *reply)
+{
+    if (reply->isFinished())
+        return;
+    reply->setProperty(timedOutProperty, true);
+    reply->abort();
+}
 
 // Qt's own transfer timeout aborts a reply exactly like a cancel does; this watchdog marks the
 // reply first, so a timeout can be told apart from a cancelled request.
@@ -38,16 +50,12 @@ private:
         auto *watchdog = new QTimer(reply);
         watchdog->setSingleShot(true);
         watchdog->setInterval(currentTimeout);
-        QObject::connect(watchdog, &QTimer::timeout, reply, [reply] {
-            if (reply->isFinished())
-                return;
-            reply->setProperty(timedOutProperty, true);
-            reply->abort();
-        });
+        QObject::connect(watchdog, &QTimer::timeout, reply, [reply] { markTimedOut(reply); });
         const auto restart = [watchdog] { watchdog->start(); };
         QObject::connect(reply, &QNetworkReply::downloadProgress, watchdog, restart);
         QObject::connect(reply, &QNetworkReply::uploadProgress, watchdog, restart);
         QObject::connect(reply, &QNetworkReply::finished, watchdog, &QTimer::stop);
+        watchSpeed(reply);
         QObject::connect(reply, &QNetworkReply::sslErrors, reply, [reply](const QList<QSslError> &errors) {
             QVariantList codes;
             for (const QSslError &error : errors)
@@ -55,6 +63,33 @@ private:
             reply->setProperty(sslErrorsProperty, codes);
         });
         watchdog->start();
+    }
+
+    // Every window of lowSpeedTime must move lowSpeedLimit bytes, counted in both directions.
+    static void watchSpeed(QNetworkReply *reply)
+    {
+        struct Moved
+        {
+            qint64 received = 0;
+            qint64 sent = 0;
+            qint64 atWindowStart = 0;
+        };
+        auto moved = std::make_shared<Moved>();
+        auto window = new QTimer(reply);
+        window->setInterval(currentLowSpeedTime);
+        QObject::connect(window, &QTimer::timeout, reply,
+                         [reply, moved, limit = currentLowSpeedLimit] {
+                             const qint64 total = moved->received + moved->sent;
+                             if (total - moved->atWindowStart < limit)
+                                 markTimedOut(reply);
+                             moved->atWindowStart = total;
+                         });
+        QObject::connect(reply, &QNetworkReply::downloadProgress, window,
+                         [moved](qint64 received, qint64) { moved->received = received; });
+        QObject::connect(reply, &QNetworkReply::uploadProgress, window,
+                         [moved](qint64 sent, qint64) { moved->sent = sent; });
+        QObject::connect(reply, &QNetworkReply::finished, window, &QTimer::stop);
+        window->start();
     }
 };
 
@@ -76,6 +111,22 @@ std::chrono::milliseconds ServiceNetwork::transferTimeout()
 void ServiceNetwork::setTransferTimeout(std::chrono::milliseconds timeout)
 {
     currentTimeout = timeout;
+}
+
+qint64 ServiceNetwork::lowSpeedLimit()
+{
+    return currentLowSpeedLimit;
+}
+
+std::chrono::milliseconds ServiceNetwork::lowSpeedTime()
+{
+    return currentLowSpeedTime;
+}
+
+void ServiceNetwork::setLowSpeedLimit(qint64 bytes, std::chrono::milliseconds time)
+{
+    currentLowSpeedLimit = bytes;
+    currentLowSpeedTime = time;
 }
 
 bool ServiceNetwork::hasTimedOut(const QNetworkReply &reply)

@@ -11,17 +11,24 @@ class QNetworkReply;
 
 // The one network access manager of the process, shared by the service client and the package
 // download. Redirects are followed (never to a less safe scheme), TLS is verified, and a transfer
-// that moves no byte for transferTimeout() is aborted and reported as timed out.
+// is aborted and reported as timed out when it moves no byte for transferTimeout(), or fewer than
+// lowSpeedLimit() bytes in any lowSpeedTime() (a server that trickles would hold it forever).
 class ServiceNetwork
 {
 public:
     static constexpr std::chrono::milliseconds defaultTransferTimeout{60000};
+    static constexpr qint64 defaultLowSpeedLimit = 1024;
+    static constexpr std::chrono::milliseconds defaultLowSpeedTime{60000};
 
     static QNetworkAccessManager &manager();
 
     static std::chrono::milliseconds transferTimeout();
     // Applies to requests started afterwards; tests use a short one.
     static void setTransferTimeout(std::chrono::milliseconds timeout);
+    static qint64 lowSpeedLimit();
+    static std::chrono::milliseconds lowSpeedTime();
+    // Applies to requests started afterwards; tests use a short window.
+    static void setLowSpeedLimit(qint64 bytes, std::chrono::milliseconds time);
 
     // Markers left on a reply by the manager, read when the reply failed.
     static bool hasTimedOut(const QNetworkReply &reply);

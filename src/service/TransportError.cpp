@@ -169,3 +169,10 @@ bool isNetworkError(const std::exception &error)
     }
     return false;
 }
+
+bool isCancellation(const std::exception &error)
+{
+    const auto *transport = dynamic_cast<const TransportError *>(&error);
+    return transport && transport->domain() == TransportError::urlErrorDomain
+        && transport->code() == TransportError::Cancelled;
+}

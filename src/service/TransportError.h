@@ -61,3 +61,7 @@ private:
 // True for failures that mean "the service cannot be reached from here": URL-loading errors
 // whose code says no host, no connection, no DNS, roaming off, connection lost, offline, timeout.
 bool isNetworkError(const std::exception &error);
+
+// True for a request that was cancelled (its owner went away, or the user stopped it): not a
+// failure to report.
+bool isCancellation(const std::exception &error);

@@ -1,5 +1,7 @@
 #include "model/AuthToolModel.h"
 #include "plugin/PackageArchive.h"
+#include "plugin/PackagePipeline.h"
+#include "service/ServiceNetwork.h"
 #include "core/ToolPaths.h"
 #include "plugin/Sha256Hasher.h"
 #include "service/AuthToolError.h"
@@ -9,12 +11,17 @@
 #include "TaskOutcome.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -26,6 +33,16 @@ const QString archiveName = QStringLiteral("CorvantaAnalysis_1.4.2.zip");
 const QString incompletePackage = QStringLiteral("插件包结构不完整，请重新下载。");
 const QString checksumMismatch = QStringLiteral("安装包校验失败，文件可能不完整，请重新下载。");
 
+// Exposes the operation pattern so a download can run as an operation of its own.
+class OperationModel : public AuthToolModel
+{
+public:
+    using AuthToolModel::AuthToolModel;
+    using AuthToolModel::BusyFlag;
+    using AuthToolModel::OperationSteps;
+    using AuthToolModel::runOperation;
+};
+
 // A fresh home, the real stand-in started with `options` and a model pointed at it.
 class PipelineRig
 {
@@ -34,7 +51,7 @@ public:
         : service(options)
     {
         if (service.isRunning())
-            model = std::make_unique<AuthToolModel>(ClientAuthAPI(service.baseUrl()));
+            model = std::make_unique<OperationModel>(ClientAuthAPI(service.baseUrl()));
     }
 
     bool signIn(const QString &credential = StandinService::validCredential)
@@ -47,7 +64,7 @@ public:
 
     ScratchHome home;
     StandinService service;
-    std::unique_ptr<AuthToolModel> model;
+    std::unique_ptr<OperationModel> model;
 };
 
 QStringList entries(const QString &folder)
@@ -123,6 +140,8 @@ private Q_SLOTS:
     void latestCachedPackage();
     void progressMovesAndResets();
     void modelGoneMidDownloadLeavesNoFile();
+    void tricklingDownloadTimesOut();
+    void cancelledDownloadShowsAndLogsNothing();
 };
 
 void tst_PackagePipeline::initTestCase()
@@ -175,31 +194,26 @@ void tst_PackagePipeline::failureLeavesNothing_data()
     QTest::addColumn<QString>("credential");
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("credentialInvalid");
-    QTest::addColumn<bool>("archiveKept"); // verified before the unpacking failed
 
     const QString valid = StandinService::validCredential;
-    QTest::newRow("wrong checksum") << QStringList{"--wrong-sha256"} << valid << checksumMismatch << false << false;
+    QTest::newRow("wrong checksum") << QStringList{"--wrong-sha256"} << valid << checksumMismatch << false;
     QTest::newRow("no app/index.html") << QStringList{"--layout", "missing-index"} << valid << incompletePackage
-                                       << false << true;
+                                       << false;
     QTest::newRow("archive answers 404")
         << QStringList{"--status", "archive=404"} << valid
-        << QStringLiteral("未找到授权服务，请确认当前管理工具版本或授权接口环境。") << false << false;
+        << QStringLiteral("未找到授权服务，请确认当前管理工具版本或授权接口环境。") << false;
     QTest::newRow("release query fails")
         << QStringList{"--status", "latest=503"} << valid
-        << QStringLiteral("授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。") << false
-        << false;
+        << QStringLiteral("授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。") << false;
     QTest::newRow("no download address")
         << QStringList{"--no-download-url"} << valid << QStringLiteral("授权服务未返回插件下载地址，请稍后重试。")
-        << false << false;
+        << false;
     QTest::newRow("not signed in") << QStringList{} << QString()
-                                   << QStringLiteral("尚未登录 Corvanta 账户，请先登录后再安装。") << false
-                                   << false;
+                                   << QStringLiteral("尚未登录 Corvanta 账户，请先登录后再安装。") << false;
     QTest::newRow("credential refused") << QStringList{} << QStringLiteral("someone-elses-token")
-                                        << QStringLiteral("登录凭证无效，请重新登录。") << true
-                                        << false;
+                                        << QStringLiteral("登录凭证无效，请重新登录。") << true;
     QTest::newRow("credential expired") << QStringList{} << StandinService::expiredCredential
-                                        << QStringLiteral("刷新凭证无效或过期，请重新登录。") << true
-                                        << false;
+                                        << QStringLiteral("刷新凭证无效或过期，请重新登录。") << true;
 }
 
 void tst_PackagePipeline::failureLeavesNothing()
@@ -208,7 +222,6 @@ void tst_PackagePipeline::failureLeavesNothing()
     QFETCH(QString, credential);
     QFETCH(QString, message);
     QFETCH(bool, credentialInvalid);
-    QFETCH(bool, archiveKept);
     PipelineRig rig(options);
     QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
     if (!credential.isEmpty())
@@ -218,7 +231,7 @@ void tst_PackagePipeline::failureLeavesNothing()
     QCOMPARE(outcome.description(), message);
     const auto error = outcome.error<AuthToolError>();
     QCOMPARE(error && error->kind() == AuthToolError::Kind::CredentialInvalid, credentialInvalid);
-    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), archiveKept ? QStringList{archiveName} : QStringList());
+    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
     QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
     QVERIFY(logMessages().filter(QStringLiteral("插件包已缓存")).isEmpty());
     QCOMPARE(rig.model->downloadBytesExpected(), qint64(0));
@@ -232,9 +245,12 @@ void tst_PackagePipeline::hostileInputStaysContained_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("message"); // empty: unpacks, with nothing outside the cache
     QTest::addColumn<bool>("archiveFetched");
-    QTest::addColumn<QStringList>("downloadsLeft"); // a verified archive stays when unpacking fails
+    QTest::addColumn<QStringList>("downloadsLeft"); // a refused archive is removed as well
 
     const QString unsafeFileName = QStringLiteral("授权服务返回的插件文件名不安全，已拒绝下载。");
+    const QString unsafeVersion = QStringLiteral("授权服务返回的插件版本号不安全，已拒绝下载。");
+    const QString invalidAddress = QStringLiteral("授权服务返回的插件下载地址无效，已拒绝下载。");
+    const QString malformedAnswer = QStringLiteral("授权服务响应格式异常。");
     const QStringList none;
     QTest::newRow("../ in file name") << QStringList{"--descriptor-file-name", "../evil.zip"} << unsafeFileName
                                       << false << none;
@@ -245,9 +261,33 @@ void tst_PackagePipeline::hostileInputStaysContained_data()
     QTest::newRow("../ in version") << QStringList{"--descriptor-version", "1.0/../x"}
                                     << QStringLiteral("授权服务返回的插件版本号不安全，已拒绝下载。") << false << none;
     QTest::newRow("../ entries in the archive") << QStringList{"--layout", "dotdot"} << PackageArchive::unsafeArchiveMessage << true
-                                                << QStringList{archiveName};
-    QTest::newRow("empty archive") << QStringList{"--layout", "empty"} << incompletePackage << true
-                                   << QStringList{archiveName};
+                                                << none;
+    QTest::newRow("empty archive") << QStringList{"--layout", "empty"} << incompletePackage << true << none;
+    QTest::newRow("not an archive") << QStringList{"--layout", "not-zip"} << incompletePackage << true << none;
+    QTest::newRow("file name of 5000 characters") << QStringList{"--descriptor-file-name", QString(4996, u'a') + ".zip"}
+                                                  << unsafeFileName << false << none;
+    QTest::newRow("version of 300 characters") << QStringList{"--descriptor-version", QString(300, u'1')}
+                                               << unsafeVersion << false << none;
+    const QString longestName = QString(251, u'a') + QStringLiteral(".zip");
+    QTest::newRow("file name of 255 bytes") << QStringList{"--descriptor-file-name", longestName} << QString() << true
+                                            << QStringList{longestName};
+    QTest::newRow("file:// address") << QStringList{"--download-url", "file:///etc/passwd"} << invalidAddress << false
+                                     << none;
+    QTest::newRow("ftp:// address") << QStringList{"--download-url", "ftp://127.0.0.1/a.zip"} << invalidAddress
+                                    << false << none;
+    QTest::newRow("address without host") << QStringList{"--download-url", "http:///a.zip"} << invalidAddress << false
+                                          << none;
+    QTest::newRow("redirect to file://") << QStringList{"--redirect-archive", "file:///etc/passwd"}
+                                         << QStringLiteral("不支持的 URL。") << true << none;
+    QTest::newRow("sha256 of 63 digits") << QStringList{"--descriptor-sha256", QString(63, u'a')} << checksumMismatch
+                                         << false << none;
+    QTest::newRow("sha256 not hexadecimal") << QStringList{"--descriptor-sha256", QString(64, u'g')} << checksumMismatch
+                                            << false << none;
+    QTest::newRow("endless release answer") << QStringList{"--endless-answer", "latest"} << malformedAnswer << false
+                                            << none;
+    QTest::newRow("endless token answer") << QStringList{"--endless-answer", "token"} << malformedAnswer << false
+                                          << none;
+    QTest::newRow("answers of 8 MiB") << QStringList{"--answer-pad-mb", "8"} << malformedAnswer << false << none;
     QTest::newRow("connection dropped halfway")
         << QStringList{"--drop-connection", "--pad-mb", "2"} << QStringLiteral("网络连接已中断。") << true << none;
 }
@@ -395,6 +435,56 @@ void tst_PackagePipeline::modelGoneMidDownloadLeavesNoFile()
     QCOMPARE(outcome.description(), QStringLiteral("已取消。"));
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
     QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
+}
+
+// A server sending a byte every 100 ms never trips the inactivity timeout; the low-speed limit
+// ends the download (here within a window of 2 s instead of 60 s).
+void tst_PackagePipeline::tricklingDownloadTimesOut()
+{
+    PipelineRig rig({"--trickle-ms", "100"});
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(rig.signIn());
+    ServiceNetwork::setLowSpeedLimit(1024, 2s);
+    const auto restore = qScopeGuard([] {
+        ServiceNetwork::setLowSpeedLimit(ServiceNetwork::defaultLowSpeedLimit, ServiceNetwork::defaultLowSpeedTime);
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    const Outcome outcome = rig.run();
+    qInfo("trickling download ended after %lld ms", clock.elapsed());
+    QCOMPARE(outcome.description(), QStringLiteral("请求超时。"));
+    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
+    QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
+}
+
+// A download stopped on purpose (here: its owner goes away while the model stays, as a cancel
+// button would do it) is no failure: the operation shows and logs nothing more.
+void tst_PackagePipeline::cancelledDownloadShowsAndLogsNothing()
+{
+    PipelineRig rig({"--pad-mb", "32"});
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(rig.signIn());
+    auto *canceller = new QObject;
+    OperationModel *model = rig.model.get();
+    const PackagePipeline pipeline(model->apiClient(), model->credentialStore(), canceller,
+                                   {[model](const QString &line) { model->appendLog(line); },
+                                    [canceller](qint64 received, qint64) {
+                                        if (received > 0)
+                                            canceller->deleteLater();
+                                    }});
+    OperationModel::OperationSteps steps;
+    steps.flag = OperationModel::BusyFlag::Installing;
+    steps.progressMessage = QStringLiteral("正在安装...");
+    steps.startLogLine = QStringLiteral("开始安装");
+    steps.failurePrefix = QStringLiteral("安装失败：");
+    steps.work = [pipeline]() -> QCoro::Task<> { co_await pipeline.downloadAuthorizedPluginPackage(); };
+
+    QCoro::waitFor(model->runOperation(steps));
+    QVERIFY(!model->isInstalling());
+    QCOMPARE(model->operationMessage(), QStringLiteral("正在安装..."));
+    QCOMPARE(logMessages(), (QStringList{QStringLiteral("开始安装"), QStringLiteral("开始下载插件包：1.4.2")}));
+    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_PackagePipeline)

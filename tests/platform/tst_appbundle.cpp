@@ -65,6 +65,8 @@ private Q_SLOTS:
     void readsBinaryInfoPlist();
     void unreadableInfoPlistIsEmpty_data();
     void unreadableInfoPlistIsEmpty();
+    void hostilePropertyListsRead_data();
+    void hostilePropertyListsRead();
     void pathsOutsideBundles_data();
     void pathsOutsideBundles();
 };
@@ -142,6 +144,27 @@ void tst_AppBundle::pathsOutsideBundles()
     QVERIFY(bundle.infoDictionary().isEmpty());
     QVERIFY(bundle.resourcePath().isEmpty());
     QVERIFY(bundle.identifier().isEmpty());
+}
+
+// Inputs the fuzzer found: libplist aborted the whole process on a text or key holding a NUL, and
+// its C++ wrappers leaked the items of a top-level array. Any running application's Info.plist
+// is read, so none of them may take the tool down.
+void tst_AppBundle::hostilePropertyListsRead_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("keys"); // 0: no dictionary
+    QTest::newRow("NUL in a text") << QStringLiteral("string-with-nul.bin") << 10;
+    QTest::newRow("NUL in a key") << QStringLiteral("key-with-nul.bin") << 10;
+    QTest::newRow("top-level array") << QStringLiteral("top-level-array-leak.xml") << 0;
+}
+
+void tst_AppBundle::hostilePropertyListsRead()
+{
+    QFETCH(QString, file);
+    QFETCH(int, keys);
+    QFile input(QStringLiteral(TEST_SOURCE_DIR "/tests/fuzz/corpus/fuzz_info_plist/") + file);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    QCOMPARE(AppBundle::propertyListFromBytes(input.readAll()).size(), keys);
 }
 
 QTEST_GUILESS_MAIN(tst_AppBundle)

@@ -9,8 +9,13 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <chrono>
 
@@ -47,6 +52,8 @@ private Q_SLOTS:
     void transferFailuresLeaveNoFile();
     void directoryInTheWayIsReplaced();
     void uncreatableDownloadDirectory();
+    void fileSystemRefusesTheBody_data();
+    void fileSystemRefusesTheBody();
 
 private:
     ArchiveDownload::Request request(const QUrl &url, const QString &sha256) const
@@ -166,8 +173,42 @@ void tst_ArchiveDownload::uncreatableDownloadDirectory()
     blocker.close();
 
     const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(request(server.baseUrl(), digestOf(body))));
-    QCOMPARE(outcome.description(), QStringLiteral("无法创建下载目录“") + m_downloads + QStringLiteral("”。"));
+    QCOMPARE(outcome.description(), QStringLiteral("无法创建下载目录“") + m_downloads + QStringLiteral("”：不是文件夹。"));
     QVERIFY(server.requests().isEmpty());
+}
+
+void tst_ArchiveDownload::fileSystemRefusesTheBody_data()
+{
+    QTest::addColumn<QByteArray>("mountOptions");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("disk full") << QByteArray("size=64k") << QStringLiteral("磁盘空间不足");
+    QTest::newRow("read-only disk") << QByteArray("ro") << QStringLiteral("所在磁盘为只读");
+}
+
+// A real small or read-only file system under the download directory, in a mount namespace of
+// this thread's own (the download writes on this thread; the mounts never leave the test).
+void tst_ArchiveDownload::fileSystemRefusesTheBody()
+{
+    QFETCH(QByteArray, mountOptions);
+    QFETCH(QString, reason);
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0
+        || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        QSKIP("needs root for a mount namespace");
+    QVERIFY(QDir().mkpath(m_downloads));
+    const QByteArray target = QFile::encodeName(m_downloads);
+    QCOMPARE(::mount("tmpfs", target.constData(), "tmpfs", 0, mountOptions.constData()), 0);
+    const auto unmount = qScopeGuard([&target] { ::umount2(target.constData(), MNT_DETACH); });
+    ScriptedHttpServer server;
+    server.setReply({200, body.repeated(4), "application/zip"});
+
+    const TaskOutcome<QString> outcome =
+        awaitOutcome(ArchiveDownload::download(request(server.baseUrl(), digestOf(body.repeated(4)))));
+    const QString description = outcome.description();
+    QVERIFY2(description.startsWith(QStringLiteral("无法写入下载文件“") + m_downloads + QStringLiteral("/.download-")),
+             qPrintable(description));
+    QVERIFY2(description.endsWith(QStringLiteral("”（") + reason + QStringLiteral("），请检查磁盘空间和目录权限后重试。")),
+             qPrintable(description));
+    QCOMPARE(QDir(m_downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_ArchiveDownload)

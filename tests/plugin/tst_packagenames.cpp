@@ -67,6 +67,18 @@ private Q_SLOTS:
         QTest::newRow("version empty") << QString() << QStringLiteral("") << unsafeVersion << unsafeVersion;
         QTest::newRow("version absent") << QString() << QString() << unsafeVersion << unsafeVersion;
         QTest::newRow("version tab") << QString() << QStringLiteral("1.0\t") << unsafeVersion << unsafeVersion;
+
+        // Entry names are limited to 255 bytes of UTF-8, characters of three bytes included.
+        const QString name255 = QString(251, u'a') + QStringLiteral(".zip");
+        QTest::newRow("file name of 255 bytes") << name255 << v << name255 << dir;
+        QTest::newRow("file name of 256 bytes") << QLatin1Char('b') + name255 << v << unsafeFileName << dir;
+        QTest::newRow("file name of 85 Chinese characters") << QString(85, u'包') << v << QString(85, u'包') << dir;
+        QTest::newRow("file name of 86 Chinese characters") << QString(86, u'包') << v << unsafeFileName << dir;
+        QTest::newRow("version making an archive name of 255 bytes")
+            << QString() << QString(234, u'1') << QStringLiteral("CorvantaAnalysis_") + QString(234, u'1') + QStringLiteral(".zip")
+            << QStringLiteral("CorvantaAnalysis_") + QString(234, u'1');
+        QTest::newRow("version making an archive name of 256 bytes")
+            << QStringLiteral("a.zip") << QString(235, u'1') << unsafeVersion << unsafeVersion;
     }
 
     void names()

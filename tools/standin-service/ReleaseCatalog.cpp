@@ -102,6 +102,15 @@ ReleaseArchive ReleaseCatalog::build(const QString &packageDir, bool isLatest, c
     archive.fileName = QStringLiteral("CorvantaAnalysis_") + archive.version + QStringLiteral(".zip");
     archive.path = QDir(workDir).filePath(archive.fileName);
 
+    if (layout == Layout::NotZip) {
+        QFile file(archive.path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(padding(1).left(64 * 1024)) != 64 * 1024)
+            fail(QStringLiteral("cannot write %1").arg(archive.path));
+        file.close();
+        archive.sha256 = fileSha256(archive.path);
+        archive.size = file.size();
+        return archive;
+    }
     ZipWriter zip(archive.path);
     if (!zip.isOpen())
         fail(QStringLiteral("cannot write %1").arg(archive.path));
@@ -144,6 +153,7 @@ QJsonObject ReleaseCatalog::descriptor(const ReleaseArchive &archive, const std:
         : archive.sha256;
     if (m_options.upperCaseSha)
         sha256 = sha256.toUpper();
+    sha256 = m_options.descriptorSha256.value_or(sha256);
     QJsonObject data{
         {QStringLiteral("version"), m_options.descriptorVersion.value_or(archive.version)},
         {QStringLiteral("sha256"), sha256},

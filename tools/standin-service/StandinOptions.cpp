@@ -15,6 +15,7 @@ const QMap<QString, StandinOptions::Layout> layoutNames = {
     {QStringLiteral("missing-index"), StandinOptions::Layout::MissingIndex},
     {QStringLiteral("dotdot"), StandinOptions::Layout::DotDot},
     {QStringLiteral("empty"), StandinOptions::Layout::Empty},
+    {QStringLiteral("not-zip"), StandinOptions::Layout::NotZip},
 };
 
 [[noreturn]] void fail(const QString &message)
@@ -58,7 +59,7 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
          QStringLiteral("minManagerVersion of the latest release and its version.json; empty leaves it out."),
          QStringLiteral("VERSION")},
         {QStringLiteral("layout"),
-         QStringLiteral("Archive layout: top, folder (default), two-folders, missing-index, dotdot, empty."),
+         QStringLiteral("Archive layout: top, folder (default), two-folders, missing-index, dotdot, empty, not-zip."),
          QStringLiteral("LAYOUT"), QStringLiteral("folder")},
         {QStringLiteral("pad-mb"), QStringLiteral("Adds N MiB of incompressible padding to every archive."),
          QStringLiteral("N"), QStringLiteral("0")},
@@ -70,6 +71,19 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
          QStringLiteral("NAME")},
         {QStringLiteral("descriptor-version"), QStringLiteral("version sent in descriptors (e.g. 1.0/../x)."),
          QStringLiteral("TEXT")},
+        {QStringLiteral("descriptor-sha256"), QStringLiteral("sha256 sent in descriptors (e.g. 12ab)."),
+         QStringLiteral("TEXT")},
+        {QStringLiteral("download-url"), QStringLiteral("downloadUrl of the download token (e.g. file:///etc/passwd)."),
+         QStringLiteral("URL")},
+        {QStringLiteral("redirect-archive"), QStringLiteral("Answers archive requests with 302 to URL."),
+         QStringLiteral("URL")},
+        {QStringLiteral("endless-answer"),
+         QStringLiteral("Answer ENDPOINT (latest, token) with 200 and a JSON body that never ends; repeatable."),
+         QStringLiteral("ENDPOINT")},
+        {QStringLiteral("answer-pad-mb"), QStringLiteral("Pads the latest and token answers to more than N MiB."),
+         QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("trickle-ms"), QStringLiteral("Sends archive bodies one byte every N ms."), QStringLiteral("N"),
+         QStringLiteral("0")},
         {QStringLiteral("status"),
          QStringLiteral("Answer ENDPOINT (latest, token, archive, page) with STATUS and no body; repeatable."),
          QStringLiteral("ENDPOINT=STATUS")},
@@ -107,6 +121,18 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
         result.descriptorFileName = parser.value(QStringLiteral("descriptor-file-name"));
     if (parser.isSet(QStringLiteral("descriptor-version")))
         result.descriptorVersion = parser.value(QStringLiteral("descriptor-version"));
+    if (parser.isSet(QStringLiteral("descriptor-sha256")))
+        result.descriptorSha256 = parser.value(QStringLiteral("descriptor-sha256"));
+    if (parser.isSet(QStringLiteral("download-url")))
+        result.downloadUrl = parser.value(QStringLiteral("download-url"));
+    result.redirectArchive = parser.value(QStringLiteral("redirect-archive"));
+    result.endlessEndpoints = parser.values(QStringLiteral("endless-answer"));
+    for (const QString &endpoint : std::as_const(result.endlessEndpoints)) {
+        if (endpoint != QLatin1String("latest") && endpoint != QLatin1String("token"))
+            fail(QStringLiteral("--endless-answer needs latest or token, got %1").arg(endpoint));
+    }
+    result.answerPadMegabytes = nonNegative(parser, QStringLiteral("answer-pad-mb"));
+    result.trickleMs = nonNegative(parser, QStringLiteral("trickle-ms"));
     const QStringList statuses = parser.values(QStringLiteral("status"));
     for (const QString &entry : statuses) {
         const QString endpoint = entry.section(QLatin1Char('='), 0, 0);

@@ -11,7 +11,7 @@ class QCoreApplication;
 // How the stand-in behaves for one run, chosen on its command line.
 struct StandinOptions
 {
-    enum class Layout { TopLevel, OneFolder, TwoFolders, MissingIndex, DotDot, Empty };
+    enum class Layout { TopLevel, OneFolder, TwoFolders, MissingIndex, DotDot, Empty, NotZip };
 
     int port = 0;
     QString packagesDir;
@@ -27,11 +27,18 @@ struct StandinOptions
     bool wrongSha256 = false;
     std::optional<QString> descriptorFileName;
     std::optional<QString> descriptorVersion;
+    std::optional<QString> descriptorSha256;
+    std::optional<QString> downloadUrl;
 
     // Faults.
     QMap<QString, int> statusByEndpoint; // "latest", "token", "archive", "page"
     int slowMs = 0;
     bool dropConnection = false;
+    // Hostile answers.
+    QString redirectArchive; // Location of a 302 instead of the archive
+    QStringList endlessEndpoints; // "latest", "token": a JSON body that never ends
+    int answerPadMegabytes = 0;
+    int trickleMs = 0; // the archive body one byte at a time
 
     QStringList validCredentials;
     QStringList expiredCredentials;

@@ -15,16 +15,12 @@
 namespace {
 
 const char jsonType[] = "application/json; charset=utf-8";
+const char endlessStart[] = R"({"code":0,"message":"ok","data":{"version":"1.4.2","padding":")";
 
 void answerJson(httplib::Response &response, int status, const QJsonObject &body)
 {
     response.status = status;
     response.set_content(QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(), jsonType);
-}
-
-QJsonObject envelope(const QJsonObject &data)
-{
-    return {{QStringLiteral("code"), 0}, {QStringLiteral("message"), QStringLiteral("ok")}, {QStringLiteral("data"), data}};
 }
 
 QJsonObject refusalBody(const QString &message, const QString &reason)
@@ -108,11 +104,29 @@ bool StandinServer::answeredByFault(const QString &endpoint, httplib::Response &
 {
     if (m_options.slowMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(m_options.slowMs));
+    if (m_options.endlessEndpoints.contains(endpoint)) {
+        // A valid start, then padding until the client gives up.
+        response.set_chunked_content_provider(jsonType, [](size_t offset, httplib::DataSink &sink) {
+            if (offset == 0)
+                return sink.write(endlessStart, sizeof(endlessStart) - 1);
+            static const std::string filler(64 * 1024, ' ');
+            return sink.write(filler.data(), filler.size());
+        });
+        return true;
+    }
     const int status = m_options.statusByEndpoint.value(endpoint, 0);
     if (status == 0)
         return false;
     response.status = status;
     return true;
+}
+
+QJsonObject StandinServer::envelope(const QJsonObject &data) const
+{
+    QJsonObject body{{QStringLiteral("code"), 0}, {QStringLiteral("message"), QStringLiteral("ok")}, {QStringLiteral("data"), data}};
+    if (m_options.answerPadMegabytes > 0)
+        body.insert(QStringLiteral("padding"), QString(m_options.answerPadMegabytes * 1024 * 1024 + 1, u'x'));
+    return body;
 }
 
 void StandinServer::addApiRoutes()
@@ -158,7 +172,8 @@ void StandinServer::addApiRoutes()
         const ReleaseArchive &latest = m_catalog.latest();
         const QString downloadUrl = m_options.noDownloadUrl
             ? QString()
-            : m_baseUrl + QStringLiteral("/downloads/") + issueDownloadToken() + QLatin1Char('/') + latest.fileName;
+            : m_options.downloadUrl.value_or(m_baseUrl + QStringLiteral("/downloads/") + issueDownloadToken()
+                                             + QLatin1Char('/') + latest.fileName);
         answerJson(response, 200, envelope(m_catalog.descriptor(latest, downloadUrl)));
     });
 }
@@ -168,6 +183,8 @@ void StandinServer::addArchiveRoute()
     m_server.Get(R"(/downloads/([^/]+)/([^/]+))", [this](const httplib::Request &request, httplib::Response &response) {
         if (answeredByFault(QStringLiteral("archive"), response))
             return;
+        if (!m_options.redirectArchive.isEmpty())
+            return response.set_redirect(m_options.redirectArchive.toStdString());
         if (!isIssuedToken(text(request.matches[1])))
             return answerJson(response, 403, {{QStringLiteral("message"), QStringLiteral("下载链接无效或已过期。")}});
         const ReleaseArchive *archive = m_catalog.archiveNamed(text(request.matches[2]));
@@ -179,10 +196,15 @@ void StandinServer::addArchiveRoute()
         const size_t size = size_t(archive->size);
         // Dropping stops after half the body although the full length was announced.
         const size_t deliver = m_options.dropConnection ? size / 2 : size;
+        const int trickleMs = m_options.trickleMs;
         response.set_content_provider(size, "application/zip",
-                                      [file, deliver](size_t offset, size_t length, httplib::DataSink &sink) {
+                                      [file, deliver, trickleMs](size_t offset, size_t length, httplib::DataSink &sink) {
                                           if (offset >= deliver)
                                               return false;
+                                          if (trickleMs > 0) {
+                                              std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
+                                              length = 1;
+                                          }
                                           std::vector<char> buffer(std::min<size_t>({length, deliver - offset, 64 * 1024}));
                                           file->seekg(std::streamoff(offset));
                                           file->read(buffer.data(), std::streamsize(buffer.size()));

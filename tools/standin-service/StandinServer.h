@@ -4,6 +4,7 @@
 #include "StandinOptions.h"
 
 #include <QHash>
+#include <QJsonObject>
 #include <QSet>
 #include <QString>
 
@@ -34,6 +35,7 @@ private:
     bool isAcceptedCredential(const QString &credential);
     // Applies the configured delay and, when the endpoint has a forced status, answers with it.
     bool answeredByFault(const QString &endpoint, httplib::Response &response) const;
+    QJsonObject envelope(const QJsonObject &data) const;
     QString issueDownloadToken();
     bool isIssuedToken(const QString &token);
 
