@@ -2,13 +2,19 @@
 
 #include "app/AppIcon.h"
 #include "app/MainWindow.h"
+#include "core/ActivityLog.h"
+#include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
 #include "service/ClientAuthAPI.h"
 #include "platform/DesktopIntegration.h"
 #include "ui/MessageBoxPrompt.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QMenu>
+#include <QMenuBar>
+#include <QUrl>
 #include <QSystemTrayIcon>
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -22,6 +28,8 @@ AppDelegate::AppDelegate(QObject *parent)
         showMainWindow();
         bootstrapModelIfNeeded();
     });
+    if (DesktopIntegration::hasApplicationMenu())
+        installApplicationMenu();
 }
 
 AppDelegate::~AppDelegate()
@@ -85,6 +93,8 @@ void AppDelegate::installTrayIcon()
         showMainWindow();
         bootstrapModelIfNeeded();
     });
+    connect(menu->addAction(QStringLiteral("显示活动日志")), &QAction::triggered, this, &AppDelegate::showActivityLog);
+    menu->addSeparator();
     connect(menu->addAction(QStringLiteral("退出")), &QAction::triggered, qApp, &QCoreApplication::quit);
     m_trayIcon->setContextMenu(menu);
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -92,4 +102,30 @@ void AppDelegate::installTrayIcon()
             showMainWindow();
     });
     m_trayIcon->show();
+}
+
+QMenu *AppDelegate::trayMenu() const
+{
+    return m_trayIcon ? m_trayIcon->contextMenu() : nullptr;
+}
+
+void AppDelegate::installApplicationMenu()
+{
+    // A menu bar without a parent is the application's own; the role moves the item into the
+    // application menu beside the tool's name.
+    m_menuBar = std::make_unique<QMenuBar>();
+    QMenu *menu = m_menuBar->addMenu(QStringLiteral("帮助"));
+    QAction *showLog = menu->addAction(QStringLiteral("显示活动日志"));
+    showLog->setMenuRole(QAction::ApplicationSpecificRole);
+    connect(showLog, &QAction::triggered, this, &AppDelegate::showActivityLog);
+}
+
+void AppDelegate::showActivityLog()
+{
+    const QString path = ToolPaths::logFile();
+    if (!QFileInfo::exists(path))
+        ActivityLog::create();
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        m_model->showOperation(QStringLiteral("无法打开活动日志，文件位于 ") + path + QStringLiteral("。"),
+                               OperationTone::Warning);
 }

@@ -6,6 +6,8 @@
 
 class AuthToolModel;
 class MainWindow;
+class QMenu;
+class QMenuBar;
 class QSystemTrayIcon;
 
 // Owns the one model and the one main window for the life of the process.
@@ -23,6 +25,11 @@ public:
     void bootstrapModelIfNeeded();
     // Offers show and quit from the desktop's tray, where it has one (no Dock here).
     void installTrayIcon();
+    // Opens the activity log with the desktop's default handler, creating the file when the tool
+    // has written nothing yet.
+    void showActivityLog();
+    // The tray's menu (built with the icon, none before).
+    QMenu *trayMenu() const;
 
     AuthToolModel *model() const { return m_model.get(); }
     MainWindow *mainWindow() const { return m_mainWindow.get(); }
@@ -33,7 +40,10 @@ private:
 
     std::unique_ptr<AuthToolModel> m_model;
     std::unique_ptr<MainWindow> m_mainWindow;
+    void installApplicationMenu();
+
     QSystemTrayIcon *m_trayIcon = nullptr;
+    std::unique_ptr<QMenuBar> m_menuBar;
     bool m_hasBootstrapped = false;
     bool m_startUpFinished = false;
     bool m_wantsTrayIcon = false;

@@ -28,4 +28,11 @@ void append(const QString &message)
     file.close();
 }
 
+void create()
+{
+    QDir().mkpath(ToolPaths::logDir());
+    QFile file(ToolPaths::logFile());
+    file.open(QIODevice::WriteOnly | QIODevice::Append);
+}
+
 } // namespace ActivityLog

@@ -10,4 +10,6 @@ namespace ActivityLog {
 void append(const QString &message);
 // The bytes of one entry written at `time`.
 QByteArray entry(const QString &message, const QTime &time);
+// Makes sure the file exists (empty when nothing was written yet), so it can be opened.
+void create();
 }

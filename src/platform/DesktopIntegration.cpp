@@ -41,6 +41,15 @@ bool systemKeepsSingleInstance()
 #endif
 }
 
+bool hasApplicationMenu()
+{
+#ifdef Q_OS_MACOS
+    return true;
+#else
+    return false;
+#endif
+}
+
 QStringList preferredFontFamilies()
 {
 #ifdef Q_OS_MACOS

@@ -11,6 +11,8 @@ namespace DesktopIntegration {
 
 // macOS keeps one copy of an application itself; elsewhere the tool hands over to a running copy.
 bool systemKeepsSingleInstance();
+// macOS keeps an application menu in the menu bar; elsewhere the tray menu is the tool's menu.
+bool hasApplicationMenu();
 // Font families for the window's text, ahead of the system font.
 QStringList preferredFontFamilies();
 // Calls reopen when the desktop asks the running tool to show itself again (a Dock click, opened

@@ -6,4 +6,5 @@ CompactNotice::CompactNotice(const QString &symbol, const QString &text, const Q
     : NoticeStrip({13, UiFont::system(12, QFont::Medium), 8, 10, 0.08, 0.18}, parent)
 {
     setContent(symbol, text, color);
+    setAccessibleName(text);
 }

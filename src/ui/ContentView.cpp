@@ -2,7 +2,9 @@
 
 #include "model/AuthToolModel.h"
 #include "ui/GuidePanel.h"
+#include "ui/LocalPluginPanel.h"
 #include "ui/OnlinePagePanel.h"
+#include "ui/OverviewPanel.h"
 #include "ui/PlaceholderPanel.h"
 #include "ui/Sidebar.h"
 #include "ui/UiPalette.h"
@@ -52,6 +54,11 @@ ContentView::ContentView(AuthToolModel *model, QWidget *parent)
     m_panel->setSpacing(0);
     row->addWidget(panel, 1);
 
+    // The view itself holds focus until the keyboard moves it, so no control wears a focus ring
+    // before the user reaches for Tab.
+    setFocusPolicy(Qt::ClickFocus);
+    setFocus();
+
     connect(m_sidebar, &Sidebar::pageChosen, this, &ContentView::showPage);
     // Signing out on the site also forgets the site's cookies.
     connect(model, &AuthToolModel::accountSignedOut, this, &WebView::clearSiteData);
@@ -76,15 +83,18 @@ void ContentView::showPage(AppPage page)
 QWidget *ContentView::createPage(AppPage page)
 {
     switch (page) {
+    case AppPage::Overview:
+        return new OverviewPanel(m_model, this);
+    case AppPage::LocalPlugin:
+        return new LocalPluginPanel(m_model, this);
     case AppPage::ServicePlan:
         return OnlinePagePanel::servicePlanPage(m_model, this);
     case AppPage::AccountSettings:
         return OnlinePagePanel::accountSettingsPage(m_model, this);
     case AppPage::Guide:
         return new GuidePanel(m_model, AppBundle::main(), this);
-    default:
-        return new PlaceholderPanel(m_model, appPageTitle(page), this);
     }
+    return new PlaceholderPanel(m_model, appPageTitle(page), this);
 }
 
 void ContentView::paintEvent(QPaintEvent *)

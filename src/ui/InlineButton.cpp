@@ -1,9 +1,11 @@
 #include "InlineButton.h"
 
+#include "ui/FocusRing.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -21,18 +23,26 @@ InlineButton::InlineButton(const QString &title, QWidget *parent)
 {
     setText(title);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches it, a click does not take focus away from where it is, as on macOS.
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_spinnerTimer.setInterval(80);
     connect(&m_spinnerTimer, &QTimer::timeout, this, [this] {
         m_spinnerAngle = (m_spinnerAngle + 30) % 360;
         update();
     });
+    syncAccessibleName();
+}
+
+void InlineButton::syncAccessibleName()
+{
+    setAccessibleName(labelText());
 }
 
 void InlineButton::setTitle(const QString &title)
 {
     setText(title);
+    syncAccessibleName();
     updateGeometry();
 }
 
@@ -71,6 +81,7 @@ void InlineButton::applyState()
         m_spinnerTimer.start();
     else
         m_spinnerTimer.stop();
+    syncAccessibleName();
     updateGeometry();
     update();
 }
@@ -145,4 +156,16 @@ void InlineButton::paintEvent(QPaintEvent *)
     painter.setFont(labelFont());
     painter.setPen(foregroundColor());
     painter.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, label);
+    if (FocusRing::shows(this))
+        FocusRing::draw(painter, rect(), 8, palette());
+}
+
+void InlineButton::keyPressEvent(QKeyEvent *event)
+{
+    // Space is the button's own key; Return acts the same, as it does on a focused macOS button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }

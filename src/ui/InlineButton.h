@@ -5,7 +5,7 @@
 #include <QTimer>
 
 // The compact rounded button of the pages. Busy shows a spinner and "处理中"; busy or disabled,
-// it ignores clicks and is drawn faded.
+// it ignores clicks and is drawn faded. Tab reaches it; Space and Return press it.
 class InlineButton : public QAbstractButton
 {
     Q_OBJECT
@@ -35,10 +35,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     bool isInert() const { return m_busy || m_disabled; }
     void applyState();
+    void syncAccessibleName();
     QColor foregroundColor() const;
     QColor backgroundColor() const;
     QColor borderColor() const;

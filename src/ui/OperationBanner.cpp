@@ -1,9 +1,9 @@
 #include "OperationBanner.h"
 
 #include "model/AuthToolModel.h"
+#include "ui/Accessibility.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
-
 
 OperationBanner::OperationBanner(QWidget *parent)
     : NoticeStrip({14, UiFont::system(12, QFont::DemiBold), 9, 11, 0.1, 0.24}, parent)
@@ -42,4 +42,5 @@ void OperationBanner::setMessage(const QString &message, OperationTone tone)
 {
     m_tone = tone;
     setContent(symbolName(tone), message, UiPalette::toneColor(tone));
+    Accessibility::announce(this, message);
 }

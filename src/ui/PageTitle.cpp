@@ -20,6 +20,8 @@ PageTitle::PageTitle(const QString &title, const QString &subtitle, QWidget *par
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
+    setAccessibleName(title);
+    setAccessibleDescription(subtitle);
 }
 
 int PageTitle::heightForWidth(int width) const

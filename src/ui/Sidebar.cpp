@@ -85,6 +85,7 @@ Sidebar::Sidebar(AuthToolModel *model, QWidget *parent)
     for (AppPage page : allAppPages()) {
         auto *item = new SidebarItem(appPageSymbol(page), appPageTitle(page), this);
         connect(item, &SidebarItem::clicked, this, [this, page] { Q_EMIT pageChosen(page); });
+        connect(item, &SidebarItem::stepRequested, this, [this, page](int step) { stepFrom(page, step); });
         m_items.insert(page, item);
         pageList->addWidget(item);
     }
@@ -120,6 +121,17 @@ void Sidebar::setActivePage(AppPage page)
 {
     for (auto it = m_items.cbegin(); it != m_items.cend(); ++it)
         it.value()->setActive(it.key() == page);
+}
+
+void Sidebar::stepFrom(AppPage page, int step)
+{
+    // The arrows walk the list as a selection does: the next entry takes focus and its page shows.
+    const QList<AppPage> pages = allAppPages();
+    const qsizetype next = pages.indexOf(page) + step;
+    if (next < 0 || next >= pages.size())
+        return;
+    m_items.value(pages.at(next))->setFocus(Qt::TabFocusReason);
+    Q_EMIT pageChosen(pages.at(next));
 }
 
 void Sidebar::syncNetworkPill()

@@ -34,6 +34,7 @@ protected:
 private:
     QWidget *createHeader();
     void syncNetworkPill();
+    void stepFrom(AppPage page, int step);
 
     AuthToolModel *m_model;
     QMap<AppPage, SidebarItem *> m_items;

@@ -1,10 +1,12 @@
 #include "SidebarItem.h"
 
+#include "ui/FocusRing.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -22,7 +24,8 @@ SidebarItem::SidebarItem(const QString &symbol, const QString &title, QWidget *p
 {
     setText(title);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
+    setAttribute(Qt::WA_Hover);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAccessibleName(title);
 }
@@ -48,11 +51,12 @@ void SidebarItem::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds = rect();
-    if (m_active) {
-        QPainterPath plate;
-        plate.addRoundedRect(bounds, 9, 9);
+    QPainterPath plate;
+    plate.addRoundedRect(bounds, 9, 9);
+    if (m_active)
         painter.fillPath(plate, UiPalette::withOpacity(Qt::white, 0.82));
-    }
+    else if (underMouse())
+        painter.fillPath(plate, UiPalette::withOpacity(UiPalette::primaryTextColor(palette()), 0.07));
     const QColor foreground = m_active ? UiPalette::brandColor() : UiPalette::secondaryTextColor(palette());
     const QRectF content = bounds.adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
     SymbolGlyphs::draw(painter, QRectF(content.left(), content.top(), symbolWidth, content.height()), m_symbol,
@@ -60,4 +64,25 @@ void SidebarItem::paintEvent(QPaintEvent *)
     painter.setFont(UiFont::system(fontPoints, QFont::DemiBold));
     painter.setPen(foreground);
     painter.drawText(content.adjusted(symbolWidth + spacing, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
+    if (FocusRing::shows(this))
+        FocusRing::draw(painter, bounds, 9, palette());
+}
+
+void SidebarItem::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+        Q_EMIT stepRequested(-1);
+        return;
+    case Qt::Key_Down:
+        Q_EMIT stepRequested(1);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!event->isAutoRepeat())
+            animateClick();
+        return;
+    default:
+        QAbstractButton::keyPressEvent(event);
+    }
 }

@@ -2,7 +2,8 @@
 
 #include <QAbstractButton>
 
-// One page entry of the sidebar: symbol and title, a light rounded plate while active.
+// One page entry of the sidebar: symbol and title, a light rounded plate while active, a fainter
+// one under the pointer. Tab reaches it, Space and Return choose it, Up and Down ask for a step.
 class SidebarItem : public QAbstractButton
 {
     Q_OBJECT
@@ -18,8 +19,13 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
+Q_SIGNALS:
+    // Up (-1) or Down (+1) was pressed while the entry had focus.
+    void stepRequested(int step);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QString m_symbol;

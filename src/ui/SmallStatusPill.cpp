@@ -1,5 +1,6 @@
 #include "SmallStatusPill.h"
 
+#include "ui/Accessibility.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -19,12 +20,14 @@ SmallStatusPill::SmallStatusPill(const QString &text, const QColor &color, QWidg
     , m_color(color)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    Accessibility::announce(this, text);
 }
 
 void SmallStatusPill::setStatus(const QString &text, const QColor &color)
 {
     m_text = text;
     m_color = color;
+    Accessibility::announce(this, text);
     updateGeometry();
     update();
 }

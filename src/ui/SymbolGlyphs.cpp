@@ -21,6 +21,8 @@ const QHash<QString, QString> &table()
         {QStringLiteral("wifi"), QStringLiteral("wifi")},
         {QStringLiteral("wifi.slash"), QStringLiteral("wifi_off")},
         {QStringLiteral("arrow.up.circle.fill"), QStringLiteral("arrow_circle_up")},
+        // local plugin page
+        {QStringLiteral("chevron.down"), QStringLiteral("expand_more")},
         // online pages
         {QStringLiteral("sparkles"), QStringLiteral("auto_awesome")},
         {QStringLiteral("creditcard"), QStringLiteral("credit_card")},

@@ -62,6 +62,11 @@ QColor separatorColor(const QPalette &palette)
     return withOpacity(primaryTextColor(palette), 0.22);
 }
 
+QColor focusRingColor(const QPalette &palette)
+{
+    return withOpacity(isDark(palette) ? QColor(10, 132, 255) : QColor(0, 122, 255), 0.8);
+}
+
 QColor green()
 {
     return QColor(40, 180, 75);

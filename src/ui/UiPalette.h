@@ -23,6 +23,8 @@ QColor windowBackgroundColor(const QPalette &palette);
 QColor primaryTextColor(const QPalette &palette);
 QColor secondaryTextColor(const QPalette &palette);
 QColor separatorColor(const QPalette &palette);
+// The keyboard focus ring: the system accent blue, slightly transparent, as on macOS.
+QColor focusRingColor(const QPalette &palette);
 QColor green();
 QColor orange();
 QColor red();

@@ -1,9 +1,13 @@
 #include "core/AppConstants.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "core/ToolPaths.h"
+#include "model/AuthToolModel.h"
 #include "platform/AppBundle.h"
+#include "ScratchHome.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFile>
 #include <QScreen>
 #include <QSettings>
@@ -24,8 +28,14 @@ private Q_SLOTS:
     void titleFromBundle_data();
     void titleFromBundle();
     void titleOutsideBundle();
+    void activityLogOpensWithDefaultHandler();
+
+public Q_SLOTS:
+    // Takes the place of the desktop's handler of file addresses.
+    void openedByDesktop(const QUrl &url) { m_opened.append(url); }
 
 private:
+    QList<QUrl> m_opened;
 };
 
 
@@ -147,6 +157,21 @@ void tst_MainWindow::titleOutsideBundle()
     AppDelegate delegate;
     delegate.showMainWindow();
     QCOMPARE(delegate.mainWindow()->windowTitle(), QStringLiteral("Corvanta 管理工具"));
+}
+
+void tst_MainWindow::activityLogOpensWithDefaultHandler()
+{
+    ScratchHome home;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openedByDesktop");
+    AppDelegate delegate;
+    // Before the tool has logged anything there is still a file to open.
+    delegate.showActivityLog();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+    const QString expected = home.filePath(QStringLiteral("Library/Logs/CorvantaWpsAnalysis/corvanta-auth-tool.log"));
+    QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(expected)});
+    QVERIFY(QFile::exists(expected));
+    QCOMPARE(delegate.model()->operationMessage(), QString());
 }
 
 int main(int argc, char *argv[])

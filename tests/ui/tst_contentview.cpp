@@ -42,24 +42,27 @@ void tst_ContentView::startsOnOverview()
     ContentView view(&model);
     QCOMPARE(view.selectedPage(), AppPage::Overview);
     QVERIFY(view.sidebar()->item(AppPage::Overview)->isActive());
-    QCOMPARE(view.currentPage()->findChild<PageTitle *>()->title(), QStringLiteral("概览"));
+    QCOMPARE(view.currentPage()->findChild<PageTitle *>()->title(), QStringLiteral("Corvanta 管理工具"));
 }
 
 void tst_ContentView::sidebarClickShowsPage_data()
 {
     QTest::addColumn<AppPage>("page");
     QTest::addColumn<QString>("title");
-    QTest::newRow("overview") << AppPage::Overview << QStringLiteral("概览");
-    QTest::newRow("localPlugin") << AppPage::LocalPlugin << QStringLiteral("本机插件");
-    QTest::newRow("servicePlan") << AppPage::ServicePlan << QStringLiteral("服务方案");
-    QTest::newRow("accountSettings") << AppPage::AccountSettings << QStringLiteral("账户设置");
-    QTest::newRow("guide") << AppPage::Guide << QStringLiteral("帮助支持");
+    QTest::addColumn<QString>("pageTitle");
+    QTest::newRow("overview") << AppPage::Overview << QStringLiteral("概览") << QStringLiteral("Corvanta 管理工具");
+    QTest::newRow("localPlugin") << AppPage::LocalPlugin << QStringLiteral("本机插件") << QStringLiteral("本机插件");
+    QTest::newRow("servicePlan") << AppPage::ServicePlan << QStringLiteral("服务方案") << QStringLiteral("服务方案");
+    QTest::newRow("accountSettings") << AppPage::AccountSettings << QStringLiteral("账户设置")
+                                     << QStringLiteral("账户设置");
+    QTest::newRow("guide") << AppPage::Guide << QStringLiteral("帮助支持") << QStringLiteral("帮助支持");
 }
 
 void tst_ContentView::sidebarClickShowsPage()
 {
     QFETCH(AppPage, page);
     QFETCH(QString, title);
+    QFETCH(QString, pageTitle);
     AuthToolModel model;
     ContentView view(&model);
     view.resize(1160, 760);
@@ -75,7 +78,7 @@ void tst_ContentView::sidebarClickShowsPage()
     QCOMPARE(row->title(), title);
     const auto titles = view.currentPage()->findChildren<PageTitle *>();
     QCOMPARE(titles.size(), 1);
-    QCOMPARE(titles.first()->title(), title);
+    QCOMPARE(titles.first()->title(), pageTitle);
     QVERIFY(titles.first()->isVisible());
     int active = 0;
     for (AppPage each : allAppPages())

@@ -1,10 +1,14 @@
 #include "DesktopPalettes.h"
+#include "ScratchHome.h"
+#include "StandinService.h"
 #include "app/MainWindow.h"
 #include "model/AuthToolModel.h"
 #include "ui/ActionRow.h"
 #include "ui/CompactNotice.h"
 #include "ui/ContentView.h"
 #include "ui/InlineButton.h"
+#include "ui/LocalPluginPanel.h"
+#include "ui/PluginCard.h"
 #include "ui/OperationBanner.h"
 #include "ui/PageTitle.h"
 #include "ui/Sidebar.h"
@@ -18,6 +22,30 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+namespace {
+
+// Puts the model into the states the pages are photographed in.
+class StagedModel : public AuthToolModel
+{
+public:
+    // Without a connectivity monitor, so the machine's network cannot change a staged state.
+    explicit StagedModel(ClientAuthAPI api = ClientAuthAPI())
+        : AuthToolModel(std::move(api), nullptr, Connectivity::StartOnBootstrap)
+    {
+    }
+    using AuthToolModel::setInstalledPluginVersion;
+    using AuthToolModel::setLatestPluginVersion;
+    using AuthToolModel::setOnline;
+    using AuthToolModel::setPluginInstallState;
+};
+
+QString modeName(bool dark)
+{
+    return dark ? QStringLiteral("dark") : QStringLiteral("light");
+}
+
+} // namespace
+
 // Pictures of the window for a person to look at, in light and dark.
 class tst_Screenshots : public QObject
 {
@@ -29,6 +57,10 @@ private Q_SLOTS:
     void pages();
     void components_data() { pages_data(); }
     void components();
+    void pluginPages_data();
+    void pluginPages();
+    void pluginPagesDuringDownload_data() { pages_data(); }
+    void pluginPagesDuringDownload();
 
 private:
     QString artifactPath(const QString &name) const { return QDir(TEST_ARTIFACT_DIR).filePath(name); }
@@ -117,6 +149,78 @@ void tst_Screenshots::components()
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
     const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
     QVERIFY(sheet.grab().save(artifactPath(QStringLiteral("components-%1.png").arg(mode))));
+}
+
+void tst_Screenshots::pluginPages_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<PluginInstallState>("state");
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("latest");
+    QTest::addColumn<bool>("online");
+    for (bool dark : {false, true}) {
+        const auto row = [dark](const char *name) -> QTestData & {
+            return QTest::addRow("%s-%s", name, qPrintable(modeName(dark))) << dark;
+        };
+        row("unknown") << PluginInstallState::Unknown << QString() << QString() << true;
+        row("notInstalled") << PluginInstallState::NotInstalled << QString() << QStringLiteral("1.4.2") << true;
+        row("updateAvailable") << PluginInstallState::UpdateAvailable << QStringLiteral("1.3.0")
+                               << QStringLiteral("1.4.2") << true;
+        row("upToDate") << PluginInstallState::UpToDate << QStringLiteral("1.4.2") << QStringLiteral("1.4.2") << true;
+        row("offline") << PluginInstallState::UpdateAvailable << QStringLiteral("1.3.0") << QStringLiteral("1.4.2")
+                       << false;
+    }
+}
+
+void tst_Screenshots::pluginPages()
+{
+    QFETCH(bool, dark);
+    QFETCH(PluginInstallState, state);
+    QFETCH(QString, installed);
+    QFETCH(QString, latest);
+    QFETCH(bool, online);
+    QApplication::setPalette(dark ? DesktopPalettes::dark() : DesktopPalettes::light());
+    StagedModel model;
+    model.setOnline(online);
+    model.setInstalledPluginVersion(installed);
+    model.setLatestPluginVersion(latest);
+    model.setPluginInstallState(state);
+    MainWindow window(&model);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (AppPage page : {AppPage::Overview, AppPage::LocalPlugin}) {
+        QTest::mouseClick(window.contentView()->sidebar()->item(page), Qt::LeftButton);
+        const QString name = QStringLiteral("plugin-%1-%2.png").arg(int(page)).arg(QString::fromUtf8(QTest::currentDataTag()));
+        QVERIFY(window.grab().save(artifactPath(name)));
+    }
+}
+
+void tst_Screenshots::pluginPagesDuringDownload()
+{
+    QFETCH(bool, dark);
+    QApplication::setPalette(dark ? DesktopPalettes::dark() : DesktopPalettes::light());
+    ScratchHome home;
+    StandinService service({QStringLiteral("--pad-mb"), QStringLiteral("48"), QStringLiteral("--slow-ms"),
+                            QStringLiteral("300")});
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    StagedModel model(ClientAuthAPI(service.baseUrl()));
+    QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
+    model.setInstallerResources(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources"), 45);
+    MainWindow window(&model);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(window.contentView()->sidebar()->item(AppPage::LocalPlugin), Qt::LeftButton);
+    // Photographed from inside the progress report, a third of the way through.
+    bool taken = false;
+    connect(&model, &AuthToolModel::downloadBytesReceivedChanged, this, [&](qint64 received) {
+        const qint64 expected = model.downloadBytesExpected();
+        if (taken || expected <= 0 || received * 3 < expected)
+            return;
+        taken = window.grab().save(artifactPath(QStringLiteral("plugin-download-%1.png").arg(modeName(dark))));
+    });
+    QTest::mouseClick(qobject_cast<LocalPluginPanel *>(window.contentView()->currentPage())->pluginCard()->primaryButton(),
+                      Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(taken && !model.isInstalling(), 60000);
 }
 
 QTEST_MAIN(tst_Screenshots)

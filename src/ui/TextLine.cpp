@@ -1,0 +1,46 @@
+#include "TextLine.h"
+
+#include "ui/UiPalette.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+TextLine::TextLine(const QString &text, const QFont &font, Style style, QWidget *parent)
+    : QWidget(parent)
+    , m_font(font)
+    , m_style(style)
+{
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setText(text);
+}
+
+void TextLine::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    setAccessibleName(text);
+    updateGeometry();
+    update();
+}
+
+QSize TextLine::sizeHint() const
+{
+    const QFontMetrics metrics(m_font);
+    return {metrics.horizontalAdvance(m_text), metrics.height()};
+}
+
+QSize TextLine::minimumSizeHint() const
+{
+    return {0, QFontMetrics(m_font).height()};
+}
+
+void TextLine::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setFont(m_font);
+    painter.setPen(m_style == Style::Primary ? UiPalette::primaryTextColor(palette())
+                                             : UiPalette::secondaryTextColor(palette()));
+    const QFontMetrics metrics(m_font);
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(m_text, Qt::ElideRight, width()));
+}
