@@ -224,4 +224,4 @@ void tst_Screenshots::pluginPagesDuringDownload()
 }
 
 QTEST_MAIN(tst_Screenshots)
-#include "tst_screenshots.moc"
+#include "screenshots.moc"
