@@ -1,6 +1,7 @@
 #include "ConnectivityMonitor.h"
 
 #include "platform/DefaultRouteWatcher.h"
+#include "platform/DesktopIntegration.h"
 
 #include <QTimer>
 
@@ -19,7 +20,7 @@ ConnectivityMonitor::~ConnectivityMonitor() = default;
 void ConnectivityMonitor::start()
 {
     m_started = true;
-    if (QNetworkInformation::loadDefaultBackend()) {
+    if (DesktopIntegration::mayHaveNetworkBackend() && QNetworkInformation::loadDefaultBackend()) {
         followReachability();
         return;
     }

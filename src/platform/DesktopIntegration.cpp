@@ -1,5 +1,7 @@
 #include "DesktopIntegration.h"
 
+#include <QFileInfo>
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -67,6 +69,15 @@ void onReopenRequest(QObject *owner, std::function<void()> reopen)
 #else
     Q_UNUSED(owner)
     Q_UNUSED(reopen)
+#endif
+}
+
+bool mayHaveNetworkBackend()
+{
+#ifdef Q_OS_LINUX
+    return QFileInfo::exists(QStringLiteral("/run/NetworkManager"));
+#else
+    return true;
 #endif
 }
 
