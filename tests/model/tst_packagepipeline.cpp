@@ -15,6 +15,7 @@
 #include <QScopeGuard>
 #include <QFile>
 #include <QSignalSpy>
+#include <QPointer>
 #include <QTest>
 
 #include <algorithm>
@@ -469,9 +470,10 @@ void tst_PackagePipeline::cancelledDownloadShowsAndLogsNothing()
     OperationModel *model = rig.model.get();
     const PackagePipeline pipeline(model->apiClient(), model->credentialStore(), canceller,
                                    {[model](const QString &line) { model->appendLog(line); },
-                                    [canceller](qint64 received, qint64) {
-                                        if (received > 0)
-                                            canceller->deleteLater();
+                                    // More progress may arrive before the transfer sees its owner gone.
+                                    [guard = QPointer<QObject>(canceller)](qint64 received, qint64) {
+                                        if (received > 0 && guard)
+                                            guard->deleteLater();
                                     }});
     OperationModel::OperationSteps steps;
     steps.flag = OperationModel::BusyFlag::Installing;
