@@ -67,13 +67,13 @@ CommandLine::Invocation CommandLine::parse(const QStringList &arguments)
         invocation.command = Command::Version;
         return invocation;
     }
-    const auto spec = commands().constFind(name);
-    if (spec == commands().constEnd())
+    const auto known = commands().constFind(name);
+    if (known == commands().constEnd())
         return usageError(QStringLiteral("未知命令：") + name);
-    invocation.command = spec->command;
+    invocation.command = known->command;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &option = arguments.at(i);
-        if (!spec->options.contains(option))
+        if (!known->options.contains(option))
             return usageError(name + QStringLiteral(" 不接受参数：") + option);
         invocation.json = invocation.json || option == QLatin1String("--json");
         invocation.offline = invocation.offline || option == QLatin1String("--offline");
