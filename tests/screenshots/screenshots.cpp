@@ -1,3 +1,4 @@
+#include "StagedModel.h"
 #include "DesktopPalettes.h"
 #include "ScratchHome.h"
 #include "StandinService.h"
@@ -23,21 +24,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// Puts the model into the states the pages are photographed in.
-class StagedModel : public AuthToolModel
-{
-public:
-    // Without a connectivity monitor, so the machine's network cannot change a staged state.
-    explicit StagedModel(ClientAuthAPI api = ClientAuthAPI())
-        : AuthToolModel(std::move(api), nullptr, Connectivity::StartOnBootstrap)
-    {
-    }
-    using AuthToolModel::setInstalledPluginVersion;
-    using AuthToolModel::setLatestPluginVersion;
-    using AuthToolModel::setOnline;
-    using AuthToolModel::setPluginInstallState;
-};
 
 QString modeName(bool dark)
 {

@@ -1,3 +1,4 @@
+#include "StagedModel.h"
 #include "DesktopPalettes.h"
 #include "FakeWpsAddons.h"
 #include "ScratchHome.h"
@@ -25,21 +26,6 @@
 #include <QTest>
 
 namespace {
-
-// The real model, with the published state within the suite's reach.
-// No connectivity monitor runs, so no report of the machine's network undoes a state the test sets.
-class PageModel : public AuthToolModel
-{
-public:
-    explicit PageModel(ClientAuthAPI api = ClientAuthAPI())
-        : AuthToolModel(std::move(api), nullptr, Connectivity::StartOnBootstrap)
-    {
-    }
-    using AuthToolModel::setInstalledPluginVersion;
-    using AuthToolModel::setLatestPluginVersion;
-    using AuthToolModel::setOnline;
-    using AuthToolModel::setPluginInstallState;
-};
 
 // Both pages, shown, on one model. The overview is shorter than its content: it must scroll, not
 // squeeze its parts.
@@ -130,7 +116,7 @@ void tst_PluginPages::stateTexts()
     QFETCH(QString, title);
     QFETCH(QString, versionLine);
     QFETCH(QString, bannerDetail);
-    PageModel model;
+    StagedModel model;
     Pages pages(&model);
     // Published after the pages are built: they follow the model, not just read it once.
     model.setInstalledPluginVersion(installed);
@@ -164,7 +150,7 @@ void tst_PluginPages::connectivity()
     QFETCH(QString, value);
     QFETCH(QString, detail);
     QFETCH(QColor, color);
-    PageModel model;
+    StagedModel model;
     model.setInstalledPluginVersion(QStringLiteral("1.3.0"));
     model.setLatestPluginVersion(QStringLiteral("1.4.2"));
     model.setPluginInstallState(PluginInstallState::UpdateAvailable);
@@ -196,7 +182,7 @@ void tst_PluginPages::progressFollowsSlowDownload()
     StandinService service({QStringLiteral("--pad-mb"), QStringLiteral("16"), QStringLiteral("--slow-ms"),
                             QStringLiteral("400")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
-    PageModel model(ClientAuthAPI(service.baseUrl()));
+    StagedModel model(ClientAuthAPI(service.baseUrl()));
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
     LocalPluginPanel page(&model);
     page.show();
@@ -249,7 +235,7 @@ void tst_PluginPages::installTurnsPrimaryButton()
     // Slow answers keep the install going long enough to be seen.
     StandinService service({QStringLiteral("--slow-ms"), QStringLiteral("300")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
-    PageModel model(ClientAuthAPI(service.baseUrl()));
+    StagedModel model(ClientAuthAPI(service.baseUrl()));
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
     model.setInstallerResources(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources"), 45);
     model.refreshInstalledPluginVersion();
@@ -278,7 +264,7 @@ void tst_PluginPages::uninstallAsksFirst()
 {
     ScratchHome home;
     FakeWpsAddons().installTypical(QStringLiteral("1.4.2"));
-    PageModel model;
+    StagedModel model;
     auto prompt = std::make_shared<AnsweringPrompt>();
     model.setConfirmationPrompt(prompt);
     model.refreshInstalledPluginVersion();
@@ -303,7 +289,7 @@ void tst_PluginPages::keyboardStartsPrimaryAction()
     StandinService service({QStringLiteral("--latest"), QStringLiteral("1.4.2")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
     FakeWpsAddons().installTypical(QStringLiteral("1.4.2"));
-    PageModel model(ClientAuthAPI(service.baseUrl()));
+    StagedModel model(ClientAuthAPI(service.baseUrl()));
     model.refreshInstalledPluginVersion();
     QCoro::waitFor(model.checkLatestPluginRelease());
     ContentView view(&model);
