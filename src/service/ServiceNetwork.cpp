@@ -93,14 +93,25 @@ private:
     }
 };
 
+QPointer<QNetworkAccessManager> sharedManager;
+
+// Deleted at the start of the application object's destruction rather than among its children:
+// by then the transfer thread can no longer wind down an aborted reply, and its connection objects
+// would be left behind.
+void deleteSharedManager()
+{
+    delete sharedManager;
+}
+
 } // namespace
 
 QNetworkAccessManager &ServiceNetwork::manager()
 {
-    static QPointer<QNetworkAccessManager> shared;
-    if (!shared)
-        shared = new WatchedNetworkAccessManager(QCoreApplication::instance());
-    return *shared;
+    if (!sharedManager) {
+        sharedManager = new WatchedNetworkAccessManager(QCoreApplication::instance());
+        qAddPostRoutine(deleteSharedManager);
+    }
+    return *sharedManager;
 }
 
 std::chrono::milliseconds ServiceNetwork::transferTimeout()

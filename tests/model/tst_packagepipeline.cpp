@@ -308,7 +308,13 @@ void tst_PackagePipeline::hostileInputStaysContained()
     const Outcome outcome = rig.run();
     QCOMPARE(outcome.description(), message);
     QCOMPARE(treeOutsidePipeline(), before);
-    QCOMPARE(rig.service.requests().filter(QStringLiteral("GET /downloads/")).size(), archiveFetched ? 1 : 0);
+    const qsizetype fetches = rig.service.requests().filter(QStringLiteral("GET /downloads/")).size();
+    // Qt itself sends an idempotent GET again (twice at most) when the connection closes before it
+    // began to read the answer, which a loaded machine can make happen.
+    if (options.contains(QStringLiteral("--drop-connection")))
+        QVERIFY2(fetches >= 1 && fetches <= 3, qPrintable(QString::number(fetches)));
+    else
+        QCOMPARE(fetches, archiveFetched ? 1 : 0);
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), downloadsLeft);
     const QString cache = ToolPaths::pluginPackageCacheDir();
     QCOMPARE(entries(cache), message.isEmpty() ? QStringList{packageName} : QStringList());
