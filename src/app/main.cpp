@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "platform/DesktopIntegration.h"
+#include "ui/UiFont.h"
 
 #include "BuildConfig.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
         return CommandLineRunner::exec(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::projectVersion));
+    UiFont::useForApplication();
     // The installer copy places the tool, opens it and ends: no model, window or instance channel.
     if (InstallerBootstrap::installAndRelaunchIfNeeded())
         return 0;

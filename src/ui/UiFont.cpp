@@ -6,10 +6,31 @@
 
 namespace UiFont {
 
+namespace {
+
+QStringList withPreferredFamilies(const QFont &font)
+{
+    QStringList families = DesktopIntegration::preferredFontFamilies();
+    for (const QString &family : font.families()) {
+        if (!families.contains(family))
+            families.append(family);
+    }
+    return families;
+}
+
+} // namespace
+
+void useForApplication()
+{
+    QFont font = QGuiApplication::font();
+    font.setFamilies(withPreferredFamilies(font));
+    QGuiApplication::setFont(font);
+}
+
 QFont system(qreal points, QFont::Weight weight)
 {
     QFont font = QGuiApplication::font();
-    font.setFamilies(DesktopIntegration::preferredFontFamilies() << font.family());
+    font.setFamilies(withPreferredFamilies(font));
     font.setPixelSize(qMax(1, qRound(points)));
     font.setWeight(weight);
     return font;

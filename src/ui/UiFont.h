@@ -8,6 +8,10 @@ namespace UiFont {
 
 QFont system(qreal points, QFont::Weight weight = QFont::Normal);
 
+// Gives the application's default font the same face, so standard widgets and dialogs draw
+// Chinese text in it too (and need no second face loaded).
+void useForApplication();
+
 } // namespace UiFont
 
 namespace UiFont {

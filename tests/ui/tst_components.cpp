@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextLayout>
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void bannerToneSymbols();
     void longMessageWraps();
     void everySymbolIsOneGlyph();
+    void standardWidgetsUseTheToolsFace();
 };
 
 void tst_Components::inertButtonIgnoresClicks_data()
@@ -220,6 +222,24 @@ void tst_Components::everySymbolIsOneGlyph()
     const auto &table = SymbolGlyphs::table();
     for (auto it = table.cbegin(); it != table.cend(); ++it)
         QVERIFY2(shapedGlyphCount(it.value()) == 1, qPrintable(it.key() + QLatin1String(" -> ") + it.value()));
+}
+
+// Standard widgets and dialogs draw Chinese in the tool's face, not in a fallback the platform
+// picks, and the platform's family stays behind it once.
+void tst_Components::standardWidgetsUseTheToolsFace()
+{
+    const QFont before = QApplication::font();
+    const auto restore = qScopeGuard([before] { QApplication::setFont(before); });
+    const QString platformFamily = before.family();
+    QVERIFY(platformFamily != QLatin1String("Noto Sans CJK SC"));
+
+    UiFont::useForApplication();
+    UiFont::useForApplication();
+    QCOMPARE(QApplication::font().families(), (QStringList{QStringLiteral("Noto Sans CJK SC"), platformFamily}));
+    QCOMPARE(UiFont::system(14, QFont::Bold).families(), QApplication::font().families());
+    QWidget widget;
+    QCOMPARE(QFontInfo(widget.font()).family(), QStringLiteral("Noto Sans CJK SC"));
+    QCOMPARE(QFontInfo(widget.font()).pixelSize(), QFontInfo(before).pixelSize());
 }
 
 QTEST_MAIN(tst_Components)
