@@ -1,4 +1,4 @@
-# Shared by scripts/test and scripts/run: install what is missing, configure and build.
+# Shared by the scripts: install what is missing, configure and build.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -17,12 +17,13 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# configure_and_build BUILD_DIR [extra cmake args...]; BUILD_TARGETS limits what is built.
+# configure_and_build BUILD_DIR [extra cmake args...]; BUILD_TARGETS limits what is built, SOURCE_DIR
+# builds another project than the checkout's (the fuzz targets).
 configure_and_build() {
     local dir="$1"; shift
     local launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
+    cmake -S "${SOURCE_DIR:-$ROOT}" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
     local targets=()
     [ -n "${BUILD_TARGETS:-}" ] && targets=(--target $BUILD_TARGETS)
     cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}"
