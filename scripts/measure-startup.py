@@ -5,12 +5,17 @@ import argparse, os, selectors, shutil, statistics, subprocess, sys, tempfile, t
 IDLE_SECONDS = 1.5  # after the first frame: start-up work that follows it counts towards the peak
 
 
+def scratch_env(home, platform, **extra):
+    """A run of its own: scratch HOME, no session bus (no desktop keychain), the given platform."""
+    env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM=platform, **extra)
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    return env
+
+
 def run_once(program, platform):
     home = tempfile.mkdtemp(prefix="bench-startup-")
-    env = dict(os.environ, HOME=home, QT_QPA_PLATFORM=platform,
-               XDG_RUNTIME_DIR=home, QT_LOGGING_RULES="corvanta.startup.info=true",
-               QT_MESSAGE_PATTERN="%{category} %{message}")
-    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    env = scratch_env(home, platform, QT_LOGGING_RULES="corvanta.startup.info=true",
+                      QT_MESSAGE_PATTERN="%{category} %{message}")
     started = time.monotonic()
     process = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     selector = selectors.DefaultSelector()
@@ -43,9 +48,7 @@ def online_page(program, platform, runs):
     figures = []
     for _ in range(runs):
         home = tempfile.mkdtemp(prefix="bench-online-")
-        env = dict(os.environ, HOME=home, QT_QPA_PLATFORM=platform, XDG_RUNTIME_DIR=home,
-                   QTWEBENGINE_DISABLE_SANDBOX="1")
-        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        env = scratch_env(home, platform, QTWEBENGINE_DISABLE_SANDBOX="1")
         result = subprocess.run([program], env=env, capture_output=True, text=True, timeout=120)
         shutil.rmtree(home, ignore_errors=True)
         line = result.stdout.strip().splitlines()[-1] if result.stdout.strip() else ""
