@@ -9,7 +9,6 @@
 #include "service/TransportError.h"
 
 #include <QCoro/QCoroNetworkReply>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>

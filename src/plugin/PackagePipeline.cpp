@@ -103,7 +103,6 @@ QCoro::Task<QString> PackagePipeline::downloadPluginArchive(QUrl url, QString fi
     const auto resetProgress = qScopeGuard([progress] { progress(0, 0); });
     // The owner ends the transfer when it goes away.
     const QString archive = co_await ArchiveDownload::download(std::move(request), progress, self.m_owner);
-    self.requireOwner();
     co_return archive;
 }
 
@@ -125,7 +124,6 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::extractPluginPackage(QString a
             removeQuietly(archive);
         throw;
     }
-    self.requireOwner();
     co_return CachedPluginPackage{directory, release.version, release.minManagerVersion.value_or(QString())};
 }
 

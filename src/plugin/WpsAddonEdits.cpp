@@ -30,6 +30,7 @@ const QString pluginName = QStringLiteral("CorvantaAnalysis");
 const QString legacyName = QStringLiteral("Corvanta");
 const QString namelistKey = QStringLiteral("namelist");
 const QString spreadsheetGroup = QStringLiteral("et");
+const QString unrecognisedAuthMessage = QStringLiteral("WPS 的加载项注册表“authaddin.json”格式无法识别，未做修改。");
 
 // An element ends at its own "/>" when its opening tag closes itself, otherwise at its own closing
 // tag: a paired element with a self-closing child is removed whole, not cut after the child.
@@ -137,6 +138,20 @@ void removeUnderHiddenName(const QString &addonDir, const QString &name)
     removeTree(hidden, path);
 }
 
+// Our hidden leftovers, and with `withPlugin` the add-in's own entries, in one listing.
+void removeOwnEntries(const QString &addonDir, bool withPlugin)
+{
+    if (!exists(addonDir))
+        return;
+    const QStringList names = LocalFiles::entryNames(addonDir);
+    for (const QString &name : names) {
+        if (withPlugin && isPluginEntryName(name))
+            removeUnderHiddenName(addonDir, name);
+        else if (name.startsWith(leftoverPrefix))
+            removeTree(addonDir + QLatin1Char('/') + name, name);
+    }
+}
+
 } // namespace
 
 bool isPluginEntryName(const QString &name)
@@ -200,7 +215,7 @@ QJsonObject withAuthEntry(QJsonObject root, const QString &key, const QString &p
 {
     const QJsonValue existing = root.value(spreadsheetGroup);
     if (!existing.isUndefined() && !existing.isObject())
-        throw DescribedError(QStringLiteral("WPS 的加载项注册表“authaddin.json”格式无法识别，未做修改。"));
+        throw DescribedError(unrecognisedAuthMessage);
     root = withoutAuthEntries(root);
     QJsonObject group = root.value(spreadsheetGroup).toObject();
     group.insert(key, QJsonObject{{QStringLiteral("name"), pluginName},
@@ -220,15 +235,7 @@ QByteArray encodeAuthJson(const QJsonObject &root)
 
 void removePluginDirectories(const QString &addonDir)
 {
-    if (!exists(addonDir))
-        return;
-    const QStringList names = LocalFiles::entryNames(addonDir);
-    for (const QString &name : names) {
-        if (isPluginEntryName(name))
-            removeUnderHiddenName(addonDir, name);
-        else if (name.startsWith(leftoverPrefix))
-            removeTree(addonDir + QLatin1Char('/') + name, name);
-    }
+    removeOwnEntries(addonDir, true);
 }
 
 void removePublishEntries(const QString &addonDir)
@@ -266,7 +273,7 @@ void registerPlugin(const QString &addonDir, const QString &directoryName, const
         if (!bytes.trimmed().isEmpty()) {
             const QJsonDocument document = parseJson(bytes);
             if (!document.isObject())
-                throw DescribedError(QStringLiteral("WPS 的加载项注册表“authaddin.json”格式无法识别，未做修改。"));
+                throw DescribedError(unrecognisedAuthMessage);
             auth = document.object();
         }
     }
@@ -291,37 +298,33 @@ QString installedDirectoryName(const QString &packageDir)
 
 void placeDirectory(const QString &staged, const QString &target)
 {
-    const QString name = QFileInfo(target).fileName();
+    const auto failure = [name = QFileInfo(target).fileName()](int error) {
+        return DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, error));
+    };
     if (!exists(target)) {
         if (const int error = renamePath(staged, target))
-            throw DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, error));
+            throw failure(error);
         return;
     }
     const int error = PathExchange::exchange(staged, target);
     if (error == 0)
         return;
     if (error != EINVAL && error != ENOTSUP && error != ENOSYS && error != EOPNOTSUPP)
-        throw DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, error));
+        throw failure(error);
     // No exchange on this file system: the previous directory steps aside for a moment.
     const QString aside = hiddenSibling(QFileInfo(target).absolutePath(), QStringLiteral("previous"));
     if (const int asideError = renamePath(target, aside))
-        throw DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, asideError));
+        throw failure(asideError);
     if (const int placeError = renamePath(staged, target)) {
         renamePath(aside, target);
-        throw DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, placeError));
+        throw failure(placeError);
     }
     renamePath(aside, staged);
 }
 
 void removeLeftovers(const QString &addonDir)
 {
-    if (!exists(addonDir))
-        return;
-    const QStringList names = LocalFiles::entryNames(addonDir);
-    for (const QString &name : names) {
-        if (name.startsWith(leftoverPrefix))
-            removeTree(addonDir + QLatin1Char('/') + name, name);
-    }
+    removeOwnEntries(addonDir, false);
 }
 
 QString directoryUrl(const QString &directory)

@@ -4,8 +4,6 @@
 #include <QJsonObject>
 #include <QString>
 
-#include <optional>
-
 // The add-in's traces in WPS's add-in directory: its package directories, its elements in the
 // add-in list "publish.xml" and its entries in the registry "authaddin.json". Both the uninstall
 // and the installer payload's helper program edit them through this unit, so what one writes the

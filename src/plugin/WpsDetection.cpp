@@ -8,8 +8,9 @@ bool matches(const RunningApplication &application)
 {
     const QString bundle = application.bundleIdentifier.toLower();
     const QString name = application.localizedName.toLower();
-    return bundle.contains(QLatin1String("kingsoft.wpsoffice")) || bundle.contains(QLatin1String("wpsoffice"))
-        || name == QLatin1String("wps office") || name.contains(QLatin1String("wpsoffice"));
+    // "kingsoft.wpsoffice" contains "wpsoffice": one test covers both identifiers.
+    return bundle.contains(QLatin1String("wpsoffice")) || name == QLatin1String("wps office")
+        || name.contains(QLatin1String("wpsoffice"));
 }
 
 bool isWpsRunning()

@@ -100,12 +100,11 @@ QCoro::Task<APIEnvelope> ClientAuthAPI::send(QNetworkRequest request, QByteArray
     if (!oversized && TransportError::isTransportFailure(*rawReply))
         throw TransportError::fromReply(*rawReply);
     collect();
-    if (oversized && refused)
-        throw ServiceAnswer::refusal(status.toInt(), QByteArray());
-    if (oversized)
-        throw AuthToolError::message(JsonValueReaders::malformedAnswerMessage);
+    // An oversized answer's bytes were dropped: a refusal is then judged by its status alone.
     if (refused)
         throw ServiceAnswer::refusal(status.toInt(), bytes);
+    if (oversized)
+        throw AuthToolError::message(JsonValueReaders::malformedAnswerMessage);
     co_return ServiceAnswer::envelope(bytes);
 }
 

@@ -114,24 +114,9 @@ QNetworkAccessManager &ServiceNetwork::manager()
     return *sharedManager;
 }
 
-std::chrono::milliseconds ServiceNetwork::transferTimeout()
-{
-    return currentTimeout;
-}
-
 void ServiceNetwork::setTransferTimeout(std::chrono::milliseconds timeout)
 {
     currentTimeout = timeout;
-}
-
-qint64 ServiceNetwork::lowSpeedLimit()
-{
-    return currentLowSpeedLimit;
-}
-
-std::chrono::milliseconds ServiceNetwork::lowSpeedTime()
-{
-    return currentLowSpeedTime;
 }
 
 void ServiceNetwork::setLowSpeedLimit(qint64 bytes, std::chrono::milliseconds time)

@@ -11,8 +11,8 @@ class QNetworkReply;
 
 // The one network access manager of the process, shared by the service client and the package
 // download. Redirects are followed (never to a less safe scheme), TLS is verified, and a transfer
-// is aborted and reported as timed out when it moves no byte for transferTimeout(), or fewer than
-// lowSpeedLimit() bytes in any lowSpeedTime() (a server that trickles would hold it forever).
+// is aborted and reported as timed out when it moves no byte for the transfer timeout, or fewer than
+// the low-speed limit's bytes in any window of its time (a server that trickles would hold it forever).
 class ServiceNetwork
 {
 public:
@@ -22,11 +22,8 @@ public:
 
     static QNetworkAccessManager &manager();
 
-    static std::chrono::milliseconds transferTimeout();
     // Applies to requests started afterwards; tests use a short one.
     static void setTransferTimeout(std::chrono::milliseconds timeout);
-    static qint64 lowSpeedLimit();
-    static std::chrono::milliseconds lowSpeedTime();
     // Applies to requests started afterwards; tests use a short window.
     static void setLowSpeedLimit(qint64 bytes, std::chrono::milliseconds time);
 
