@@ -95,8 +95,8 @@ void removeQuietly(const QString &path)
     throw LocalFiles::failure(QStringLiteral("替换"), QFileInfo(target).fileName(), error);
 }
 
-} // namespace
-
+// Copies a file, symbolic link or directory tree to destination, which must not exist yet; links
+// as links, never followed. A partial copy is left behind on failure.
 void copyTree(const QString &source, const QString &destination)
 {
     const QByteArray from = QFile::encodeName(source);
@@ -130,6 +130,7 @@ void copyTree(const QString &source, const QString &destination)
     }
 }
 
+// "<parent>/.<name>-<purpose>-<uuid>.app" beside a bundle path "<parent>/<name>.app".
 QString hiddenSiblingPath(const QString &target, const QString &purpose)
 {
     const QFileInfo info(QDir::cleanPath(target));
@@ -139,6 +140,8 @@ QString hiddenSiblingPath(const QString &target, const QString &purpose)
     return info.path() + QStringLiteral("/.") + name + QLatin1Char('-') + purpose + QLatin1Char('-')
         + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".app");
 }
+
+} // namespace
 
 void replaceWithCopy(const QString &source, const QString &target)
 {
