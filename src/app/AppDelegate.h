@@ -37,10 +37,10 @@ public:
 
 private:
     void finishStartUp();
+    void installApplicationMenu();
 
     std::unique_ptr<AuthToolModel> m_model;
     std::unique_ptr<MainWindow> m_mainWindow;
-    void installApplicationMenu();
 
     QSystemTrayIcon *m_trayIcon = nullptr;
     std::unique_ptr<QMenuBar> m_menuBar;

@@ -10,6 +10,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 const QString helpOption = QStringLiteral("--help");
@@ -58,7 +60,7 @@ bool CommandLine::wantsCommand(int argc, const char *const *argv)
 CommandLine::Invocation CommandLine::parse(const QStringList &arguments)
 {
     Invocation invocation;
-    if (arguments.isEmpty() || arguments.contains(helpOption) || arguments.contains(QStringLiteral("-h")))
+    if (arguments.isEmpty() || std::any_of(arguments.cbegin(), arguments.cend(), isHelp))
         return invocation;
     const QString &name = arguments.first();
     if (name == versionOption) {

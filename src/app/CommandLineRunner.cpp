@@ -143,11 +143,7 @@ QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)
         report.releaseQuery = StatusReport::ReleaseQuery::Answered;
         if (m_lastFailure) {
             report.releaseQuery = StatusReport::ReleaseQuery::Failed;
-            try {
-                std::rethrow_exception(m_lastFailure);
-            } catch (const std::exception &error) {
-                report.releaseQueryError = describeError(error);
-            }
+            report.releaseQueryError = describeError(m_lastFailure);
             exitCode = CommandLine::exitCodeForFailure(m_lastFailure);
         }
     }
@@ -218,17 +214,16 @@ void CommandLineRunner::showProgress()
     if (expected > 0)
         line = QString::number(received * 100 / expected) + QStringLiteral("%  ") + megabytes(received)
             + QStringLiteral(" / ") + megabytes(expected) + QStringLiteral(" MB");
-    if (m_progressShown && line == m_progressLine)
+    if (line == m_progressLine)
         return;
     write(stderr, QStringLiteral("\r") + line + QStringLiteral("\x1b[K"));
     m_progressLine = line;
-    m_progressShown = true;
 }
 
 void CommandLineRunner::clearProgress()
 {
-    if (!m_progressShown)
+    if (m_progressLine.isEmpty())
         return;
     write(stderr, QStringLiteral("\r\x1b[K"));
-    m_progressShown = false;
+    m_progressLine.clear();
 }

@@ -43,6 +43,6 @@ private:
     bool m_operationStarted = false;
     bool m_connectivityReported = false;
     bool m_progressOnTerminal = false;
-    bool m_progressShown = false;
+    // The progress line on the terminal; empty when none is shown.
     QString m_progressLine;
 };

@@ -6,6 +6,7 @@
 #include "core/BundleCopy.h"
 #include "core/ToolPaths.h"
 #include "platform/BundleLauncher.h"
+#include "platform/RunningApplications.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -15,68 +16,15 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 
-namespace InstallerBootstrap {
+namespace {
 
-bool installAndRelaunchIfNeeded(const AppBundle &bundle)
-{
-    if (!bundle.isValid() || bundle.identifier() != installerToolBundleId)
-        return false;
-    try {
-        const QString installed = installEmbeddedManagementApp(bundle);
-        launchInstalledManagementApp(installed);
-        appendLog(QStringLiteral("安装器已覆盖安装并打开管理工具：") + installed);
-    } catch (const std::exception &error) {
-        const QString description = describeError(error);
-        appendLog(QStringLiteral("安装器覆盖安装失败：") + description);
-        showFailure(description);
-    }
-    return true;
-}
+// How long running copies of the tool get to quit when asked, and again when forced.
+constexpr std::chrono::milliseconds politeWait{3000};
+constexpr std::chrono::milliseconds forcedWait{2000};
 
-QString installEmbeddedManagementApp(const AppBundle &bundle, TerminationWaits waits)
-{
-    const QString embedded = bundle.resourcePath() + QLatin1Char('/') + managementToolName + QStringLiteral(".app");
-    if (bundle.resourcePath().isEmpty() || !QFileInfo::exists(embedded))
-        throw InstallerError(InstallerError::MissingEmbeddedApp);
-    const QString target = QDir::cleanPath(ToolPaths::managementToolAppPath());
-    terminateRunningManagementApps(waits);
-    BundleCopy::replaceWithCopy(QDir::cleanPath(embedded), target);
-    return target;
-}
-
-void launchInstalledManagementApp(const QString &appPath)
-{
-    if (BundleLauncher::open(appPath) != 0)
-        throw InstallerError(InstallerError::OpenFailed);
-}
-
-void terminateRunningManagementApps(TerminationWaits waits)
-{
-    QList<RunningApplication> running;
-    for (const RunningApplication &application : RunningApplications::list()) {
-        if (application.bundleIdentifier == authToolBundleId)
-            running.append(application);
-    }
-    if (running.isEmpty())
-        return;
-    for (const RunningApplication &application : running) {
-        if (!RunningApplications::isTerminated(application.pid))
-            RunningApplications::terminate(application.pid);
-    }
-    waitForTermination(running, waits.polite);
-
-    QList<RunningApplication> stubborn;
-    for (const RunningApplication &application : running) {
-        if (!RunningApplications::isTerminated(application.pid)) {
-            RunningApplications::forceTerminate(application.pid);
-            stubborn.append(application);
-        }
-    }
-    if (!stubborn.isEmpty())
-        waitForTermination(stubborn, waits.forced);
-}
-
+// Serves the event loop in 0.1 s steps until all have ended or the timeout has passed.
 void waitForTermination(const QList<RunningApplication> &applications, std::chrono::milliseconds timeout)
 {
     const QDeadlineTimer deadline(timeout);
@@ -92,6 +40,52 @@ void waitForTermination(const QList<RunningApplication> &applications, std::chro
     }
 }
 
+// Asks running copies of the tool to quit, forces those that will not; never fails.
+void terminateRunningManagementApps()
+{
+    QList<RunningApplication> running;
+    for (const RunningApplication &application : RunningApplications::list()) {
+        if (application.bundleIdentifier == authToolBundleId)
+            running.append(application);
+    }
+    if (running.isEmpty())
+        return;
+    for (const RunningApplication &application : running) {
+        if (!RunningApplications::isTerminated(application.pid))
+            RunningApplications::terminate(application.pid);
+    }
+    waitForTermination(running, politeWait);
+
+    QList<RunningApplication> stubborn;
+    for (const RunningApplication &application : running) {
+        if (!RunningApplications::isTerminated(application.pid)) {
+            RunningApplications::forceTerminate(application.pid);
+            stubborn.append(application);
+        }
+    }
+    if (!stubborn.isEmpty())
+        waitForTermination(stubborn, forcedWait);
+}
+
+// Places the embedded application and returns its installed path.
+QString installEmbeddedManagementApp(const AppBundle &bundle)
+{
+    const QString embedded = bundle.resourcePath() + QLatin1Char('/') + managementToolName + QStringLiteral(".app");
+    if (bundle.resourcePath().isEmpty() || !QFileInfo::exists(embedded))
+        throw InstallerError(InstallerError::MissingEmbeddedApp);
+    const QString target = QDir::cleanPath(ToolPaths::managementToolAppPath());
+    terminateRunningManagementApps();
+    BundleCopy::replaceWithCopy(QDir::cleanPath(embedded), target);
+    return target;
+}
+
+void launchInstalledManagementApp(const QString &appPath)
+{
+    if (BundleLauncher::open(appPath) != 0)
+        throw InstallerError(InstallerError::OpenFailed);
+}
+
+// The modal critical alert of a failed installation; returns when the user dismisses it.
 void showFailure(const QString &description)
 {
     QMessageBox box(QMessageBox::Critical, managementToolName, QStringLiteral("Corvanta 管理工具安装失败"),
@@ -105,9 +99,24 @@ void showFailure(const QString &description)
     box.exec();
 }
 
-void appendLog(const QString &message)
+} // namespace
+
+namespace InstallerBootstrap {
+
+bool installAndRelaunchIfNeeded(const AppBundle &bundle)
 {
-    ActivityLog::append(message);
+    if (!bundle.isValid() || bundle.identifier() != installerToolBundleId)
+        return false;
+    try {
+        const QString installed = installEmbeddedManagementApp(bundle);
+        launchInstalledManagementApp(installed);
+        ActivityLog::append(QStringLiteral("安装器已覆盖安装并打开管理工具：") + installed);
+    } catch (const std::exception &error) {
+        const QString description = describeError(error);
+        ActivityLog::append(QStringLiteral("安装器覆盖安装失败：") + description);
+        showFailure(description);
+    }
+    return true;
 }
 
 } // namespace InstallerBootstrap

@@ -51,12 +51,13 @@ bool SingleInstance::listen()
     // With access options Qt binds elsewhere and renames the socket into place, replacing whatever
     // is there: ask first, so a copy that started at the same moment and listens already keeps its
     // channel. A name nobody listens on is left over from a copy that crashed and is replaced.
+    const QString name = serverName();
     QLocalSocket probe;
-    probe.connectToServer(serverName());
+    probe.connectToServer(name);
     if (probe.waitForConnected(replyTimeoutMs))
         return false;
-    QLocalServer::removeServer(serverName());
-    return m_server.listen(serverName());
+    QLocalServer::removeServer(name);
+    return m_server.listen(name);
 }
 
 void SingleInstance::answer(QLocalSocket *socket)

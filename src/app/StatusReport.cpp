@@ -13,35 +13,26 @@
 
 namespace {
 
-// Scripts compare these names; they never change.
-QString stateName(PluginInstallState state)
+// A state's name, which scripts compare and which never changes, and its label for people.
+struct StateTexts
 {
-    switch (state) {
-    case PluginInstallState::NotInstalled:
-        return QStringLiteral("notInstalled");
-    case PluginInstallState::UpdateAvailable:
-        return QStringLiteral("updateAvailable");
-    case PluginInstallState::UpToDate:
-        return QStringLiteral("upToDate");
-    case PluginInstallState::Unknown:
-        break;
-    }
-    return QStringLiteral("unknown");
-}
+    QString name;
+    QString label;
+};
 
-QString stateLabel(PluginInstallState state)
+StateTexts stateTexts(PluginInstallState state)
 {
     switch (state) {
     case PluginInstallState::NotInstalled:
-        return QStringLiteral("未安装");
+        return {QStringLiteral("notInstalled"), QStringLiteral("未安装")};
     case PluginInstallState::UpdateAvailable:
-        return QStringLiteral("有新版本");
+        return {QStringLiteral("updateAvailable"), QStringLiteral("有新版本")};
     case PluginInstallState::UpToDate:
-        return QStringLiteral("已是最新版");
+        return {QStringLiteral("upToDate"), QStringLiteral("已是最新版")};
     case PluginInstallState::Unknown:
         break;
     }
-    return QStringLiteral("未知");
+    return {QStringLiteral("unknown"), QStringLiteral("未知")};
 }
 
 QString queryName(StatusReport::ReleaseQuery query)
@@ -101,7 +92,7 @@ QJsonObject StatusReport::toJson() const
         {QStringLiteral("toolVersion"), toolVersion},
         {QStringLiteral("installedVersion"), optionalText(installedVersion)},
         {QStringLiteral("latestVersion"), optionalText(latestVersion)},
-        {QStringLiteral("installState"), stateName(installState)},
+        {QStringLiteral("installState"), stateTexts(installState).name},
         {QStringLiteral("releaseQuery"), queryName(releaseQuery)},
         {QStringLiteral("releaseQueryError"), optionalText(releaseQueryError)},
         {QStringLiteral("online"), online},
@@ -133,7 +124,7 @@ QString StatusReport::toText() const
     return QStringLiteral("管理工具版本：") + toolVersion + u'\n'
         + QStringLiteral("已安装插件：") + (installedVersion.isNull() ? QStringLiteral("无") : installedVersion) + u'\n'
         + QStringLiteral("最新版本：") + latest + u'\n'
-        + QStringLiteral("安装状态：") + stateLabel(installState) + u'\n'
+        + QStringLiteral("安装状态：") + stateTexts(installState).label + u'\n'
         + QStringLiteral("网络：") + (online ? QStringLiteral("在线") : QStringLiteral("离线")) + u'\n'
         + QStringLiteral("WPS：") + (wpsRunning ? QStringLiteral("正在运行") : QStringLiteral("未运行")) + u'\n'
         + QStringLiteral("插件目录：") + addonDir + u'\n'

@@ -1,6 +1,5 @@
 #include "AtomicFile.h"
 
-#include "core/DescribedError.h"
 #include "core/LocalFiles.h"
 
 #include <QFile>
@@ -18,22 +17,7 @@ namespace {
 
 [[noreturn]] void fail(const QString &path, int error)
 {
-    throw DescribedError(QStringLiteral("无法写入“") + QFileInfo(path).fileName() + QStringLiteral("”：")
-                         + LocalFiles::reasonForErrno(error) + QStringLiteral("。"));
-}
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
+    throw LocalFiles::failure(QStringLiteral("写入"), QFileInfo(path).fileName(), error);
 }
 
 } // namespace
@@ -50,7 +34,7 @@ void write(const QString &path, const QByteArray &bytes)
     struct stat existing = {};
     const mode_t mode = ::stat(QFile::encodeName(path).constData(), &existing) == 0 ? (existing.st_mode & 07777)
                                                                                       : mode_t(0644);
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, mode) == 0 && LocalFiles::writeAll(fd, bytes.constData(), bytes.size()) && ::fsync(fd) == 0;
     int error = ok ? 0 : (errno != 0 ? errno : EIO);
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -10,9 +10,7 @@
 #include <QUuid>
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,8 +46,7 @@ private:
 
 [[noreturn]] void throwCopyError(const QString &path, int error)
 {
-    throw DescribedError(QStringLiteral("无法复制“") + QFileInfo(path).fileName() + QStringLiteral("”：")
-                         + LocalFiles::reasonForErrno(error) + QStringLiteral("。"));
+    throw LocalFiles::failure(QStringLiteral("复制"), QFileInfo(path).fileName(), error);
 }
 
 void copyFile(const QByteArray &from, const QByteArray &to, mode_t mode, const QString &sourcePath)
@@ -71,51 +68,11 @@ void copyFile(const QByteArray &from, const QByteArray &to, mode_t mode, const Q
                 continue;
             throwCopyError(sourcePath, errno);
         }
-        for (ssize_t done = 0; done < count;) {
-            const ssize_t written = ::write(out.get(), buffer + done, size_t(count - done));
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                throwCopyError(sourcePath, errno);
-            }
-            done += written;
-        }
+        if (!LocalFiles::writeAll(out.get(), buffer, count))
+            throwCopyError(sourcePath, errno);
     }
     if (::fchmod(out.get(), mode & 07777) != 0 || out.release() != 0)
         throwCopyError(sourcePath, errno);
-}
-
-void copyEntry(const QString &source, const QString &destination)
-{
-    const QByteArray from = QFile::encodeName(source);
-    const QByteArray to = QFile::encodeName(destination);
-    struct stat status {};
-    if (::lstat(from.constData(), &status) != 0)
-        throwCopyError(source, errno);
-
-    if (S_ISLNK(status.st_mode)) {
-        QByteArray target(qsizetype(status.st_size) + 1, Qt::Uninitialized);
-        const ssize_t length = ::readlink(from.constData(), target.data(), size_t(target.size()));
-        if (length < 0)
-            throwCopyError(source, errno);
-        target.truncate(length);
-        if (::symlink(target.constData(), to.constData()) != 0)
-            throwCopyError(source, errno);
-    } else if (S_ISDIR(status.st_mode)) {
-        if (::mkdir(to.constData(), 0700) != 0)
-            throwCopyError(source, errno);
-        for (const QString &name : LocalFiles::entryNames(source))
-            copyEntry(source + QLatin1Char('/') + name, destination + QLatin1Char('/') + name);
-        // Last, so a read-only folder could still be filled.
-        if (::chmod(to.constData(), status.st_mode & 07777) != 0)
-            throwCopyError(source, errno);
-    } else if (S_ISREG(status.st_mode)) {
-        copyFile(from, to, status.st_mode, source);
-    } else {
-        // Sockets, pipes and devices have no place in a bundle.
-        throw DescribedError(QStringLiteral("无法复制“") + QFileInfo(source).fileName()
-                             + QStringLiteral("”：不是普通文件或文件夹。"));
-    }
 }
 
 bool existsAsEntry(const QString &path)
@@ -135,17 +92,45 @@ void removeQuietly(const QString &path)
 
 [[noreturn]] void throwReplaceError(const QString &target, int error)
 {
-    throw DescribedError(QStringLiteral("无法替换“") + QFileInfo(target).fileName() + QStringLiteral("”：")
-                         + LocalFiles::reasonForErrno(error) + QStringLiteral("。"));
+    throw LocalFiles::failure(QStringLiteral("替换"), QFileInfo(target).fileName(), error);
 }
 
-} // namespace
-
+// Copies a file, symbolic link or directory tree to destination, which must not exist yet; links
+// as links, never followed. A partial copy is left behind on failure.
 void copyTree(const QString &source, const QString &destination)
 {
-    copyEntry(source, destination);
+    const QByteArray from = QFile::encodeName(source);
+    const QByteArray to = QFile::encodeName(destination);
+    struct stat status {};
+    if (::lstat(from.constData(), &status) != 0)
+        throwCopyError(source, errno);
+
+    if (S_ISLNK(status.st_mode)) {
+        QByteArray target(qsizetype(status.st_size) + 1, Qt::Uninitialized);
+        const ssize_t length = ::readlink(from.constData(), target.data(), size_t(target.size()));
+        if (length < 0)
+            throwCopyError(source, errno);
+        target.truncate(length);
+        if (::symlink(target.constData(), to.constData()) != 0)
+            throwCopyError(source, errno);
+    } else if (S_ISDIR(status.st_mode)) {
+        if (::mkdir(to.constData(), 0700) != 0)
+            throwCopyError(source, errno);
+        for (const QString &name : LocalFiles::entryNames(source))
+            copyTree(source + QLatin1Char('/') + name, destination + QLatin1Char('/') + name);
+        // Last, so a read-only folder could still be filled.
+        if (::chmod(to.constData(), status.st_mode & 07777) != 0)
+            throwCopyError(source, errno);
+    } else if (S_ISREG(status.st_mode)) {
+        copyFile(from, to, status.st_mode, source);
+    } else {
+        // Sockets, pipes and devices have no place in a bundle.
+        throw DescribedError(QStringLiteral("无法复制“") + QFileInfo(source).fileName()
+                             + QStringLiteral("”：不是普通文件或文件夹。"));
+    }
 }
 
+// "<parent>/.<name>-<purpose>-<uuid>.app" beside a bundle path "<parent>/<name>.app".
 QString hiddenSiblingPath(const QString &target, const QString &purpose)
 {
     const QFileInfo info(QDir::cleanPath(target));
@@ -156,15 +141,13 @@ QString hiddenSiblingPath(const QString &target, const QString &purpose)
         + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".app");
 }
 
+} // namespace
+
 void replaceWithCopy(const QString &source, const QString &target)
 {
     const QString parent = QFileInfo(QDir::cleanPath(target)).path();
-    std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(parent).toStdString(), error);
-    if (error) {
-        throw DescribedError(QStringLiteral("无法创建文件夹“") + parent + QStringLiteral("”：")
-                             + LocalFiles::reasonForErrno(error.value()) + QStringLiteral("。"));
-    }
+    if (const int error = LocalFiles::createDirectories(parent))
+        throw LocalFiles::failure(QStringLiteral("创建文件夹"), parent, error);
 
     const QString staging = hiddenSiblingPath(target, QStringLiteral("installing"));
     if (existsAsEntry(staging))

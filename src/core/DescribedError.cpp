@@ -30,3 +30,16 @@ QString describeError(const std::exception &error)
         return QStringLiteral("内存不足，请关闭其他程序后重试。");
     return QStringLiteral("发生了内部错误，请重试。");
 }
+
+QString describeError(const std::exception_ptr &error)
+{
+    if (!error)
+        return {};
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &caught) {
+        return describeError(caught);
+    } catch (...) {
+        return {};
+    }
+}

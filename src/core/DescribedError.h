@@ -22,3 +22,5 @@ private:
 // The sentence to show for any thrown error: the description of ours, a sentence of ours in place
 // of the (English) text of any other.
 QString describeError(const std::exception &error);
+// The same for a caught error; empty for none and for one that is no std::exception.
+QString describeError(const std::exception_ptr &error);

@@ -1,7 +1,5 @@
 #include "LocalFiles.h"
 
-#include "core/DescribedError.h"
-
 #include <QFile>
 #include <QFileInfo>
 
@@ -9,6 +7,7 @@
 #include <dirent.h>
 #include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 namespace LocalFiles {
 
@@ -21,8 +20,7 @@ std::filesystem::path nativePath(const QString &path)
 
 DescribedError listingError(const QString &folder, int error)
 {
-    return DescribedError(QStringLiteral("无法读取文件夹“") + folder + QStringLiteral("”：") + reasonForErrno(error)
-                          + QStringLiteral("。"));
+    return failure(QStringLiteral("读取文件夹"), folder, error);
 }
 
 } // namespace
@@ -78,6 +76,30 @@ QString reasonForErrno(int error)
     }
 }
 
+DescribedError failure(const QString &action, const QString &name, int error)
+{
+    return DescribedError(QStringLiteral("无法") + action + QStringLiteral("“") + name + QStringLiteral("”：")
+                          + reasonForErrno(error) + QStringLiteral("。"));
+}
+
+bool writeAll(int fd, const char *data, qsizetype size)
+{
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t written = ::write(fd, data + done, size_t(size - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        if (written == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
 QStringList entryNames(const QString &folder)
 {
     const QByteArray encoded = QFile::encodeName(folder);
@@ -112,8 +134,7 @@ void removeEntry(const QString &path)
     std::error_code error;
     std::filesystem::remove_all(nativePath(path), error);
     if (error) {
-        throw DescribedError(QStringLiteral("无法删除“") + QFileInfo(path).fileName() + QStringLiteral("”：")
-                             + reasonForErrno(error.value()) + QStringLiteral("。"));
+        throw failure(QStringLiteral("删除"), QFileInfo(path).fileName(), error.value());
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/DescribedError.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,5 +19,11 @@ void removeEntry(const QString &path);
 
 // The reason for an errno value as a short Chinese phrase, e.g. "没有权限".
 QString reasonForErrno(int error);
+
+// "无法<action>“<name>”：<reason>。", e.g. action "删除" and the entry's file name.
+DescribedError failure(const QString &action, const QString &name, int error);
+
+// Writes all the bytes, again after an interruption; false with errno set when a write fails.
+bool writeAll(int fd, const char *data, qsizetype size);
 
 } // namespace LocalFiles

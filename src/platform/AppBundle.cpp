@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -78,6 +79,12 @@ QVariant toVariant(plist_t node)
 
 } // namespace
 
+struct AppBundle::CachedInfo
+{
+    std::once_flag read;
+    QVariantMap info;
+};
+
 AppBundle::AppBundle(const QString &bundlePath)
     : m_path(QDir::cleanPath(bundlePath))
 {
@@ -85,7 +92,16 @@ AppBundle::AppBundle(const QString &bundlePath)
 
 AppBundle AppBundle::main()
 {
-    return containingExecutable(QCoreApplication::applicationFilePath());
+    // Before the application object exists the executable's path is unknown: nothing to keep.
+    if (!QCoreApplication::instance())
+        return containingExecutable(QCoreApplication::applicationFilePath());
+    static const AppBundle running = [] {
+        AppBundle bundle = containingExecutable(QCoreApplication::applicationFilePath());
+        if (bundle.isValid())
+            bundle.m_cachedInfo = std::make_shared<CachedInfo>();
+        return bundle;
+    }();
+    return running;
 }
 
 AppBundle AppBundle::containingExecutable(const QString &executablePath)
@@ -109,12 +125,17 @@ QString AppBundle::infoPlistPath() const
 
 QVariantMap AppBundle::infoDictionary() const
 {
-    return isValid() ? readPropertyList(infoPlistPath()) : QVariantMap();
+    if (!isValid())
+        return {};
+    if (!m_cachedInfo)
+        return readPropertyList(infoPlistPath());
+    std::call_once(m_cachedInfo->read, [this] { m_cachedInfo->info = readPropertyList(infoPlistPath()); });
+    return m_cachedInfo->info;
 }
 
-QString AppBundle::identifier() const
+QString AppBundle::identifierIn(const QVariantMap &infoDictionary)
 {
-    const QVariant value = infoValue(QStringLiteral("CFBundleIdentifier"));
+    const QVariant value = infoDictionary.value(QStringLiteral("CFBundleIdentifier"));
     return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 

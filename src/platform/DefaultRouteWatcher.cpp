@@ -38,27 +38,29 @@ bool isUsable(const QByteArray &flagsHex)
     return ok && (flags & routeUp) && !(flags & routeReject);
 }
 
-// Iface Destination Gateway Flags RefCnt Use Metric Mask ...; the first line is a header.
-bool hasIpv4Default(const QByteArray &table)
+// Where a kernel route table keeps the fields that make a default route.
+struct RouteColumns
+{
+    qsizetype headerLines;
+    qsizetype destination;
+    qsizetype prefix;
+    qsizetype flags;
+    qsizetype count;
+};
+
+// IPv4: Iface Destination Gateway Flags RefCnt Use Metric Mask ...; the first line is a header.
+constexpr RouteColumns ipv4Columns{1, 1, 7, 3, 8};
+// IPv6: Destination PrefixLength Source SourcePrefixLength NextHop Metric RefCnt Use Flags Device;
+// no header. The kernel lists "unreachable" defaults on lo with the reject flag.
+constexpr RouteColumns ipv6Columns{0, 0, 1, 8, 10};
+
+bool hasDefault(const QByteArray &table, RouteColumns columns)
 {
     const QList<QByteArray> lines = table.split('\n');
-    for (qsizetype i = 1; i < lines.size(); ++i) {
+    for (qsizetype i = columns.headerLines; i < lines.size(); ++i) {
         const QList<QByteArray> fields = lines.at(i).simplified().split(' ');
-        if (fields.size() >= 8 && isAllZeroHex(fields.at(1)) && isAllZeroHex(fields.at(7))
-            && isUsable(fields.at(3)))
-            return true;
-    }
-    return false;
-}
-
-// Destination PrefixLength Source SourcePrefixLength NextHop Metric RefCnt Use Flags Device; no
-// header. The kernel lists "unreachable" defaults on lo with the reject flag.
-bool hasIpv6Default(const QByteArray &table)
-{
-    for (const QByteArray &line : table.split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() >= 10 && isAllZeroHex(fields.at(0)) && isAllZeroHex(fields.at(1))
-            && isUsable(fields.at(8)))
+        if (fields.size() >= columns.count && isAllZeroHex(fields.at(columns.destination))
+            && isAllZeroHex(fields.at(columns.prefix)) && isUsable(fields.at(columns.flags)))
             return true;
     }
     return false;
@@ -133,5 +135,5 @@ bool DefaultRouteWatcher::hasDefaultRoute()
 
 bool DefaultRouteWatcher::hasDefaultRoute(const QByteArray &ipv4Table, const QByteArray &ipv6Table)
 {
-    return hasIpv4Default(ipv4Table) || hasIpv6Default(ipv6Table);
+    return hasDefault(ipv4Table, ipv4Columns) || hasDefault(ipv6Table, ipv6Columns);
 }

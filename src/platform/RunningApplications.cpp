@@ -25,7 +25,8 @@ QString readLink(const QString &path)
         return {};
     QString target = QFile::decodeName(QByteArray(buffer, int(length)));
     // An executable replaced or removed since the start still names its old path.
-    target.remove(QRegularExpression(QStringLiteral(" \\(deleted\\)$")));
+    static const QRegularExpression deleted(QStringLiteral(" \\(deleted\\)$"));
+    target.remove(deleted);
     return target;
 }
 
@@ -72,7 +73,7 @@ QList<RunningApplication> list()
         if (bundle.isValid()) {
             const QVariantMap info = bundle.infoDictionary();
             application.bundlePath = bundle.path();
-            application.bundleIdentifier = bundle.identifier();
+            application.bundleIdentifier = AppBundle::identifierIn(info);
             application.localizedName = bundleDisplayName(info);
         }
         if (application.localizedName.isEmpty())

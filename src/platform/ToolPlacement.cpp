@@ -24,8 +24,7 @@ bool isOwnLegacyTool(const QString &legacyPath)
 {
     if (!QFileInfo::exists(legacyPath))
         return false;
-    const QVariant identifier = AppBundle(legacyPath).infoValue(QStringLiteral("CFBundleIdentifier"));
-    return identifier.typeId() == QMetaType::QString && identifier.toString() == authToolBundleId;
+    return AppBundle(legacyPath).identifier() == authToolBundleId;
 }
 
 } // namespace ToolPlacement

@@ -1,4 +1,5 @@
 #include "app/InstallerBootstrap.h"
+#include "platform/RunningApplications.h"
 
 #include "FakeRunningBundle.h"
 #include "ScratchHome.h"
