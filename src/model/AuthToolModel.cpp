@@ -40,17 +40,6 @@ struct ReleaseFailure
 // The release of the update check and the silent refresh, or the error of why there is none.
 using ReleaseAnswer = std::variant<PluginRelease, ReleaseFailure>;
 
-QString describeFailure(const std::exception_ptr &error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &caught) {
-        return describeError(caught);
-    } catch (...) {
-        return {};
-    }
-}
-
 // Takes the client by value: the model may be gone by the time the answer arrives.
 QCoro::Task<ReleaseAnswer> queryLatestRelease(ClientAuthAPI api)
 {
@@ -127,7 +116,7 @@ QCoro::Task<> AuthToolModel::checkForUpdates()
         co_return;
     }
     const std::exception_ptr error = std::get<ReleaseFailure>(answer).error;
-    const QString failure = QStringLiteral("检查更新失败：") + describeFailure(error);
+    const QString failure = QStringLiteral("检查更新失败：") + describeError(error);
     appendLog(failure);
     showOperation(failure, OperationTone::Error);
     Q_EMIT failureReported(error);
@@ -169,7 +158,7 @@ QCoro::Task<> AuthToolModel::checkLatestPluginRelease()
         recomputeInstallState();
     } else {
         const std::exception_ptr error = std::get<ReleaseFailure>(answer).error;
-        appendLog(QStringLiteral("查询最新插件版本失败（保留状态）：") + describeFailure(error));
+        appendLog(QStringLiteral("查询最新插件版本失败（保留状态）：") + describeError(error));
         Q_EMIT failureReported(error);
     }
 }
@@ -265,7 +254,7 @@ QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
     }
     if (!error || !self)
         co_return;
-    const QString failure = describeFailure(error);
+    const QString failure = describeError(error);
     self->showOperation(steps.failurePrefix + failure, OperationTone::Error);
     self->appendLog(steps.failurePrefix + failure);
     Q_EMIT self->failureReported(error);
