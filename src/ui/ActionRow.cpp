@@ -1,5 +1,6 @@
 #include "ActionRow.h"
 
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
@@ -62,12 +63,8 @@ void ActionRow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, 12, 12);
-    painter.fillPath(shape, UiPalette::softPanelColor(palette()));
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 12, UiPalette::softPanelColor(palette()),
+                             UiPalette::lineColor(palette()));
 
     const QRectF tile(padding, (height() - tileSide) / 2.0, tileSide, tileSide);
     QPainterPath tileShape;

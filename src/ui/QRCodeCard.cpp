@@ -6,7 +6,6 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 constexpr int verticalPadding = 10;
@@ -57,11 +56,7 @@ void QRCodeCard::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     // The tile stays white in dark mode too: a QR code needs its light quiet zone to scan.
-    QPainterPath tile;
-    tile.addRoundedRect(tileRect().adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
-    painter.fillPath(tile, Qt::white);
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(tile);
+    paintFrame(painter, tileRect(), 10, Qt::white, UiPalette::lineColor(palette()));
 
     const QFontMetrics titleMetrics(titleFont());
     const QFontMetrics subtitleMetrics(subtitleFont());

@@ -1,6 +1,7 @@
 #include "StatusTile.h"
 
 #include "ui/Accessibility.h"
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
@@ -63,12 +64,8 @@ void StatusTile::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, 11, 11);
-    painter.fillPath(shape, UiPalette::softPanelColor(palette()));
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 11, UiPalette::softPanelColor(palette()),
+                             UiPalette::lineColor(palette()));
 
     const QRectF tile(padding, padding, symbolSide, symbolSide);
     QPainterPath tileShape;

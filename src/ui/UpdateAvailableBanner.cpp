@@ -3,6 +3,7 @@
 #include "model/AuthToolModel.h"
 #include "ui/Accessibility.h"
 #include "ui/InlineButton.h"
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
@@ -10,7 +11,6 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 constexpr int padding = 14;
@@ -94,12 +94,8 @@ void UpdateAvailableBanner::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor orange = UiPalette::orange();
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, 12, 12);
-    painter.fillPath(shape, UiPalette::withOpacity(orange, 0.08));
-    painter.setPen(QPen(UiPalette::withOpacity(orange, 0.3), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 12, UiPalette::withOpacity(orange, 0.08),
+                             UiPalette::withOpacity(orange, 0.3));
 
     const int side = symbolSide();
     SymbolGlyphs::draw(painter, QRectF(padding, (height() - side) / 2.0, side, side),
