@@ -2,6 +2,7 @@
 
 #include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -76,15 +77,10 @@ void ActionRow::paintEvent(QPaintEvent *)
     const int textRight = m_accessory ? m_accessory->geometry().left() - spacing : width() - padding;
     const int titleHeight = QFontMetrics(titleFont()).height();
     const int top = (height() - textBlockHeight()) / 2;
-    painter.setFont(titleFont());
-    painter.setPen(UiPalette::primaryTextColor(palette()));
-    const QFontMetrics titleMetrics(titleFont());
-    painter.drawText(QRect(textLeft, top, textRight - textLeft, titleHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     titleMetrics.elidedText(m_title, Qt::ElideRight, textRight - textLeft));
-    painter.setFont(subtitleFont());
-    painter.setPen(UiPalette::secondaryTextColor(palette()));
-    const QFontMetrics subtitleMetrics(subtitleFont());
-    painter.drawText(QRect(textLeft, top + titleHeight + textSpacing, textRight - textLeft, subtitleMetrics.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     subtitleMetrics.elidedText(m_subtitle, Qt::ElideRight, textRight - textLeft));
+    TextLine::paint(painter, QRect(textLeft, top, textRight - textLeft, titleHeight), m_title, titleFont(),
+                    UiPalette::primaryTextColor(palette()));
+    TextLine::paint(painter,
+                    QRect(textLeft, top + titleHeight + textSpacing, textRight - textLeft,
+                          QFontMetrics(subtitleFont()).height()),
+                    m_subtitle, subtitleFont(), UiPalette::secondaryTextColor(palette()));
 }

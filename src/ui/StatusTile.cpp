@@ -3,6 +3,7 @@
 #include "ui/Accessibility.h"
 #include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -77,12 +78,9 @@ void StatusTile::paintEvent(QPaintEvent *)
     const int textWidth = qMax(0, width() - padding - left);
     int top = padding;
     const auto drawLine = [&](const QString &text, const QFont &font, const QColor &color) {
-        const QFontMetrics metrics(font);
-        painter.setFont(font);
-        painter.setPen(color);
-        painter.drawText(QRect(left, top, textWidth, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(text, Qt::ElideRight, textWidth));
-        top += metrics.height() + lineSpacing;
+        const int lineHeight = QFontMetrics(font).height();
+        TextLine::paint(painter, QRect(left, top, textWidth, lineHeight), text, font, color);
+        top += lineHeight + lineSpacing;
     };
     const QColor secondary = UiPalette::secondaryTextColor(palette());
     drawLine(m_label, labelFont(), secondary);

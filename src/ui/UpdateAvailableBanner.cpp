@@ -5,6 +5,7 @@
 #include "ui/InlineButton.h"
 #include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -103,15 +104,10 @@ void UpdateAvailableBanner::paintEvent(QPaintEvent *)
 
     const int left = padding + side + spacing;
     const int textWidth = qMax(0, m_updateButton->geometry().left() - spacing - left);
-    const QFontMetrics headlineMetrics(headlineFont());
-    const QFontMetrics detailMetrics(detailFont());
+    const int headlineHeight = QFontMetrics(headlineFont()).height();
     const int top = (height() - textBlockHeight()) / 2;
-    painter.setFont(headlineFont());
-    painter.setPen(orange);
-    painter.drawText(QRect(left, top, textWidth, headlineMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     headlineMetrics.elidedText(headline(), Qt::ElideRight, textWidth));
-    painter.setFont(detailFont());
-    painter.setPen(UiPalette::secondaryTextColor(palette()));
-    painter.drawText(QRect(left, top + headlineMetrics.height() + lineSpacing, textWidth, detailMetrics.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, detailMetrics.elidedText(detail(), Qt::ElideRight, textWidth));
+    TextLine::paint(painter, QRect(left, top, textWidth, headlineHeight), headline(), headlineFont(), orange);
+    TextLine::paint(painter,
+                    QRect(left, top + headlineHeight + lineSpacing, textWidth, QFontMetrics(detailFont()).height()),
+                    detail(), detailFont(), UiPalette::secondaryTextColor(palette()));
 }
