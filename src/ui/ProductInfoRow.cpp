@@ -92,7 +92,6 @@ protected:
 ProductInfoRow::ProductInfoRow(const QString &label, const QString &value, QWidget *parent)
     : RoundedPanel(Fill::Window, 9, parent)
     , m_label(label)
-    , m_value(value)
     , m_field(new ValueField(value, this))
 {
     auto *row = new QHBoxLayout(this);
