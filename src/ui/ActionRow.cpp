@@ -1,6 +1,8 @@
 #include "ActionRow.h"
 
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -62,12 +64,8 @@ void ActionRow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, 12, 12);
-    painter.fillPath(shape, UiPalette::softPanelColor(palette()));
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 12, UiPalette::softPanelColor(palette()),
+                             UiPalette::lineColor(palette()));
 
     const QRectF tile(padding, (height() - tileSide) / 2.0, tileSide, tileSide);
     QPainterPath tileShape;
@@ -79,15 +77,10 @@ void ActionRow::paintEvent(QPaintEvent *)
     const int textRight = m_accessory ? m_accessory->geometry().left() - spacing : width() - padding;
     const int titleHeight = QFontMetrics(titleFont()).height();
     const int top = (height() - textBlockHeight()) / 2;
-    painter.setFont(titleFont());
-    painter.setPen(UiPalette::primaryTextColor(palette()));
-    const QFontMetrics titleMetrics(titleFont());
-    painter.drawText(QRect(textLeft, top, textRight - textLeft, titleHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     titleMetrics.elidedText(m_title, Qt::ElideRight, textRight - textLeft));
-    painter.setFont(subtitleFont());
-    painter.setPen(UiPalette::secondaryTextColor(palette()));
-    const QFontMetrics subtitleMetrics(subtitleFont());
-    painter.drawText(QRect(textLeft, top + titleHeight + textSpacing, textRight - textLeft, subtitleMetrics.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     subtitleMetrics.elidedText(m_subtitle, Qt::ElideRight, textRight - textLeft));
+    TextLine::paint(painter, QRect(textLeft, top, textRight - textLeft, titleHeight), m_title, titleFont(),
+                    UiPalette::primaryTextColor(palette()));
+    TextLine::paint(painter,
+                    QRect(textLeft, top + titleHeight + textSpacing, textRight - textLeft,
+                          QFontMetrics(subtitleFont()).height()),
+                    m_subtitle, subtitleFont(), UiPalette::secondaryTextColor(palette()));
 }

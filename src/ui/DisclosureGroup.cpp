@@ -1,5 +1,6 @@
 #include "DisclosureGroup.h"
 
+#include "ui/FocusRing.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
@@ -71,11 +72,8 @@ protected:
         painter.setPen(foreground);
         painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
 
-        if (hasFocus()) {
-            painter.setPen(QPen(UiPalette::withOpacity(UiPalette::highlightColor(), 0.8), 2));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 5, 5);
-        }
+        if (FocusRing::shows(this))
+            FocusRing::draw(painter, rect(), 5, palette());
     }
 
 private:

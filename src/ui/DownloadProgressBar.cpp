@@ -1,6 +1,7 @@
 #include "DownloadProgressBar.h"
 
 #include "model/AuthToolModel.h"
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -105,9 +106,6 @@ void DownloadProgressBar::paintEvent(QPaintEvent *)
         painter.restore();
     }
 
-    const QFontMetrics metrics(captionFont());
-    painter.setFont(captionFont());
-    painter.setPen(UiPalette::secondaryTextColor(palette()));
-    painter.drawText(QRect(0, barHeight + captionSpacing, width(), metrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     metrics.elidedText(m_caption, Qt::ElideRight, width()));
+    TextLine::paint(painter, QRect(0, barHeight + captionSpacing, width(), QFontMetrics(captionFont()).height()),
+                    m_caption, captionFont(), UiPalette::secondaryTextColor(palette()));
 }

@@ -43,9 +43,6 @@ private:
 
 GuideStep::GuideStep(const QString &number, const QString &title, const QString &detail, QWidget *parent)
     : RoundedPanel(Fill::SoftPanel, 12, parent)
-    , m_number(number)
-    , m_title(title)
-    , m_detail(detail)
 {
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(13, 13, 13, 13);

@@ -9,13 +9,4 @@ class GuideStep : public RoundedPanel
 
 public:
     GuideStep(const QString &number, const QString &title, const QString &detail, QWidget *parent = nullptr);
-
-    QString number() const { return m_number; }
-    QString title() const { return m_title; }
-    QString detail() const { return m_detail; }
-
-private:
-    QString m_number;
-    QString m_title;
-    QString m_detail;
 };

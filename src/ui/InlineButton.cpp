@@ -1,13 +1,13 @@
 #include "InlineButton.h"
 
 #include "ui/FocusRing.h"
+#include "ui/RoundedPanel.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 constexpr int minimumLabelWidth = 76;
@@ -134,12 +134,7 @@ void InlineButton::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(opacity());
 
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, 8, 8);
-    painter.fillPath(shape, backgroundColor());
-    painter.setPen(QPen(borderColor(), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 8, backgroundColor(), borderColor());
 
     const QFontMetrics metrics(labelFont());
     const QString label = labelText();

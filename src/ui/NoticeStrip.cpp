@@ -1,12 +1,12 @@
 #include "NoticeStrip.h"
 
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 constexpr int horizontalPadding = 12;
@@ -58,12 +58,8 @@ void NoticeStrip::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor color = UiPalette::legibleOn(palette(), m_color);
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, m_style.radius, m_style.radius);
-    painter.fillPath(shape, UiPalette::withOpacity(m_color, m_style.fillOpacity));
-    painter.setPen(QPen(UiPalette::withOpacity(m_color, m_style.borderOpacity), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), m_style.radius, UiPalette::withOpacity(m_color, m_style.fillOpacity),
+                             UiPalette::withOpacity(m_color, m_style.borderOpacity));
 
     const QRect content = rect().adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
     const int lineHeight = QFontMetrics(m_style.textFont).height();

@@ -1,12 +1,12 @@
 #include "OfflinePanel.h"
 
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 constexpr int spacing = 10;
@@ -26,11 +26,8 @@ void OfflinePanel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
-    painter.fillPath(shape, UiPalette::softPanelColor(palette()));
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 12, UiPalette::softPanelColor(palette()),
+                             UiPalette::lineColor(palette()));
 
     // The three lines are centred as one block.
     const int textWidth = qMax(0, width() - 2 * textMargin);

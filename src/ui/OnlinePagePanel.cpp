@@ -84,8 +84,6 @@ const OnlineDestination &OnlinePagePanel::currentEntry() const
 void OnlinePagePanel::setSelectedIndex(int index)
 {
     m_selectedIndex = index;
-    for (int tab = 0; tab < m_tabs.size(); ++tab)
-        m_tabs.at(tab)->setSelected(tab == index);
     updateDetail();
     // The same browser stays; it loads only when the address differs from the one it has.
     if (m_webView)

@@ -1,12 +1,12 @@
 #include "OnlineTab.h"
 
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 constexpr int horizontalPadding = 11;
@@ -48,12 +48,8 @@ void OnlineTab::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF plate = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(plate, 9, 9);
-    painter.fillPath(shape, m_selected ? m_selectedColor : UiPalette::softPanelColor(palette()));
-    painter.setPen(QPen(m_selected ? m_selectedColor : UiPalette::lineColor(palette()), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 9, m_selected ? m_selectedColor : UiPalette::softPanelColor(palette()),
+                             m_selected ? m_selectedColor : UiPalette::lineColor(palette()));
 
     const QColor foreground = m_selected ? QColor(Qt::white) : UiPalette::primaryTextColor(palette());
     const QRectF content = QRectF(rect()).adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);

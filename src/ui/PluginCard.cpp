@@ -5,6 +5,7 @@
 #include "ui/InlineButton.h"
 #include "ui/MenuButton.h"
 #include "ui/PopupMenu.h"
+#include "ui/RoundedPanel.h"
 #include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
@@ -139,12 +140,8 @@ void PluginCard::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, 14, 14);
-    painter.fillPath(shape, UiPalette::softPanelColor(palette()));
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 14, UiPalette::softPanelColor(palette()),
+                             UiPalette::lineColor(palette()));
 
     const QRectF badge(padding, padding, badgeSide, badgeSide);
     QPainterPath badgeShape;

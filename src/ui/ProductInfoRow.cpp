@@ -1,5 +1,6 @@
 #include "ProductInfoRow.h"
 
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -91,7 +92,6 @@ protected:
 ProductInfoRow::ProductInfoRow(const QString &label, const QString &value, QWidget *parent)
     : RoundedPanel(Fill::Window, 9, parent)
     , m_label(label)
-    , m_value(value)
     , m_field(new ValueField(value, this))
 {
     auto *row = new QHBoxLayout(this);
@@ -123,9 +123,6 @@ void ProductInfoRow::paintEvent(QPaintEvent *event)
 {
     RoundedPanel::paintEvent(event);
     QPainter painter(this);
-    painter.setFont(labelFont());
-    painter.setPen(UiPalette::secondaryTextColor(palette()));
-    const QRect labelRect(horizontalPadding, verticalPadding, labelWidth, height() - 2 * verticalPadding);
-    painter.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetrics(labelFont()).elidedText(m_label, Qt::ElideRight, labelWidth));
+    TextLine::paint(painter, QRect(horizontalPadding, verticalPadding, labelWidth, height() - 2 * verticalPadding),
+                    m_label, labelFont(), UiPalette::secondaryTextColor(palette()));
 }

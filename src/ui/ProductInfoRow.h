@@ -14,7 +14,6 @@ public:
     ProductInfoRow(const QString &label, const QString &value, QWidget *parent = nullptr);
 
     QString label() const { return m_label; }
-    QString value() const { return m_value; }
     QLineEdit *valueField() const { return m_field; }
     // What the row shows of the value while it is not being selected.
     QString displayedValue() const;
@@ -27,6 +26,5 @@ protected:
 
 private:
     QString m_label;
-    QString m_value;
     QLineEdit *m_field;
 };

@@ -1,12 +1,12 @@
 #include "QRCodeCard.h"
 
 #include "ui/ResourceImage.h"
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 constexpr int verticalPadding = 10;
@@ -14,6 +14,7 @@ constexpr int spacing = 7;
 constexpr int imageSide = 78;
 constexpr int tilePadding = 6;
 constexpr int tileSide = imageSide + 2 * tilePadding;
+constexpr int textInset = 6;
 QFont titleFont() { return UiFont::system(11, QFont::Bold); }
 QFont subtitleFont() { return UiFont::system(10); }
 } // namespace
@@ -57,22 +58,14 @@ void QRCodeCard::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     // The tile stays white in dark mode too: a QR code needs its light quiet zone to scan.
-    QPainterPath tile;
-    tile.addRoundedRect(tileRect().adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
-    painter.fillPath(tile, Qt::white);
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(tile);
+    paintFrame(painter, tileRect(), 10, Qt::white, UiPalette::lineColor(palette()));
 
-    const QFontMetrics titleMetrics(titleFont());
-    const QFontMetrics subtitleMetrics(subtitleFont());
-    int y = verticalPadding + tileSide + spacing;
-    painter.setFont(titleFont());
-    painter.setPen(UiPalette::primaryTextColor(palette()));
-    painter.drawText(QRect(0, y, width(), titleMetrics.height()), Qt::AlignHCenter | Qt::AlignVCenter,
-                     titleMetrics.elidedText(m_title, Qt::ElideRight, width() - 12));
-    y += titleMetrics.height() + spacing;
-    painter.setFont(subtitleFont());
-    painter.setPen(UiPalette::secondaryTextColor(palette()));
-    painter.drawText(QRect(0, y, width(), subtitleMetrics.height()), Qt::AlignHCenter | Qt::AlignVCenter,
-                     subtitleMetrics.elidedText(m_subtitle, Qt::ElideRight, width() - 12));
+    const int titleHeight = QFontMetrics(titleFont()).height();
+    const int titleTop = verticalPadding + tileSide + spacing;
+    TextLine::paint(painter, QRect(textInset, titleTop, width() - 2 * textInset, titleHeight), m_title, titleFont(),
+                    UiPalette::primaryTextColor(palette()), Qt::AlignHCenter);
+    TextLine::paint(painter,
+                    QRect(textInset, titleTop + titleHeight + spacing, width() - 2 * textInset,
+                          QFontMetrics(subtitleFont()).height()),
+                    m_subtitle, subtitleFont(), UiPalette::secondaryTextColor(palette()), Qt::AlignHCenter);
 }

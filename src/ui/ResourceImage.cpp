@@ -16,18 +16,32 @@ ResourceImage::ResourceImage(const QString &name, const QString &ext, const QStr
 {
 }
 
+void ResourceImage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_loaded = false;
+}
+
 void ResourceImage::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QImage image = bundledImage(m_name, m_ext, m_bundle);
-    if (image.isNull()) {
+    if (!m_loaded) {
+        m_image = bundledImage(m_name, m_ext, m_bundle);
+        m_scaled = QImage();
+        m_loaded = true;
+    }
+    if (m_image.isNull()) {
         SymbolGlyphs::draw(painter, QRectF(rect()), m_fallbackSystemName, 24, UiPalette::highlightColor());
         return;
     }
     // Scale in one smooth step to device pixels: the painter's own scaling of a large picture aliases.
     const qreal ratio = devicePixelRatioF();
-    QImage scaled = image.scaled((QSizeF(size()) * ratio).toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    scaled.setDevicePixelRatio(ratio);
-    const QSizeF shown = QSizeF(scaled.size()) / ratio;
-    painter.drawImage(QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2), scaled);
+    const QSize target = (QSizeF(size()) * ratio).toSize();
+    const QSize fitted = m_image.size().scaled(target, Qt::KeepAspectRatio);
+    if (m_scaled.isNull() || m_scaled.size() != fitted || m_scaled.devicePixelRatio() != ratio) {
+        m_scaled = m_image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        m_scaled.setDevicePixelRatio(ratio);
+    }
+    const QSizeF shown = QSizeF(m_scaled.size()) / ratio;
+    painter.drawImage(QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2), m_scaled);
 }

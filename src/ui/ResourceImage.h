@@ -2,10 +2,12 @@
 
 #include "platform/AppBundle.h"
 
+#include <QImage>
 #include <QWidget>
 
 // A picture from the bundle scaled to fit the widget, or a symbol in the highlight colour when the
-// bundle lacks it. Read on every paint, so a resource put back later shows without a restart.
+// bundle lacks it. Read again each time the widget is shown, so a resource put back later shows
+// without a restart; between shows the decoded picture is kept and only rescaled on a resize.
 class ResourceImage : public QWidget
 {
     Q_OBJECT
@@ -19,6 +21,7 @@ public:
     QString fallbackSystemName() const { return m_fallbackSystemName; }
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -26,4 +29,7 @@ private:
     QString m_ext;
     QString m_fallbackSystemName;
     AppBundle m_bundle;
+    bool m_loaded = false;
+    QImage m_image;
+    QImage m_scaled;
 };

@@ -12,14 +12,22 @@ RoundedPanel::RoundedPanel(Fill fill, qreal radius, QWidget *parent)
 {
 }
 
+void RoundedPanel::paintFrame(QPainter &painter, const QRectF &bounds, qreal radius, const QColor &fill,
+                              const QColor &outline)
+{
+    QPainterPath shape;
+    shape.addRoundedRect(bounds.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+    painter.fillPath(shape, fill);
+    painter.setPen(QPen(outline, 1));
+    painter.drawPath(shape);
+}
+
 void RoundedPanel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius, m_radius);
-    painter.fillPath(shape, m_fill == Fill::SoftPanel ? UiPalette::softPanelColor(palette())
-                                                      : UiPalette::windowBackgroundColor(palette()));
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(shape);
+    paintFrame(painter, rect(), m_radius,
+               m_fill == Fill::SoftPanel ? UiPalette::softPanelColor(palette())
+                                         : UiPalette::windowBackgroundColor(palette()),
+               UiPalette::lineColor(palette()));
 }

@@ -1,7 +1,9 @@
 #include "StatusTile.h"
 
 #include "ui/Accessibility.h"
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -63,12 +65,8 @@ void StatusTile::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, 11, 11);
-    painter.fillPath(shape, UiPalette::softPanelColor(palette()));
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 11, UiPalette::softPanelColor(palette()),
+                             UiPalette::lineColor(palette()));
 
     const QRectF tile(padding, padding, symbolSide, symbolSide);
     QPainterPath tileShape;
@@ -80,12 +78,9 @@ void StatusTile::paintEvent(QPaintEvent *)
     const int textWidth = qMax(0, width() - padding - left);
     int top = padding;
     const auto drawLine = [&](const QString &text, const QFont &font, const QColor &color) {
-        const QFontMetrics metrics(font);
-        painter.setFont(font);
-        painter.setPen(color);
-        painter.drawText(QRect(left, top, textWidth, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(text, Qt::ElideRight, textWidth));
-        top += metrics.height() + lineSpacing;
+        const int lineHeight = QFontMetrics(font).height();
+        TextLine::paint(painter, QRect(left, top, textWidth, lineHeight), text, font, color);
+        top += lineHeight + lineSpacing;
     };
     const QColor secondary = UiPalette::secondaryTextColor(palette());
     drawLine(m_label, labelFont(), secondary);

@@ -1,5 +1,6 @@
 #include "TextBlock.h"
 
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -53,10 +54,8 @@ void TextBlock::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const int top = titleHeight();
     if (!m_title.isEmpty()) {
-        painter.setFont(m_titleFont);
-        painter.setPen(UiPalette::primaryTextColor(palette()));
-        painter.drawText(QRect(0, 0, width(), top), Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetrics(m_titleFont).elidedText(m_title, Qt::ElideRight, width()));
+        TextLine::paint(painter, QRect(0, 0, width(), top), m_title, m_titleFont,
+                        UiPalette::primaryTextColor(palette()));
     }
     if (!m_detail.isEmpty()) {
         const int y = m_title.isEmpty() ? 0 : top + m_spacing;

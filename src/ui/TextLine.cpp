@@ -35,12 +35,18 @@ QSize TextLine::minimumSizeHint() const
     return {0, QFontMetrics(m_font).height()};
 }
 
+void TextLine::paint(QPainter &painter, const QRect &bounds, const QString &text, const QFont &font,
+                     const QColor &color, Qt::Alignment horizontal)
+{
+    painter.setFont(font);
+    painter.setPen(color);
+    painter.drawText(bounds, horizontal | Qt::AlignVCenter,
+                     QFontMetrics(font).elidedText(text, Qt::ElideRight, bounds.width()));
+}
+
 void TextLine::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setFont(m_font);
-    painter.setPen(m_style == Style::Primary ? UiPalette::primaryTextColor(palette())
-                                             : UiPalette::secondaryTextColor(palette()));
-    const QFontMetrics metrics(m_font);
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(m_text, Qt::ElideRight, width()));
+    paint(painter, rect(), m_text, m_font,
+          m_style == Style::Primary ? UiPalette::primaryTextColor(palette()) : UiPalette::secondaryTextColor(palette()));
 }

@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QWidget>
 
+class QPainter;
+
 // One line of text in the system font, in the primary or secondary text colour of the palette it
 // is drawn with, cut short with an ellipsis when the space runs out. Its text is its accessible
 // name.
@@ -21,6 +23,10 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+    // Draws text as one line centred vertically in bounds, cut with an ellipsis to their width.
+    static void paint(QPainter &painter, const QRect &bounds, const QString &text, const QFont &font,
+                      const QColor &color, Qt::Alignment horizontal = Qt::AlignLeft);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -3,14 +3,15 @@
 #include "model/AuthToolModel.h"
 #include "ui/Accessibility.h"
 #include "ui/InlineButton.h"
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
+#include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 constexpr int padding = 14;
@@ -94,12 +95,8 @@ void UpdateAvailableBanner::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor orange = UiPalette::orange();
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, 12, 12);
-    painter.fillPath(shape, UiPalette::withOpacity(orange, 0.08));
-    painter.setPen(QPen(UiPalette::withOpacity(orange, 0.3), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), 12, UiPalette::withOpacity(orange, 0.08),
+                             UiPalette::withOpacity(orange, 0.3));
 
     const int side = symbolSide();
     SymbolGlyphs::draw(painter, QRectF(padding, (height() - side) / 2.0, side, side),
@@ -107,15 +104,10 @@ void UpdateAvailableBanner::paintEvent(QPaintEvent *)
 
     const int left = padding + side + spacing;
     const int textWidth = qMax(0, m_updateButton->geometry().left() - spacing - left);
-    const QFontMetrics headlineMetrics(headlineFont());
-    const QFontMetrics detailMetrics(detailFont());
+    const int headlineHeight = QFontMetrics(headlineFont()).height();
     const int top = (height() - textBlockHeight()) / 2;
-    painter.setFont(headlineFont());
-    painter.setPen(orange);
-    painter.drawText(QRect(left, top, textWidth, headlineMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     headlineMetrics.elidedText(headline(), Qt::ElideRight, textWidth));
-    painter.setFont(detailFont());
-    painter.setPen(UiPalette::secondaryTextColor(palette()));
-    painter.drawText(QRect(left, top + headlineMetrics.height() + lineSpacing, textWidth, detailMetrics.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, detailMetrics.elidedText(detail(), Qt::ElideRight, textWidth));
+    TextLine::paint(painter, QRect(left, top, textWidth, headlineHeight), headline(), headlineFont(), orange);
+    TextLine::paint(painter,
+                    QRect(left, top + headlineHeight + lineSpacing, textWidth, QFontMetrics(detailFont()).height()),
+                    detail(), detailFont(), UiPalette::secondaryTextColor(palette()));
 }

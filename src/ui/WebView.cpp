@@ -1,5 +1,6 @@
 #include "WebView.h"
 
+#include "ui/RoundedPanel.h"
 #include "ui/UiPalette.h"
 #include "ui/WebViewBackend.h"
 #include "ui/WebViewLoader.h"
@@ -107,11 +108,8 @@ void WebView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
-    painter.fillPath(shape, UiPalette::softPanelColor(palette()));
-    painter.setPen(QPen(UiPalette::lineColor(palette()), 1));
-    painter.drawPath(shape);
+    RoundedPanel::paintFrame(painter, rect(), cornerRadius, UiPalette::softPanelColor(palette()),
+                             UiPalette::lineColor(palette()));
 }
 
 void WebView::loadRequested(const QUrl &url)
