@@ -1,15 +1,10 @@
 #include "StatusReport.h"
 
 #include "core/DescribedError.h"
-#include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
 #include "plugin/PackageDirectory.h"
 
-#include <QDateTime>
-#include <QFileInfo>
 #include <QJsonArray>
-
-#include <algorithm>
 
 namespace {
 
@@ -59,22 +54,13 @@ QJsonValue optionalText(const QString &text)
 
 QList<CachedPluginPackage> StatusReport::readCachedPackages()
 {
-    const QString folder = ToolPaths::pluginPackageCacheDir();
-    QList<std::pair<QDateTime, CachedPluginPackage>> found;
     try {
-        for (const QString &name : LocalFiles::entryNames(folder)) {
-            const QString path = folder + u'/' + name;
-            if (std::optional<CachedPluginPackage> package = PackageDirectory::readPackageDirectory(path))
-                found.append({QFileInfo(path).lastModified(), std::move(*package)});
-        }
+        // In the order the cache repair chooses from, so the first one named is the one it uses.
+        return PackageDirectory::packagesNewestFirst(ToolPaths::pluginPackageCacheDir());
     } catch (const DescribedError &) {
         // No cache yet, or one that cannot be listed: nothing to offer.
+        return {};
     }
-    std::stable_sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
-    QList<CachedPluginPackage> packages;
-    for (auto &entry : found)
-        packages.append(std::move(entry.second));
-    return packages;
 }
 
 QJsonObject StatusReport::toJson() const

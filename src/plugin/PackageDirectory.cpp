@@ -70,7 +70,7 @@ std::optional<CachedPluginPackage> readPackageDirectory(const QString &directory
     return CachedPluginPackage{directory, version, textOrNull(metadata.value(QLatin1String("minManagerVersion")))};
 }
 
-std::optional<CachedPluginPackage> newestPackageIn(const QString &folder)
+QList<CachedPluginPackage> packagesNewestFirst(const QString &folder)
 {
     struct Candidate
     {
@@ -87,15 +87,24 @@ std::optional<CachedPluginPackage> newestPackageIn(const QString &folder)
                                                                         : std::numeric_limits<qint64>::min()});
         }
     }
-    if (candidates.isEmpty())
-        return std::nullopt;
-    // Equal dates fall back to the name so the answer does not depend on the listing order.
-    const auto newest = std::max_element(candidates.cbegin(), candidates.cend(), [](const Candidate &a, const Candidate &b) {
+    // Equal dates fall back to the name so the order does not depend on the listing order.
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate &a, const Candidate &b) {
         if (a.modifiedMs != b.modifiedMs)
-            return a.modifiedMs < b.modifiedMs;
-        return a.package.directory < b.package.directory;
+            return a.modifiedMs > b.modifiedMs;
+        return a.package.directory > b.package.directory;
     });
-    return newest->package;
+    QList<CachedPluginPackage> packages;
+    for (Candidate &candidate : candidates)
+        packages.append(std::move(candidate.package));
+    return packages;
+}
+
+std::optional<CachedPluginPackage> newestPackageIn(const QString &folder)
+{
+    QList<CachedPluginPackage> packages = packagesNewestFirst(folder);
+    if (packages.isEmpty())
+        return std::nullopt;
+    return std::move(packages.first());
 }
 
 QString installedPluginVersionFromDisk()

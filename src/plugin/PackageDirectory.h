@@ -3,6 +3,7 @@
 #include "plugin/CachedPluginPackage.h"
 
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -18,6 +19,10 @@ std::optional<QJsonObject> readPackageMetadata(const QString &directory);
 // A package when the name starts with "CorvantaAnalysis_" and "ribbon.xml" and "app/index.html" exist.
 // The version comes from "version.json" (an empty text counts), else from the name.
 std::optional<CachedPluginPackage> readPackageDirectory(const QString &directory);
+
+// The packages in `folder`, the directory modified last first (equal dates: the greater name first).
+// Throws when the folder cannot be listed.
+QList<CachedPluginPackage> packagesNewestFirst(const QString &folder);
 
 // The package in `folder` whose directory was modified last. Throws when the folder cannot be listed.
 std::optional<CachedPluginPackage> newestPackageIn(const QString &folder);
