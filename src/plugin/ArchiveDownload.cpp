@@ -47,8 +47,7 @@ void moveIntoPlace(const QString &temporary, const QString &destination)
         LocalFiles::removeEntry(destination);
     if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
         const int error = errno;
-        throw DescribedError(QStringLiteral("无法将下载文件移动到“") + destination + QStringLiteral("”：")
-                             + LocalFiles::reasonForErrno(error) + QStringLiteral("。"));
+        throw LocalFiles::failure(QStringLiteral("将下载文件移动到"), destination, error);
     }
 }
 
@@ -73,8 +72,7 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
 {
     requireFetchable(request.url, request.expectedSha256);
     if (const int error = LocalFiles::createDirectories(request.downloadDir))
-        throw DescribedError(QStringLiteral("无法创建下载目录“") + request.downloadDir + QStringLiteral("”：")
-                             + LocalFiles::reasonForErrno(error) + QStringLiteral("。"));
+        throw LocalFiles::failure(QStringLiteral("创建下载目录"), request.downloadDir, error);
     const QString temporaryPath = request.downloadDir + QLatin1Char('/') + temporaryPrefix
         + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString destination = request.downloadDir + QLatin1Char('/') + request.fileName;

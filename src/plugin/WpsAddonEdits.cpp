@@ -47,21 +47,20 @@ bool exists(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-QString reasonSentence(const QString &verb, const QString &path, int error)
+// Names the entry by its file name only: the add-in directory's path means nothing to the user.
+DescribedError entryFailure(const QString &action, const QString &path, int error)
 {
-    return verb + QStringLiteral("“") + QFileInfo(path).fileName() + QStringLiteral("”：")
-        + LocalFiles::reasonForErrno(error) + QStringLiteral("。");
+    return LocalFiles::failure(action, QFileInfo(path).fileName(), error);
 }
 
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw DescribedError(reasonSentence(QStringLiteral("无法读取"), path,
-                                            file.error() == QFile::PermissionsError ? EACCES : EIO));
+        throw entryFailure(QStringLiteral("读取"), path, file.error() == QFile::PermissionsError ? EACCES : EIO);
     QByteArray bytes = file.readAll();
     if (file.error() != QFile::NoError)
-        throw DescribedError(reasonSentence(QStringLiteral("无法读取"), path, EIO));
+        throw entryFailure(QStringLiteral("读取"), path, EIO);
     return bytes;
 }
 
@@ -125,7 +124,7 @@ void removeTree(const QString &path, const QString &shownName)
     std::error_code error;
     std::filesystem::remove_all(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
     if (error)
-        throw DescribedError(reasonSentence(QStringLiteral("无法删除"), shownName, error.value()));
+        throw entryFailure(QStringLiteral("删除"), shownName, error.value());
 }
 
 // Out of sight under a hidden name first, so no half-deleted directory ever carries the add-in's name.
@@ -134,7 +133,7 @@ void removeUnderHiddenName(const QString &addonDir, const QString &name)
     const QString path = addonDir + QLatin1Char('/') + name;
     const QString hidden = hiddenSibling(addonDir, QStringLiteral("removing"));
     if (const int error = renamePath(path, hidden))
-        throw DescribedError(reasonSentence(QStringLiteral("无法删除"), path, error));
+        throw entryFailure(QStringLiteral("删除"), path, error);
     removeTree(hidden, path);
 }
 
@@ -299,7 +298,7 @@ QString installedDirectoryName(const QString &packageDir)
 void placeDirectory(const QString &staged, const QString &target)
 {
     const auto failure = [name = QFileInfo(target).fileName()](int error) {
-        return DescribedError(reasonSentence(QStringLiteral("无法放置插件文件夹"), name, error));
+        return LocalFiles::failure(QStringLiteral("放置插件文件夹"), name, error);
     };
     if (!exists(target)) {
         if (const int error = renamePath(staged, target))
