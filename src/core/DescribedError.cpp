@@ -1,5 +1,6 @@
 #include "DescribedError.h"
 
+#include "core/Failure.h"
 #include "core/LocalFiles.h"
 
 #include <QDebug>
@@ -17,6 +18,8 @@ QString describeError(const std::exception &error)
 {
     if (const auto *described = dynamic_cast<const DescribedError *>(&error))
         return described->description();
+    if (const auto *failure = dynamic_cast<const Failure *>(&error))
+        return failure->sentence();
     // Anything else comes from a library and speaks English: the user gets a sentence of ours,
     // the developer the original text.
     qWarning("Error without a description of its own: %s", error.what());
