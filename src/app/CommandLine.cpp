@@ -1,11 +1,9 @@
 #include "CommandLine.h"
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "model/AuthToolModel.h"
 #include "plugin/AccountCredentialStore.h"
 #include "plugin/OperationLock.h"
-#include "service/AuthToolError.h"
-#include "service/TransportError.h"
 
 #include <QHash>
 #include <QSet>
@@ -117,24 +115,18 @@ QString CommandLine::usage(const QString &program)
 
 CommandLine::ExitCode CommandLine::exitCodeForFailure(const std::exception_ptr &error)
 {
-    if (!error)
+    switch (failureKind(error)) {
+    case FailureKind::Offline:
+    case FailureKind::ServiceUnreachable:
+    case FailureKind::Timeout:
+        return ServiceUnreachable;
+    case FailureKind::NotSignedIn:
+    case FailureKind::SignInExpired:
+    case FailureKind::CredentialRefused:
+        return SignInRequired;
+    case FailureKind::Busy:
+        return OperationBusy;
+    default:
         return Failure;
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &caught) {
-        if (isNetworkError(caught))
-            return ServiceUnreachable;
-        const auto *toolError = dynamic_cast<const AuthToolError *>(&caught);
-        if (toolError && toolError->kind() == AuthToolError::Kind::CredentialInvalid)
-            return SignInRequired;
-        const QString description = describeError(caught);
-        if (description == AccountCredentialStore::notSignedInMessage)
-            return SignInRequired;
-        if (description == OperationLock::busyMessage)
-            return OperationBusy;
-        if (description == AuthToolModel::installOfflineMessage || description == AuthToolModel::installUnreachableMessage)
-            return ServiceUnreachable;
-    } catch (...) {
     }
-    return Failure;
 }

@@ -3,7 +3,7 @@
 #include "app/StatusReport.h"
 #include "core/AppConstants.h"
 #include "core/ConfirmationPrompt.h"
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
 #include "service/ClientAuthAPI.h"

@@ -1,9 +1,9 @@
 #include "InstallerBootstrap.h"
 
-#include "app/InstallerError.h"
 #include "core/ActivityLog.h"
 #include "core/AppConstants.h"
 #include "core/BundleCopy.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "platform/BundleLauncher.h"
 #include "platform/RunningApplications.h"
@@ -72,7 +72,7 @@ QString installEmbeddedManagementApp(const AppBundle &bundle)
 {
     const QString embedded = bundle.resourcePath() + QLatin1Char('/') + managementToolName + QStringLiteral(".app");
     if (bundle.resourcePath().isEmpty() || !QFileInfo::exists(embedded))
-        throw InstallerError(InstallerError::MissingEmbeddedApp);
+        throw Failure(FailureKind::EmbeddedToolMissing);
     const QString target = QDir::cleanPath(ToolPaths::managementToolAppPath());
     terminateRunningManagementApps();
     BundleCopy::replaceWithCopy(QDir::cleanPath(embedded), target);
@@ -82,7 +82,7 @@ QString installEmbeddedManagementApp(const AppBundle &bundle)
 void launchInstalledManagementApp(const QString &appPath)
 {
     if (BundleLauncher::open(appPath) != 0)
-        throw InstallerError(InstallerError::OpenFailed);
+        throw Failure(FailureKind::InstalledToolNotOpened);
 }
 
 // The modal critical alert of a failed installation; returns when the user dismisses it.

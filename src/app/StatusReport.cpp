@@ -1,6 +1,6 @@
 #include "StatusReport.h"
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "plugin/PackageDirectory.h"
 
@@ -57,7 +57,7 @@ QList<CachedPluginPackage> StatusReport::readCachedPackages()
     try {
         // In the order the cache repair chooses from, so the first one named is the one it uses.
         return PackageDirectory::packagesNewestFirst(ToolPaths::pluginPackageCacheDir());
-    } catch (const DescribedError &) {
+    } catch (const Failure &) {
         // No cache yet, or one that cannot be listed: nothing to offer.
         return {};
     }

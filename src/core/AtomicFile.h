@@ -11,8 +11,8 @@ namespace AtomicFile {
 // Names of our temporaries start with this, so leftovers of a killed writer can be recognised.
 inline constexpr QLatin1StringView temporaryPrefix{".corvanta-tmp-"};
 
-// Keeps the permissions of the file it replaces (0644 for a new file). Throws DescribedError with
-// the file's name and the reason; the file is then left as it was.
+// Keeps the permissions of the file it replaces (0644 for a new file). Throws a FileSystem Failure
+// with the file's name and the reason; the file is then left as it was.
 void write(const QString &path, const QByteArray &bytes);
 
 } // namespace AtomicFile

@@ -1,13 +1,11 @@
 #include "BundleCopy.h"
 
-#include "core/DescribedError.h"
 #include "core/LocalFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QUuid>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -85,8 +83,8 @@ void removeQuietly(const QString &path)
 {
     try {
         LocalFiles::removeEntry(path);
-    } catch (const DescribedError &error) {
-        qCWarning(lcBundleCopy) << "leftover" << path << error.description();
+    } catch (const Failure &error) {
+        qCWarning(lcBundleCopy) << "leftover" << path << error.sentence();
     }
 }
 
@@ -125,20 +123,11 @@ void copyTree(const QString &source, const QString &destination)
         copyFile(from, to, status.st_mode, source);
     } else {
         // Sockets, pipes and devices have no place in a bundle.
-        throw DescribedError(QStringLiteral("无法复制“") + QFileInfo(source).fileName()
-                             + QStringLiteral("”：不是普通文件或文件夹。"));
+        FailureDetails details;
+        details.action = QStringLiteral("复制");
+        details.path = QFileInfo(source).fileName();
+        throw Failure(FailureKind::NotFileOrFolder, std::move(details));
     }
-}
-
-// "<parent>/.<name>-<purpose>-<uuid>.app" beside a bundle path "<parent>/<name>.app".
-QString hiddenSiblingPath(const QString &target, const QString &purpose)
-{
-    const QFileInfo info(QDir::cleanPath(target));
-    QString name = info.fileName();
-    if (name.endsWith(QLatin1String(".app")))
-        name.chop(4);
-    return info.path() + QStringLiteral("/.") + name + QLatin1Char('-') + purpose + QLatin1Char('-')
-        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".app");
 }
 
 } // namespace
@@ -149,39 +138,20 @@ void replaceWithCopy(const QString &source, const QString &target)
     if (const int error = LocalFiles::createDirectories(parent))
         throw LocalFiles::failure(QStringLiteral("创建文件夹"), parent, error);
 
-    const QString staging = hiddenSiblingPath(target, QStringLiteral("installing"));
+    const QString staging = LocalFiles::hiddenSibling(target, QStringLiteral("installing"), QStringLiteral(".app"));
     if (existsAsEntry(staging))
         removeQuietly(staging);
     try {
         copyTree(source, staging);
-    } catch (const DescribedError &) {
+    } catch (const Failure &) {
         // Nothing at target was touched; a half copy is of no use to anyone.
         removeQuietly(staging);
         throw;
     }
-
-    // The old copy moves aside in one rename instead of being deleted in place, so a removal that
-    // fails halfway can never leave a broken tool at target.
-    const QByteArray targetName = QFile::encodeName(target);
-    const QByteArray stagingName = QFile::encodeName(staging);
-    QString aside;
-    if (existsAsEntry(target)) {
-        aside = hiddenSiblingPath(target, QStringLiteral("replaced"));
-        if (::rename(targetName.constData(), QFile::encodeName(aside).constData()) != 0) {
-            const int error = errno;
-            removeQuietly(staging);
-            throwReplaceError(target, error);
-        }
-    }
-    if (::rename(stagingName.constData(), targetName.constData()) != 0) {
-        const int error = errno;
-        if (!aside.isEmpty())
-            ::rename(QFile::encodeName(aside).constData(), targetName.constData());
+    if (const int error = LocalFiles::moveIntoPlace(staging, target)) {
         removeQuietly(staging);
         throwReplaceError(target, error);
     }
-    if (!aside.isEmpty())
-        removeQuietly(aside);
 }
 
 } // namespace BundleCopy

@@ -3,6 +3,11 @@
 #include "core/LocalFiles.h"
 #include "core/UrlErrorCode.h"
 
+#include <QDebug>
+
+#include <new>
+#include <system_error>
+
 namespace {
 
 // The platform's own wording of each URL-loading failure.
@@ -53,6 +58,44 @@ QString transportSentence(int code, const QString &host)
     }
 }
 
+// The code a transport kind stands for when it was raised without one of its own.
+int defaultUrlCode(FailureKind kind)
+{
+    switch (kind) {
+    case FailureKind::Timeout:
+        return UrlErrorCode::TimedOut;
+    case FailureKind::Cancelled:
+        return UrlErrorCode::Cancelled;
+    case FailureKind::SecureConnection:
+        return UrlErrorCode::SecureConnectionFailed;
+    default:
+        return UrlErrorCode::Unknown;
+    }
+}
+
+QString httpStatusSentence(int status)
+{
+    if (status == 401 || status == 403)
+        return QStringLiteral("登录状态已过期，请重新登录后再试。");
+    if (status == 404)
+        return QStringLiteral("未找到授权服务，请确认当前管理工具版本或授权接口环境。");
+    if (status >= 500 && status <= 599)
+        return QStringLiteral("授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。");
+    return QStringLiteral("授权服务返回异常：HTTP ") + QString::number(status);
+}
+
+bool hasText(const std::optional<QString> &text)
+{
+    return text && !text->isEmpty();
+}
+
+// "无法<action>“<path>”：<rest>。"
+QString cannotSentence(const FailureDetails &details, const QString &rest)
+{
+    return QStringLiteral("无法") + details.action + QStringLiteral("“") + details.path + QStringLiteral("”：") + rest
+        + QStringLiteral("。");
+}
+
 } // namespace
 
 Failure::Failure(FailureKind kind, FailureDetails details)
@@ -66,45 +109,125 @@ Failure::Failure(FailureKind kind, FailureDetails details)
 QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
 {
     switch (kind) {
+    case FailureKind::Internal:
+        break;
     case FailureKind::Offline:
+        if (details.urlCode == 0)
+            return QStringLiteral("当前离线，安装或更新需要连接 Corvanta 服务。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。");
+        return transportSentence(details.urlCode, details.host);
     case FailureKind::ServiceUnreachable:
+        if (details.urlCode == 0)
+            return QStringLiteral("无法连接 Corvanta 服务，请检查网络后重试。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。");
+        return transportSentence(details.urlCode, details.host);
     case FailureKind::Timeout:
     case FailureKind::Cancelled:
     case FailureKind::SecureConnection:
     case FailureKind::Transport:
-        return transportSentence(details.urlCode, details.host);
+        return transportSentence(details.urlCode != 0 ? details.urlCode : defaultUrlCode(kind), details.host);
+
     case FailureKind::NotSignedIn:
         return QStringLiteral("尚未登录 Corvanta 账户，请先登录后再安装。");
+    case FailureKind::SignInExpired:
+        return QStringLiteral("刷新凭证无效或过期，请重新登录。");
+    case FailureKind::CredentialRefused:
+        if (hasText(details.serviceMessage))
+            return *details.serviceMessage;
+        return QStringLiteral("本机保存的登录凭证已失效，请重新登录。");
+    case FailureKind::ServiceRefused:
+        // The service's reason code wins over its message, and both over the status.
+        if (details.reason)
+            return QStringLiteral("授权失败：") + *details.reason;
+        if (hasText(details.serviceMessage))
+            return *details.serviceMessage;
+        return httpStatusSentence(details.httpStatus);
+    case FailureKind::MalformedAnswer:
+        return QStringLiteral("授权服务响应格式异常。");
+    case FailureKind::NotJson:
+        return QStringLiteral("未能读取数据，因为它的格式不正确。");
+    case FailureKind::ReleaseUnavailable:
+        return details.serviceMessage.value_or(QStringLiteral("插件版本信息不可用。"));
+    case FailureKind::DownloadNotGranted:
+        return details.serviceMessage.value_or(QStringLiteral("插件下载授权不可用。"));
+    case FailureKind::ReleaseWithoutVersion:
+        return QStringLiteral("插件发布信息缺少版本号。");
+    case FailureKind::ReleaseWithoutChecksum:
+        return QStringLiteral("插件发布信息缺少 sha256。");
+    case FailureKind::NoDownloadAddress:
+        return QStringLiteral("授权服务未返回插件下载地址，请稍后重试。");
+    case FailureKind::InvalidDownloadAddress:
+        return QStringLiteral("授权服务返回的插件下载地址无效，已拒绝下载。");
+    case FailureKind::CredentialStorage:
+        if (!details.path.isEmpty())
+            return QStringLiteral("无法保存账户凭据，请检查磁盘空间和目录权限后重试。");
+        return QStringLiteral("无法访问系统钥匙串中的账户凭据，请确认钥匙串已解锁后重试。");
+    case FailureKind::InvalidSignIn:
+        return QStringLiteral("网站返回的登录信息无效，请重新登录。");
+
     case FailureKind::Busy:
         return QStringLiteral("另一项插件操作正在进行，请等它完成后再试。");
+    case FailureKind::LockUnavailable:
+        return QStringLiteral("无法创建操作锁文件“") + details.path + QStringLiteral("”，请检查该文件夹的权限。");
+    case FailureKind::WpsRunning:
+        return QStringLiteral("请先完全退出 WPS 表格，再点击“") + details.action + QStringLiteral("”。");
+
     case FailureKind::ChecksumMismatch:
         return QStringLiteral("安装包校验失败，文件可能不完整，请重新下载。");
     case FailureKind::UnsafeArchive:
         return QStringLiteral("插件包含有指向包外的文件路径，已拒绝安装，请重新下载。");
     case FailureKind::IncompletePackage:
+    case FailureKind::IncompletePackageFolder:
         return QStringLiteral("插件包结构不完整，请重新下载。");
+    case FailureKind::UnsafeName:
+        if (!details.path.isEmpty())
+            return QStringLiteral("授权服务返回的插件文件名不安全，已拒绝下载。");
+        return QStringLiteral("授权服务返回的插件版本号不安全，已拒绝下载。");
+    case FailureKind::InvalidPackageVersion:
+        return QStringLiteral("插件包的版本号无效，请重新下载。");
+    case FailureKind::ToolTooOld:
+        return QStringLiteral("插件 ") + details.version + QStringLiteral(" 要求管理工具不低于 ") + details.requiredVersion
+            + QStringLiteral("，请联网后升级管理工具再安装。");
     case FailureKind::NoCachedPackage:
         return QStringLiteral("本机没有可用插件包缓存。请联网后点击安装或更新。");
-    case FailureKind::FileSystem:
-        return QStringLiteral("无法") + details.action + QStringLiteral("“") + details.path + QStringLiteral("”：")
-            + LocalFiles::reasonForErrno(details.errorNumber) + QStringLiteral("。");
-    case FailureKind::SignInExpired:
-    case FailureKind::CredentialRefused:
-    case FailureKind::ServiceRefused:
-    case FailureKind::MalformedAnswer:
-    case FailureKind::CredentialStorage:
-    case FailureKind::WpsRunning:
-    case FailureKind::UnsafeName:
-    case FailureKind::ToolTooOld:
+
     case FailureKind::UnrecognisedWpsFile:
+        return QStringLiteral("WPS 的加载项")
+            + (details.path.endsWith(QLatin1String(".xml")) ? QStringLiteral("列表") : QStringLiteral("注册表"))
+            + QStringLiteral("“") + details.path + QStringLiteral("”格式无法识别，未做修改。");
+    case FailureKind::NotUtf8:
+        return QStringLiteral("未能打开文件“") + details.path + QStringLiteral("”，因为无法确定其内容的文本编码。");
+    case FailureKind::IncompleteInstalledFolder:
+        return QStringLiteral("插件文件夹“") + details.path + QStringLiteral("”不完整，未登记到 WPS。");
     case FailureKind::InstallerMissing:
+        return QStringLiteral("安装包缺少 WPS 插件 Payload，请重新下载正式安装包。");
     case FailureKind::InstallerFailed:
+        if (!details.output.isEmpty())
+            return details.output;
+        return QStringLiteral("WPS 插件安装脚本执行失败。");
+    case FailureKind::EmbeddedToolMissing:
+        return QStringLiteral("安装包缺少内嵌的 Corvanta 管理工具，请重新下载 DMG。");
+    case FailureKind::InstalledToolNotOpened:
+        return QStringLiteral("管理工具已安装，但打开失败。请到 ~/Applications/Corvanta 手动打开。");
     case FailureKind::LaunchFailed:
-    case FailureKind::Internal:
-        break;
+        return QStringLiteral("无法启动 ") + details.path + QStringLiteral("：") + details.output + QStringLiteral("。");
+    case FailureKind::BundleOpenFailed:
+        return QStringLiteral("无法启动“") + details.path + QStringLiteral("”：") + details.output + QStringLiteral("。");
+
+    case FailureKind::FileSystem:
+        return cannotSentence(details, LocalFiles::reasonForErrno(details.errorNumber));
+    case FailureKind::FolderStep:
+        return QStringLiteral("无法") + details.action + QLatin1Char(' ') + details.path + QStringLiteral("。");
+    case FailureKind::NotFileOrFolder:
+        return cannotSentence(details, QStringLiteral("不是普通文件或文件夹"));
+    case FailureKind::UnreadableFile:
+        return QStringLiteral("无法读取文件 ") + details.path + QStringLiteral("，请确认文件存在且可读后重试。");
+    case FailureKind::DownloadWriteFailed: {
+        const QString reason = details.errorNumber != 0
+            ? QStringLiteral("（") + LocalFiles::reasonForErrno(details.errorNumber) + QStringLiteral("）")
+            : QString();
+        return QStringLiteral("无法写入下载文件“") + details.path + QStringLiteral("”") + reason
+            + QStringLiteral("，请检查磁盘空间和目录权限后重试。");
     }
-    if (!details.output.isEmpty())
-        return details.output;
+    }
     return QStringLiteral("发生了内部错误，请重试。");
 }
 
@@ -126,4 +249,50 @@ FailureKind failureKind(const std::exception_ptr &error)
     } catch (...) {
     }
     return FailureKind::Internal;
+}
+
+bool isNetworkFailure(FailureKind kind)
+{
+    return kind == FailureKind::Offline || kind == FailureKind::ServiceUnreachable || kind == FailureKind::Timeout;
+}
+
+bool isNetworkError(const std::exception &error)
+{
+    return isNetworkFailure(failureKind(error));
+}
+
+bool isCancellation(const std::exception &error)
+{
+    return failureKind(error) == FailureKind::Cancelled;
+}
+
+QString describeError(const std::exception &error)
+{
+    if (const auto *failure = dynamic_cast<const Failure *>(&error))
+        return failure->sentence();
+    // Anything else comes from a library and speaks English: the user gets a sentence of ours,
+    // the developer the original text.
+    qWarning("Error without a description of its own: %s", error.what());
+    if (const auto *system = dynamic_cast<const std::system_error *>(&error)) {
+        if (system->code().category() == std::generic_category()
+            || system->code().category() == std::system_category())
+            return QStringLiteral("系统错误：") + LocalFiles::reasonForErrno(system->code().value())
+                + QStringLiteral("。");
+    }
+    if (dynamic_cast<const std::bad_alloc *>(&error))
+        return QStringLiteral("内存不足，请关闭其他程序后重试。");
+    return QStringLiteral("发生了内部错误，请重试。");
+}
+
+QString describeError(const std::exception_ptr &error)
+{
+    if (!error)
+        return {};
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &caught) {
+        return describeError(caught);
+    } catch (...) {
+        return {};
+    }
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <exception>
+#include <optional>
 
 // What varies between two failures of one kind. Each kind reads only the fields its sentence needs.
 struct FailureDetails
@@ -21,9 +22,10 @@ struct FailureDetails
     // URL-loading code of a transport failure (-1001 …) and the host it concerned.
     int urlCode = 0;
     QString host;
-    // The service's reason code and its own message, as it sent them.
-    QString reason;
-    QString serviceMessage;
+    // The service's reason code and its own message, as it sent them; absent when it sent none
+    // (an empty text the service sent is not the same as none).
+    std::optional<QString> reason;
+    std::optional<QString> serviceMessage;
     // A program's or script's output, or a further text that the kind's sentence carries.
     QString output;
     // A version concerned, and the version required of the tool.
@@ -56,3 +58,17 @@ private:
 // The kind of any caught error: a Failure's own, Internal for anything else, Internal for none.
 FailureKind failureKind(const std::exception &error);
 FailureKind failureKind(const std::exception_ptr &error);
+
+// Whether the service cannot be reached from here: offline, no route, host or name lookup,
+// connection lost, timed out.
+bool isNetworkFailure(FailureKind kind);
+bool isNetworkError(const std::exception &error);
+// A request or operation that was stopped because nobody wants its result any more (its owner
+// went away, or the user stopped it): not a failure to report.
+bool isCancellation(const std::exception &error);
+
+// The sentence to show for any thrown error: a Failure's own, a sentence of ours in place of the
+// (English) text of any other.
+QString describeError(const std::exception &error);
+// The same for a caught error; empty for none and for one that is no std::exception.
+QString describeError(const std::exception_ptr &error);

@@ -1,13 +1,19 @@
 #include "LocalFiles.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
+#include <QUuid>
 
 #include <cerrno>
 #include <dirent.h>
 #include <filesystem>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcLocalFiles, "corvanta.localfiles")
 
 namespace LocalFiles {
 
@@ -18,7 +24,7 @@ std::filesystem::path nativePath(const QString &path)
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
-DescribedError listingError(const QString &folder, int error)
+Failure listingError(const QString &folder, int error)
 {
     return failure(QStringLiteral("读取文件夹"), folder, error);
 }
@@ -76,10 +82,55 @@ QString reasonForErrno(int error)
     }
 }
 
-DescribedError failure(const QString &action, const QString &name, int error)
+Failure failure(const QString &action, const QString &name, int error)
 {
-    return DescribedError(QStringLiteral("无法") + action + QStringLiteral("“") + name + QStringLiteral("”：")
-                          + reasonForErrno(error) + QStringLiteral("。"));
+    FailureDetails details;
+    details.action = action;
+    details.path = name;
+    details.errorNumber = error;
+    return Failure(FailureKind::FileSystem, std::move(details));
+}
+
+QString hiddenSibling(const QString &path, const QString &purpose, const QString &suffix)
+{
+    const QFileInfo info(QDir::cleanPath(path));
+    QString name = info.fileName();
+    if (!suffix.isEmpty() && name.endsWith(suffix))
+        name.chop(suffix.size());
+    return info.path() + QStringLiteral("/.") + name + QLatin1Char('-') + purpose + QLatin1Char('-')
+        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + suffix;
+}
+
+int moveIntoPlace(const QString &staged, const QString &target)
+{
+    const QByteArray from = QFile::encodeName(staged);
+    const QByteArray to = QFile::encodeName(target);
+    struct stat existing {};
+    struct stat incoming {};
+    const bool targetThere = ::lstat(to.constData(), &existing) == 0;
+    const bool folderInvolved = targetThere
+        && (S_ISDIR(existing.st_mode) || (::lstat(from.constData(), &incoming) == 0 && S_ISDIR(incoming.st_mode)));
+    if (!folderInvolved)
+        return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+
+    // A rename replaces a folder only when it is empty, and no folder replaces a file: the old entry
+    // steps aside in one rename instead of being deleted in place, so a removal that fails halfway
+    // never leaves a broken target.
+    const QString aside = hiddenSibling(target, QStringLiteral("replaced"));
+    const QByteArray asideName = QFile::encodeName(aside);
+    if (::rename(to.constData(), asideName.constData()) != 0)
+        return errno;
+    if (::rename(from.constData(), to.constData()) != 0) {
+        const int error = errno;
+        ::rename(asideName.constData(), to.constData());
+        return error;
+    }
+    try {
+        removeEntry(aside);
+    } catch (const Failure &leftover) {
+        qCWarning(lcLocalFiles) << "leftover" << aside << leftover.sentence();
+    }
+    return 0;
 }
 
 bool writeAll(int fd, const char *data, qsizetype size)

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 
 #include <QString>
 #include <QStringList>
 
-// Small file-system steps that report failures as complete Chinese sentences (DescribedError).
+// Small file-system steps; their failures are FileSystem failures naming the entry and the reason.
 namespace LocalFiles {
 
 // Names of the folder's entries, hidden ones included, not recursive, in listing order.
@@ -20,8 +20,18 @@ void removeEntry(const QString &path);
 // The reason for an errno value as a short Chinese phrase, e.g. "没有权限".
 QString reasonForErrno(int error);
 
-// "无法<action>“<name>”：<reason>。", e.g. action "删除" and the entry's file name.
-DescribedError failure(const QString &action, const QString &name, int error);
+// A FileSystem failure: "无法<action>“<name>”：<reason>。", e.g. action "删除" and the entry's file name.
+Failure failure(const QString &action, const QString &name, int error);
+
+// Puts `staged` at `target`, in one rename where the system allows it: a file or link at target is
+// replaced atomically; a folder there first moves aside to a hidden sibling and is deleted once
+// staged is in place (or put back when that fails). The one way the tool moves something into
+// place. 0 or the errno value; on failure whatever was at target is still there, and so is staged.
+int moveIntoPlace(const QString &staged, const QString &target);
+
+// "<folder>/.<name>-<purpose>-<UUID><suffix>" beside "<folder>/<name><suffix>": a hidden name
+// nothing else uses, for a copy on its way in or out.
+QString hiddenSibling(const QString &path, const QString &purpose, const QString &suffix = {});
 
 // Writes all the bytes, again after an interruption; false with errno set when a write fails.
 bool writeAll(int fd, const char *data, qsizetype size);

@@ -117,9 +117,10 @@ void startChild(const std::shared_ptr<RunState> &state, const QString &executabl
     QObject::connect(process, &QProcess::errorOccurred, process, [state, process, executable](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart || !state->complete())
             return;
-        state->error = std::make_exception_ptr(ProcessLaunchError(
-            QStringLiteral("无法启动 ") + executable + QStringLiteral("：") + launchFailureReason(executable)
-            + QStringLiteral("。")));
+        FailureDetails details;
+        details.path = executable;
+        details.output = launchFailureReason(executable);
+        state->error = std::make_exception_ptr(ProcessLaunchError(FailureKind::LaunchFailed, std::move(details)));
         wakeWaiter(state);
         process->deleteLater();
     });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 
 #include <QCoro/QCoroTask>
 #include <QMap>
@@ -14,10 +14,10 @@ struct ProcessResult
 };
 
 // The child could not be started (missing file, no execute permission, ...).
-class ProcessLaunchError : public DescribedError
+class ProcessLaunchError : public Failure
 {
 public:
-    using DescribedError::DescribedError;
+    using Failure::Failure;
 };
 
 // Child processes with captured output and a timeout. No state of its own.

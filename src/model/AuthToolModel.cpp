@@ -4,7 +4,7 @@
 #include "core/AppConstants.h"
 #include "core/BundleCopy.h"
 #include "core/ConfirmationPrompt.h"
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
 #include "model/ConnectivityMonitor.h"
@@ -17,8 +17,6 @@
 #include "plugin/WpsDetection.h"
 #include "platform/ToolPlacement.h"
 #include "plugin/SignInSession.h"
-#include "service/AuthToolError.h"
-#include "service/TransportError.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -361,7 +359,7 @@ void AuthToolModel::removeLegacyToolIfSafe()
         return;
     try {
         LocalFiles::removeEntry(legacy);
-    } catch (const DescribedError &) {
+    } catch (const Failure &) {
         return;
     }
     appendLog(QStringLiteral("已清理旧版 ") + legacyToolName + QStringLiteral("：") + legacy);
@@ -426,7 +424,7 @@ QCoro::Task<> AuthToolModel::installFromCache()
     const QString app = ensureInstalledManagementApp();
     const std::optional<CachedPluginPackage> package = latestCachedPluginPackage();
     if (!package)
-        throw AuthToolError::message(QStringLiteral("本机没有可用插件包缓存。请联网后点击安装或更新。"));
+        throw Failure(FailureKind::NoCachedPackage);
     co_await installAndPublish(app, *package);
     if (!self)
         co_return;
@@ -465,7 +463,7 @@ bool AuthToolModel::requireWpsClosed(const QString &action)
 QCoro::Task<CachedPluginPackage> AuthToolModel::resolvePluginPackageForInstall()
 {
     if (!m_isOnline) {
-        throw AuthToolError::message(installOfflineMessage);
+        throw Failure(FailureKind::Offline);
     }
     QPointer<AuthToolModel> self(this);
     QString networkFailure;
@@ -478,7 +476,7 @@ QCoro::Task<CachedPluginPackage> AuthToolModel::resolvePluginPackageForInstall()
     }
     if (self)
         appendLog(QStringLiteral("远端插件包获取失败，未自动使用本机缓存：") + networkFailure);
-    throw AuthToolError::message(installUnreachableMessage);
+    throw Failure(FailureKind::ServiceUnreachable);
 }
 
 QCoro::Task<> AuthToolModel::runInstaller(QString managementAppPath, QString packageDirectory)

@@ -99,11 +99,6 @@ public:
     // The newest package in the cache, for the repair; nothing when there is none.
     std::optional<CachedPluginPackage> latestCachedPluginPackage() const;
 
-    // Why an online install cannot reach the service: offline, or the service does not answer.
-    static inline const QString installOfflineMessage = QStringLiteral(
-        "当前离线，安装或更新需要连接 Corvanta 服务。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。");
-    static inline const QString installUnreachableMessage = QStringLiteral(
-        "无法连接 Corvanta 服务，请检查网络后重试。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。");
 
     // Install, update and repair through the installer script; uninstall from WPS's files. Each
     // reports in the banner and the log instead of throwing.
@@ -134,7 +129,7 @@ public:
     // and returns its path. Copies only when running from elsewhere, through a hidden copy swapped
     // in at the end, so a failed copy leaves the old installed copy and the legacy tool in place.
     // A bare executable outside any bundle has nothing to place: nothing is copied or logged.
-    // Throws DescribedError.
+    // Throws Failure.
     QString ensureInstalledManagementApp(const AppBundle &running = AppBundle::main());
     // Removes the legacy tool beside it when it carries this tool's bundle identifier; silent.
     void removeLegacyToolIfSafe();

@@ -1,7 +1,7 @@
 // The installer payload's helper: the edits of WPS's add-in directory that a shell script cannot
 // make safely, from the same unit the management tool's uninstall uses. Prints one reason to
 // standard error and exits 1 on failure; the installer script passes that reason on.
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "plugin/PackageDirectory.h"
 #include "plugin/WpsAddonEdits.h"
 
@@ -29,8 +29,11 @@ void registerInstalled(const QString &addonDir, const QString &name)
 {
     const std::optional<CachedPluginPackage> installed =
         PackageDirectory::readPackageDirectory(addonDir + QLatin1Char('/') + name);
-    if (!installed)
-        throw DescribedError(QStringLiteral("插件文件夹“") + name + QStringLiteral("”不完整，未登记到 WPS。"));
+    if (!installed) {
+        FailureDetails details;
+        details.path = name;
+        throw Failure(FailureKind::IncompleteInstalledFolder, std::move(details));
+    }
     WpsAddonEdits::registerPlugin(addonDir, name, installed->version);
 }
 

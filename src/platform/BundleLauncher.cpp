@@ -1,6 +1,6 @@
 #include "BundleLauncher.h"
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/ProcessRunner.h"
 #include "platform/AppBundle.h"
 
@@ -20,8 +20,10 @@ int open(const QString &bundlePath)
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
     process.start(opener, {bundlePath});
     if (!process.waitForStarted(-1)) {
-        throw DescribedError(QStringLiteral("无法启动“") + opener + QStringLiteral("”：")
-                             + ProcessRunner::launchFailureReason(opener) + QStringLiteral("。"));
+        FailureDetails details;
+        details.path = opener;
+        details.output = ProcessRunner::launchFailureReason(opener);
+        throw Failure(FailureKind::BundleOpenFailed, std::move(details));
     }
     process.waitForFinished(-1);
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

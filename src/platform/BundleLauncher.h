@@ -7,7 +7,7 @@ namespace BundleLauncher {
 
 // Opens the bundle and returns the opener's exit status, 0 when the application was opened. On
 // macOS the opener is /usr/bin/open, waited for; elsewhere the bundle's CFBundleExecutable is
-// started detached and its successful start counts as status 0. Throws DescribedError when the
+// started detached and its successful start counts as status 0. Throws BundleOpenFailed when the
 // opener itself cannot be started.
 int open(const QString &bundlePath);
 

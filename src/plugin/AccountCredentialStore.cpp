@@ -2,7 +2,7 @@
 
 #include "core/AppConstants.h"
 #include "core/ToolPaths.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QCoro/QCoroSignal>
 #include <QDir>
@@ -82,8 +82,10 @@ QString readFallbackFile(const QString &path)
 
 void writeFallbackFile(const QString &dir, const QString &path, const QString &credential)
 {
-    const auto failure = [] {
-        return AuthToolError::message(QStringLiteral("无法保存账户凭据，请检查磁盘空间和目录权限后重试。"));
+    const auto failure = [&path] {
+        FailureDetails details;
+        details.path = path;
+        return Failure(FailureKind::CredentialStorage, std::move(details));
     };
     if (!QDir().mkpath(dir)
         || !QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
@@ -96,9 +98,9 @@ void writeFallbackFile(const QString &dir, const QString &path, const QString &c
         throw failure();
 }
 
-AuthToolError keychainFailure()
+Failure keychainFailure()
 {
-    return AuthToolError::message(QStringLiteral("无法访问系统钥匙串中的账户凭据，请确认钥匙串已解锁后重试。"));
+    return Failure(FailureKind::CredentialStorage);
 }
 
 } // namespace
@@ -141,7 +143,7 @@ QCoro::Task<QString> AccountCredentialStore::requireCredential() const
 {
     const QString credential = co_await readCredential();
     if (credential.isEmpty())
-        throw AuthToolError::message(notSignedInMessage);
+        throw Failure(FailureKind::NotSignedIn);
     co_return credential;
 }
 

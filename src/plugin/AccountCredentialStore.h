@@ -12,14 +12,13 @@ class AccountCredentialStore
 {
 public:
     static inline const QString keychainKey = QStringLiteral("account-credential");
-    static inline const QString notSignedInMessage = QStringLiteral("尚未登录 Corvanta 账户，请先登录后再安装。");
 
     // serviceName defaults to the tool's bundle identifier; fallbackDir to <support>/credentials.
     explicit AccountCredentialStore(QString serviceName = {}, QString fallbackDir = {});
 
     // The stored credential, or an empty text when there is none.
     QCoro::Task<QString> readCredential() const;
-    // The stored credential; throws AuthToolError(notSignedInMessage) when there is none.
+    // The stored credential; throws NotSignedIn when there is none.
     QCoro::Task<QString> requireCredential() const;
     QCoro::Task<> storeCredential(QString credential) const;
     QCoro::Task<> clearCredential() const;

@@ -1,12 +1,10 @@
 #include "ArchiveDownload.h"
 
-#include "core/DescribedError.h"
 #include "core/LocalFiles.h"
+#include "core/UrlErrorCode.h"
 #include "plugin/Sha256Hasher.h"
-#include "service/AuthToolError.h"
-#include "service/ClientAuthAPI.h"
 #include "service/ServiceNetwork.h"
-#include "service/TransportError.h"
+#include "service/TransportFailure.h"
 
 #include <QCoro/QCoroNetworkReply>
 #include <QFile>
@@ -17,38 +15,33 @@
 #include <QUuid>
 
 #include <cerrno>
-#include <cstdio>
 
 namespace ArchiveDownload {
 
 namespace {
 
 // error is the errno of the failed step, 0 when unknown.
-DescribedError writeError(const QString &path, int error)
+Failure writeError(const QString &path, int error)
 {
-    const QString reason = error != 0 ? QStringLiteral("（") + LocalFiles::reasonForErrno(error) + QStringLiteral("）")
-                                      : QString();
-    return DescribedError(QStringLiteral("无法写入下载文件“") + path + QStringLiteral("”") + reason
-                          + QStringLiteral("，请检查磁盘空间和目录权限后重试。"));
+    FailureDetails details;
+    details.path = path;
+    details.errorNumber = error;
+    return Failure(FailureKind::DownloadWriteFailed, std::move(details));
 }
 
-TransportError connectionLost()
+Failure refusal(int status)
 {
-    return TransportError(TransportError::urlErrorDomain, TransportError::NetworkConnectionLost,
-                          TransportError::describe(TransportError::NetworkConnectionLost, {}));
+    FailureDetails details;
+    details.httpStatus = status;
+    return Failure(FailureKind::ServiceRefused, std::move(details));
 }
 
-// Puts the verified file in place in one step: a plain file or link already there is replaced
-// atomically, so the old archive stays until the new one is complete.
+// Puts the verified file in place in one step: whatever is there stays until the new archive is
+// complete.
 void moveIntoPlace(const QString &temporary, const QString &destination)
 {
-    const QFileInfo existing(destination);
-    if (existing.isDir() && !existing.isSymLink())
-        LocalFiles::removeEntry(destination);
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
-        const int error = errno;
+    if (const int error = LocalFiles::moveIntoPlace(temporary, destination))
         throw LocalFiles::failure(QStringLiteral("将下载文件移动到"), destination, error);
-    }
 }
 
 } // namespace
@@ -63,9 +56,9 @@ void requireFetchable(const QUrl &url, const QString &expectedSha256)
 {
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
-        throw AuthToolError::message(invalidAddressMessage);
+        throw Failure(FailureKind::InvalidDownloadAddress);
     if (!isSha256Text(expectedSha256))
-        throw AuthToolError::message(checksumMismatchMessage);
+        throw Failure(FailureKind::ChecksumMismatch);
 }
 
 QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointer<QObject> owner)
@@ -126,11 +119,11 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
 
     if (writeFailed)
         throw writeError(temporaryPath, writeErrno);
-    if (TransportError::isTransportFailure(*rawReply))
-        throw TransportError::fromReply(*rawReply);
+    if (TransportFailure::isTransportFailure(*rawReply))
+        throw TransportFailure::fromReply(*rawReply);
     const QVariant status = rawReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && (status.toInt() < 200 || status.toInt() >= 300))
-        throw AuthToolError::message(ClientAuthAPI::httpErrorMessage(status.toInt()));
+        throw refusal(status.toInt());
     drain();
     errno = 0;
     if (writeFailed || !file.flush())
@@ -138,14 +131,14 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
     // A body shorter than announced is a cut connection, whatever the transport said.
     const qint64 announced = announcedLength();
     if (announced >= 0 && announced != written)
-        throw connectionLost();
+        throw TransportFailure::fromCode(UrlErrorCode::NetworkConnectionLost);
     errno = 0;
     file.close();
     if (file.error() != QFileDevice::NoError)
         throw writeError(temporaryPath, errno);
 
     if (hasher.hexDigest() != request.expectedSha256.toLower())
-        throw AuthToolError::message(checksumMismatchMessage);
+        throw Failure(FailureKind::ChecksumMismatch);
     moveIntoPlace(temporaryPath, destination);
     removeTemporary.dismiss();
     co_return destination;

@@ -14,8 +14,6 @@
 // download never replaces a good archive already there.
 namespace ArchiveDownload {
 
-inline const QString checksumMismatchMessage = QStringLiteral("安装包校验失败，文件可能不完整，请重新下载。");
-inline const QString invalidAddressMessage = QStringLiteral("授权服务返回的插件下载地址无效，已拒绝下载。");
 inline const QString temporaryPrefix = QStringLiteral(".download-");
 // Bytes the network layer may buffer ahead of the file; keeps memory flat for any archive size.
 inline constexpr qint64 readBufferSize = 256 * 1024;
@@ -37,14 +35,14 @@ using ProgressHandler = std::function<void(qint64, qint64)>;
 bool isSha256Text(const QString &text);
 
 // Refuses, before anything is requested, an address that is not http(s) with a host
-// (invalidAddressMessage) and an expected checksum that no file can match (checksumMismatchMessage).
+// (InvalidDownloadAddress) and an expected checksum that no file can match (ChecksumMismatch).
 void requireFetchable(const QUrl &url, const QString &expectedSha256);
 
 // Downloads with the shared network manager and returns the archive's path. Runs
-// requireFetchable first. Throws
-// AuthToolError(httpErrorMessage) for a refusing status, TransportError for a transfer that fails
-// or is cut short (also when `owner` is destroyed meanwhile: cancelled), AuthToolError with
-// checksumMismatchMessage for a body that does not match, and DescribedError for file errors.
+// requireFetchable first. Throws Failure: ServiceRefused for a refusing status, a transport
+// failure for a transfer that fails or is cut short (Cancelled when `owner` is destroyed
+// meanwhile), ChecksumMismatch for a body that does not match, DownloadWriteFailed and FileSystem
+// for file errors.
 // The temporary file is removed on every way out that does not end in success.
 QCoro::Task<QString> download(Request request, ProgressHandler progress = {}, QPointer<QObject> owner = {});
 

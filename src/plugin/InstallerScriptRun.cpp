@@ -1,7 +1,7 @@
 #include "InstallerScriptRun.h"
 
 #include "core/ToolPaths.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QFileInfo>
 #include <QProcessEnvironment>
@@ -11,8 +11,6 @@ namespace InstallerScriptRun {
 namespace {
 
 // Kept out of the coroutine below: GCC 12 cannot put a QStringLiteral into a coroutine frame.
-const QString missingPayloadMessage = QStringLiteral("安装包缺少 WPS 插件 Payload，请重新下载正式安装包。");
-const QString silentFailureMessage = QStringLiteral("WPS 插件安装脚本执行失败。");
 const QString bash = QStringLiteral("/bin/bash");
 
 QString scriptPath(const QString &resourceDir)
@@ -41,13 +39,15 @@ QCoro::Task<> run(QString resourceDir, QString managementAppPath, QString packag
 {
     const QString script = scriptPath(resourceDir);
     if (script.isEmpty() || !QFileInfo::exists(script))
-        throw AuthToolError::message(missingPayloadMessage);
+        throw Failure(FailureKind::InstallerMissing);
     const QStringList arguments{script};
     auto running = ProcessRunner::run(bash, arguments, environment(managementAppPath, packageDirectory), timeoutSeconds);
     const ProcessResult result = co_await std::move(running);
     if (result.exitCode == 0)
         co_return;
-    throw AuthToolError::message(result.output.isEmpty() ? silentFailureMessage : result.output);
+    FailureDetails details;
+    details.output = result.output;
+    throw Failure(FailureKind::InstallerFailed, std::move(details));
 }
 
 } // namespace InstallerScriptRun

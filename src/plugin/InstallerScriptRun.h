@@ -16,8 +16,9 @@ inline const QString scriptRelativePath =
 // This process's environment with the four variables the script reads set.
 QMap<QString, QString> environment(const QString &managementAppPath, const QString &packageDirectory);
 
-// Runs the script below `resourceDir` with /bin/bash. Throws AuthToolError: the script is missing
-// (or there is no resource directory), or it failed, with everything it printed as the text.
+// Runs the script below `resourceDir` with /bin/bash. Throws InstallerMissing when the script is
+// missing (or there is no resource directory), InstallerFailed with everything it printed when it
+// failed.
 QCoro::Task<> run(QString resourceDir, QString managementAppPath, QString packageDirectory,
                   double timeoutSeconds = ProcessRunner::defaultTimeoutSeconds);
 

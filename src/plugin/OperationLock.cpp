@@ -1,6 +1,6 @@
 #include "OperationLock.h"
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 
 #include <QDir>
@@ -14,9 +14,10 @@ std::unique_ptr<OperationLock> OperationLock::acquire()
     if (lock->m_file.tryLock(0))
         return lock;
     if (lock->m_file.error() == QLockFile::LockFailedError)
-        throw DescribedError(busyMessage);
-    throw DescribedError(QStringLiteral("无法创建操作锁文件“") + QDir::toNativeSeparators(lockFilePath())
-                         + QStringLiteral("”，请检查该文件夹的权限。"));
+        throw Failure(FailureKind::Busy);
+    FailureDetails details;
+    details.path = QDir::toNativeSeparators(lockFilePath());
+    throw Failure(FailureKind::LockUnavailable, std::move(details));
 }
 
 QString OperationLock::lockFilePath()

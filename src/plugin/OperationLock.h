@@ -11,9 +11,8 @@
 class OperationLock
 {
 public:
-    static inline const QString busyMessage = QStringLiteral("另一项插件操作正在进行，请等它完成后再试。");
-
-    // Takes the lock at once or throws DescribedError (busyMessage when another holder has it).
+    // Takes the lock at once or throws Failure: Busy when another holder has it, LockUnavailable
+    // when the lock file cannot be made.
     static std::unique_ptr<OperationLock> acquire();
     // The lock file below the current support directory.
     static QString lockFilePath();

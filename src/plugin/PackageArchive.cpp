@@ -3,7 +3,7 @@
 #include "core/ProcessRunner.h"
 #include "core/LocalFiles.h"
 #include "core/WorkerTask.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,9 +27,12 @@ bool holdsMarkers(const QString &dir)
         && isPlainEntry(dir + QStringLiteral("/app")) && isPlainEntry(dir + QStringLiteral("/app/index.html"));
 }
 
-AuthToolError fileSystemError(const QString &sentence)
+Failure folderStepFailed(const QString &action, const QString &path)
 {
-    return AuthToolError::message(sentence);
+    FailureDetails details;
+    details.action = action;
+    details.path = path;
+    return Failure(FailureKind::FolderStep, std::move(details));
 }
 
 class RemoveOnExit
@@ -43,7 +46,7 @@ public:
     {
         try {
             LocalFiles::removeEntry(m_path);
-        } catch (const DescribedError &) {
+        } catch (const Failure &) {
             // A leftover is pruned after the next successful download.
         }
     }
@@ -76,10 +79,10 @@ void refuseEscapingEntries(const QString &archivePath, const QString &unzipProgr
     const QStringList names = listing.split(u'\n', Qt::SkipEmptyParts);
     // A listing that succeeded but reads as nothing has names that are not UTF-8.
     if (names.isEmpty())
-        throw AuthToolError::message(unsafeArchiveMessage);
+        throw Failure(FailureKind::UnsafeArchive);
     for (const QString &name : names) {
         if (escapesDirectory(name))
-            throw AuthToolError::message(unsafeArchiveMessage);
+            throw Failure(FailureKind::UnsafeArchive);
     }
 }
 
@@ -91,7 +94,7 @@ QString locatePackageRoot(const QString &dir)
         return dir;
     const QDir listing(dir);
     if (!listing.exists())
-        throw fileSystemError(QStringLiteral("无法读取目录 ") + dir + QStringLiteral("。"));
+        throw folderStepFailed(QStringLiteral("读取目录"), dir);
     const QStringList names =
         listing.entryList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString &name : names) {
@@ -99,20 +102,20 @@ QString locatePackageRoot(const QString &dir)
         if (holdsMarkers(candidate))
             return candidate;
     }
-    throw AuthToolError::message(incompletePackageMessage);
+    throw Failure(FailureKind::IncompletePackage);
 }
 
 QString extractPluginPackage(const QString &archivePath, const QString &cacheDir, const QString &packageDirName,
                              const std::function<void(const QString &)> &log, const QString &unzipProgram)
 {
     if (!QDir().mkpath(cacheDir))
-        throw fileSystemError(QStringLiteral("无法创建插件包缓存目录 ") + cacheDir + QStringLiteral("。"));
+        throw folderStepFailed(QStringLiteral("创建插件包缓存目录"), cacheDir);
     refuseEscapingEntries(archivePath, unzipProgram);
     const QString temporary =
         cacheDir + QStringLiteral("/.extract-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString destination = cacheDir + QLatin1Char('/') + packageDirName;
     if (!QDir().mkdir(temporary))
-        throw fileSystemError(QStringLiteral("无法创建临时解压目录 ") + temporary + QStringLiteral("。"));
+        throw folderStepFailed(QStringLiteral("创建临时解压目录"), temporary);
     const RemoveOnExit cleanup(temporary);
 
     // unzip creates links only after all files, so no entry is written through a link.
@@ -123,12 +126,12 @@ QString extractPluginPackage(const QString &archivePath, const QString &cacheDir
     if (!trimmed.isEmpty() && log)
         log(trimmed);
     if (status < 0 || status >= 2)
-        throw AuthToolError::message(incompletePackageMessage);
+        throw Failure(FailureKind::IncompletePackage);
 
     const QString root = locatePackageRoot(temporary);
     LocalFiles::removeEntry(destination);
     if (!QDir().rename(root, destination))
-        throw fileSystemError(QStringLiteral("无法将插件包移入缓存目录 ") + destination + QStringLiteral("。"));
+        throw folderStepFailed(QStringLiteral("将插件包移入缓存目录"), destination);
     return destination;
 }
 

@@ -10,14 +10,11 @@
 namespace PackageArchive {
 
 inline const QString unzipPath = QStringLiteral("/usr/bin/unzip");
-inline const QString incompletePackageMessage = QStringLiteral("插件包结构不完整，请重新下载。");
-// An archive whose entry names climb out of the unpacking directory or start at the root.
-inline const QString unsafeArchiveMessage = QStringLiteral("插件包含有指向包外的文件路径，已拒绝安装，请重新下载。");
 
 // The package root below dir: dir itself when it holds "ribbon.xml" and "app/index.html", else the
 // first directory entry in listing order that does. Symbolic links never qualify, neither as the
 // root nor as one of the marker paths, so the cached package cannot point outside the cache.
-// Throws AuthToolError with incompletePackageMessage when there is none.
+// Throws IncompletePackage when there is none.
 QString locatePackageRoot(const QString &dir);
 
 // Unzips archivePath into a fresh cacheDir/.extract-<UUID>, finds the package root and moves it to

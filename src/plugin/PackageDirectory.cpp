@@ -1,6 +1,5 @@
 #include "PackageDirectory.h"
 
-#include "core/DescribedError.h"
 #include "core/ToolPaths.h"
 #include "core/LocalFiles.h"
 #include "service/JsonValueReaders.h"
@@ -115,7 +114,7 @@ QString installedPluginVersionFromDisk()
     try {
         if (std::optional<CachedPluginPackage> package = newestPackageIn(folder))
             return package->version;
-    } catch (const DescribedError &) {
+    } catch (const Failure &) {
         // An unreadable add-in directory means nothing is known to be installed.
     }
     return {};

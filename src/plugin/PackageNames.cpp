@@ -1,7 +1,7 @@
 #include "PackageNames.h"
 
 #include "plugin/PackageDirectory.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 namespace PackageNames {
 
@@ -9,11 +9,19 @@ namespace {
 
 const QString archiveSuffix = QStringLiteral(".zip");
 
+// A version or file name from the service that cannot name a file; the file name when it is the
+// unsafe one.
+Failure unsafeName(const QString &fileName = {})
+{
+    FailureDetails details;
+    details.path = fileName;
+    return Failure(FailureKind::UnsafeName, std::move(details));
+}
+
 void requireSafeVersion(const QString &version)
 {
-    // The version names the package directory and, without a file name, the archive.
-    if (!isSafeEntryName(version) || !isSafeEntryName(PackageDirectory::namePrefix + version + archiveSuffix))
-        throw AuthToolError::message(QStringLiteral("授权服务返回的插件版本号不安全，已拒绝下载。"));
+    if (!folderNameFor(version))
+        throw unsafeName();
 }
 
 } // namespace
@@ -37,13 +45,21 @@ QString archiveFileName(const QString &releaseFileName, const QString &version)
     if (releaseFileName.isEmpty())
         return PackageDirectory::namePrefix + version + archiveSuffix;
     if (!isSafeEntryName(releaseFileName))
-        throw AuthToolError::message(QStringLiteral("授权服务返回的插件文件名不安全，已拒绝下载。"));
+        throw unsafeName(releaseFileName);
     return releaseFileName;
 }
 
 QString packageDirectoryName(const QString &version)
 {
     requireSafeVersion(version);
+    return PackageDirectory::namePrefix + version;
+}
+
+std::optional<QString> folderNameFor(const QString &version)
+{
+    // The version names the package directory and, without a file name, the archive.
+    if (!isSafeEntryName(version) || !isSafeEntryName(PackageDirectory::namePrefix + version + archiveSuffix))
+        return std::nullopt;
     return PackageDirectory::namePrefix + version;
 }
 

@@ -7,8 +7,8 @@
 #include "plugin/PackagePruning.h"
 #include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
-#include "service/AuthToolError.h"
-#include "service/TransportError.h"
+#include "core/UrlErrorCode.h"
+#include "service/TransportFailure.h"
 
 #include <QScopeGuard>
 
@@ -20,7 +20,7 @@ void removeQuietly(const QString &path)
 {
     try {
         LocalFiles::removeEntry(path);
-    } catch (const DescribedError &) {
+    } catch (const Failure &) {
         // Pruned after the next successful download.
     }
 }
@@ -51,7 +51,7 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::downloadAuthorizedPluginPackag
     const PluginRelease release = co_await self.requestDownloadToken(credential, installedVersion);
     self.requireOwner();
     if (!release.downloadURL)
-        throw AuthToolError::message(QStringLiteral("授权服务未返回插件下载地址，请稍后重试。"));
+        throw Failure(FailureKind::NoDownloadAddress);
     // Names from the service are checked before anything is created or logged under them.
     const QString fileName = PackageNames::archiveFileName(release.fileName.value_or(QString()), release.version);
     PackageNames::packageDirectoryName(release.version);
@@ -79,8 +79,8 @@ QCoro::Task<PluginRelease> PackagePipeline::requestDownloadToken(QString credent
     std::exception_ptr refusal;
     try {
         co_return co_await self.m_api.downloadToken(credential, downloadPlatform, installedVersion);
-    } catch (const AuthToolError &error) {
-        if (error.kind() != AuthToolError::Kind::CredentialInvalid)
+    } catch (const Failure &error) {
+        if (error.kind() != FailureKind::SignInExpired && error.kind() != FailureKind::CredentialRefused)
             throw;
         refusal = std::current_exception();
     }
@@ -117,10 +117,9 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::extractPluginPackage(QString a
     try {
         directory = co_await PackageArchive::extractPluginPackageAsync(archive, ToolPaths::pluginPackageCacheDir(),
                                                                        packageName, logUnzipOutput);
-    } catch (const AuthToolError &error) {
+    } catch (const Failure &error) {
         // An archive the unpacking refuses would only wait in the downloads for the next success.
-        if (error.description() == PackageArchive::incompletePackageMessage
-            || error.description() == PackageArchive::unsafeArchiveMessage)
+        if (error.kind() == FailureKind::IncompletePackage || error.kind() == FailureKind::UnsafeArchive)
             removeQuietly(archive);
         throw;
     }
@@ -130,8 +129,7 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::extractPluginPackage(QString a
 void PackagePipeline::requireOwner() const
 {
     if (!m_owner)
-        throw TransportError(TransportError::urlErrorDomain, TransportError::Cancelled,
-                             TransportError::describe(TransportError::Cancelled, {}));
+        throw TransportFailure::fromCode(UrlErrorCode::Cancelled);
 }
 
 void PackagePipeline::log(const QString &line) const

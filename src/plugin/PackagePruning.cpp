@@ -1,6 +1,5 @@
 #include "PackagePruning.h"
 
-#include "core/DescribedError.h"
 #include "core/ToolPaths.h"
 #include "core/LocalFiles.h"
 #include "plugin/PackageDirectory.h"
@@ -24,7 +23,7 @@ QStringList pruneFolder(const QString &folder, const QString &keep, const Rule &
     QStringList names;
     try {
         names = LocalFiles::entryNames(folder);
-    } catch (const DescribedError &) {
+    } catch (const Failure &) {
         return {};
     }
     const QString kept = standardized(keep);
@@ -36,8 +35,8 @@ QStringList pruneFolder(const QString &folder, const QString &keep, const Rule &
         try {
             LocalFiles::removeEntry(path);
             lines.append(rule.removedLine + name);
-        } catch (const DescribedError &error) {
-            lines.append(rule.failedLine + name + QStringLiteral("：") + error.description());
+        } catch (const Failure &error) {
+            lines.append(rule.failedLine + name + QStringLiteral("：") + error.sentence());
         }
     }
     return lines;

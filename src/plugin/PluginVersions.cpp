@@ -1,7 +1,7 @@
 #include "PluginVersions.h"
 
 #include "service/ClientAuthAPI.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QRegularExpression>
 
@@ -73,8 +73,10 @@ void ensureManagerSupports(const CachedPluginPackage &package)
 {
     if (managerSatisfies(package.minManagerVersion))
         return;
-    throw AuthToolError::message(QStringLiteral("插件 ") + package.version + QStringLiteral(" 要求管理工具不低于 ")
-                                 + package.minManagerVersion + QStringLiteral("，请联网后升级管理工具再安装。"));
+    FailureDetails details;
+    details.version = package.version;
+    details.requiredVersion = package.minManagerVersion;
+    throw Failure(FailureKind::ToolTooOld, std::move(details));
 }
 
 PluginInstallState installStateFor(const QString &latest, const QString &installed)

@@ -20,7 +20,7 @@ bool managerSatisfies(const QString &required, const QString &toolVersion);
 // The same against this tool's own version from its bundle.
 bool managerSatisfies(const QString &required);
 
-// Throws AuthToolError::message when this tool is too old for the package.
+// Throws ToolTooOld when this tool is too old for the package.
 void ensureManagerSupports(const CachedPluginPackage &package);
 
 // Whole-text, case-insensitive comparison of the trimmed texts; null or empty means unknown.

@@ -1,6 +1,6 @@
 #include "Sha256Hasher.h"
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/WorkerTask.h"
 
 #include <QFile>
@@ -13,9 +13,11 @@ namespace {
 
 constexpr qint64 fileChunkSize = 1024 * 1024;
 
-DescribedError unreadableFile(const QString &path)
+Failure unreadableFile(const QString &path)
 {
-    return DescribedError(QStringLiteral("无法读取文件 ") + path + QStringLiteral("，请确认文件存在且可读后重试。"));
+    FailureDetails details;
+    details.path = path;
+    return Failure(FailureKind::UnreadableFile, std::move(details));
 }
 
 } // namespace

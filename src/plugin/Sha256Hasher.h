@@ -32,7 +32,7 @@ private:
 };
 
 // Hash of a file, read in 1 MiB pieces (never whole in memory). A read failure throws a
-// DescribedError naming the file.
+// Failure (UnreadableFile) naming the file.
 QString sha256File(const QString &path);
 
 // The same on the thread pool; the GUI thread only awaits.

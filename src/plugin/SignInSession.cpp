@@ -1,6 +1,6 @@
 #include "SignInSession.h"
 
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QRegularExpression>
 #include <QUrlQuery>
@@ -38,7 +38,7 @@ QCoro::Task<SignInSession::Outcome> SignInSession::accept(QUrl address, QUrl fro
         co_return Outcome::Ignored;
     const QString credential = QUrlQuery(address).queryItemValue(QStringLiteral("credential"), QUrl::FullyDecoded);
     if (!isWellFormedCredential(credential))
-        throw AuthToolError::message(QStringLiteral("网站返回的登录信息无效，请重新登录。"));
+        throw Failure(FailureKind::InvalidSignIn);
     co_await self.m_store.storeCredential(credential);
     co_return Outcome::SignedIn;
 }

@@ -24,7 +24,7 @@ public:
     SignInSession(AccountCredentialStore store, QUrl siteURL);
 
     // Acts on an address of the tool's scheme that a page at fromPage navigated to. Throws
-    // AuthToolError when the site's sign-in cannot be used or kept.
+    // Failure (InvalidSignIn, CredentialStorage) when the site's sign-in cannot be used or kept.
     QCoro::Task<Outcome> accept(QUrl address, QUrl fromPage) const;
 
     // A credential as the site hands it over: token characters only, of a plausible length, as it

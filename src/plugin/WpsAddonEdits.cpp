@@ -1,11 +1,11 @@
 #include "WpsAddonEdits.h"
 
 #include "core/AtomicFile.h"
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "platform/PathExchange.h"
 #include "plugin/PackageDirectory.h"
-#include "service/JsonParseError.h"
+#include "plugin/PackageNames.h"
 #include "service/JsonValueReaders.h"
 
 #include <QFile>
@@ -30,7 +30,6 @@ const QString pluginName = QStringLiteral("CorvantaAnalysis");
 const QString legacyName = QStringLiteral("Corvanta");
 const QString namelistKey = QStringLiteral("namelist");
 const QString spreadsheetGroup = QStringLiteral("et");
-const QString unrecognisedAuthMessage = QStringLiteral("WPS 的加载项注册表“authaddin.json”格式无法识别，未做修改。");
 
 // An element ends at its own "/>" when its opening tag closes itself, otherwise at its own closing
 // tag: a paired element with a self-closing child is removed whole, not cut after the child.
@@ -48,9 +47,17 @@ bool exists(const QString &path)
 }
 
 // Names the entry by its file name only: the add-in directory's path means nothing to the user.
-DescribedError entryFailure(const QString &action, const QString &path, int error)
+Failure entryFailure(const QString &action, const QString &path, int error)
 {
     return LocalFiles::failure(action, QFileInfo(path).fileName(), error);
+}
+
+// A file we leave as it is, named by its file name.
+Failure unrecognised(FailureKind kind, const QString &path)
+{
+    FailureDetails details;
+    details.path = QFileInfo(path).fileName();
+    return Failure(kind, std::move(details));
 }
 
 QByteArray readFile(const QString &path)
@@ -70,8 +77,7 @@ QString readUtf8Text(const QString &path)
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        throw DescribedError(QStringLiteral("未能打开文件“") + QFileInfo(path).fileName()
-                             + QStringLiteral("”，因为无法确定其内容的文本编码。"));
+        throw unrecognised(FailureKind::NotUtf8, path);
     return text;
 }
 
@@ -80,7 +86,7 @@ QJsonDocument parseJson(const QByteArray &bytes)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
-        throw JsonParseError(error);
+        throw Failure(FailureKind::NotJson);
     return document;
 }
 
@@ -189,7 +195,7 @@ QString withPublishEntry(const QString &xml, const QString &url, const QString &
         return text.replace(emptyList.capturedStart(), emptyList.capturedLength(),
                             QStringLiteral("<jsplugins>\n  ") + element + QStringLiteral("\n</jsplugins>"));
     }
-    throw DescribedError(QStringLiteral("WPS 的加载项列表“publish.xml”格式无法识别，未做修改。"));
+    throw unrecognised(FailureKind::UnrecognisedWpsFile, publishFileName);
 }
 
 QJsonObject withoutAuthEntries(QJsonObject root)
@@ -214,7 +220,7 @@ QJsonObject withAuthEntry(QJsonObject root, const QString &key, const QString &p
 {
     const QJsonValue existing = root.value(spreadsheetGroup);
     if (!existing.isUndefined() && !existing.isObject())
-        throw DescribedError(unrecognisedAuthMessage);
+        throw unrecognised(FailureKind::UnrecognisedWpsFile, authFileName);
     root = withoutAuthEntries(root);
     QJsonObject group = root.value(spreadsheetGroup).toObject();
     group.insert(key, QJsonObject{{QStringLiteral("name"), pluginName},
@@ -272,7 +278,7 @@ void registerPlugin(const QString &addonDir, const QString &directoryName, const
         if (!bytes.trimmed().isEmpty()) {
             const QJsonDocument document = parseJson(bytes);
             if (!document.isObject())
-                throw DescribedError(unrecognisedAuthMessage);
+                throw unrecognised(FailureKind::UnrecognisedWpsFile, authFileName);
             auth = document.object();
         }
     }
@@ -285,14 +291,11 @@ QString installedDirectoryName(const QString &packageDir)
 {
     const std::optional<CachedPluginPackage> package = PackageDirectory::readPackageDirectory(packageDir);
     if (!package)
-        throw DescribedError(QStringLiteral("插件包结构不完整，请重新下载。"));
-    const QString &version = package->version;
-    const bool unsafe = version.isEmpty() || version == QLatin1String(".") || version == QLatin1String("..")
-        || std::any_of(version.begin(), version.end(),
-                       [](QChar c) { return c == QLatin1Char('/') || c == QChar::Null || c.category() == QChar::Other_Control; });
-    if (unsafe)
-        throw DescribedError(QStringLiteral("插件包的版本号无效，请重新下载。"));
-    return QStringLiteral("CorvantaAnalysis_") + version;
+        throw Failure(FailureKind::IncompletePackageFolder);
+    const std::optional<QString> name = PackageNames::folderNameFor(package->version);
+    if (!name)
+        throw Failure(FailureKind::InvalidPackageVersion);
+    return *name;
 }
 
 void placeDirectory(const QString &staged, const QString &target)

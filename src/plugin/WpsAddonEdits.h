@@ -7,7 +7,7 @@
 // The add-in's traces in WPS's add-in directory: its package directories, its elements in the
 // add-in list "publish.xml" and its entries in the registry "authaddin.json". Both the uninstall
 // and the installer payload's helper program edit them through this unit, so what one writes the
-// other removes. Every file is replaced atomically; failures are thrown as DescribedError.
+// other removes. Every file is replaced atomically; failures are thrown as Failure.
 namespace WpsAddonEdits {
 
 inline const QString publishFileName = QStringLiteral("publish.xml");

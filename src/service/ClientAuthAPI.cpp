@@ -1,10 +1,9 @@
 #include "ClientAuthAPI.h"
 
-#include "service/AuthToolError.h"
 #include "service/JsonValueReaders.h"
 #include "service/ServiceAnswer.h"
 #include "service/ServiceNetwork.h"
-#include "service/TransportError.h"
+#include "service/TransportFailure.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroNetworkReply>
@@ -13,11 +12,15 @@
 
 namespace {
 
-QCoro::Task<PluginRelease> releaseFrom(QCoro::Task<APIEnvelope> request, QString unavailableMessage)
+// unavailable: the kind of an answer without data, which carries the service's message.
+QCoro::Task<PluginRelease> releaseFrom(QCoro::Task<APIEnvelope> request, FailureKind unavailable)
 {
     const APIEnvelope envelope = co_await std::move(request);
-    if (!envelope.data)
-        throw AuthToolError::message(envelope.message.value_or(unavailableMessage));
+    if (!envelope.data) {
+        FailureDetails details;
+        details.serviceMessage = envelope.message;
+        throw Failure(unavailable, std::move(details));
+    }
     co_return PluginRelease::fromData(*envelope.data);
 }
 
@@ -97,14 +100,14 @@ QCoro::Task<APIEnvelope> ClientAuthAPI::send(QNetworkRequest request, QByteArray
 
     const QVariant status = rawReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool refused = status.isValid() && (status.toInt() < 200 || status.toInt() >= 300);
-    if (!oversized && TransportError::isTransportFailure(*rawReply))
-        throw TransportError::fromReply(*rawReply);
+    if (!oversized && TransportFailure::isTransportFailure(*rawReply))
+        throw TransportFailure::fromReply(*rawReply);
     collect();
     // An oversized answer's bytes were dropped: a refusal is then judged by its status alone.
     if (refused)
         throw ServiceAnswer::refusal(status.toInt(), bytes);
     if (oversized)
-        throw AuthToolError::message(JsonValueReaders::malformedAnswerMessage);
+        throw Failure(FailureKind::MalformedAnswer);
     co_return ServiceAnswer::envelope(bytes);
 }
 
@@ -112,7 +115,7 @@ QCoro::Task<PluginRelease> ClientAuthAPI::latestRelease(const QString &platform)
 {
     const QString path = latestReleasePath + QStringLiteral("?platform=") + urlEncode(platform)
         + QStringLiteral("&channel=stable");
-    return releaseFrom(get(path), QStringLiteral("插件版本信息不可用。"));
+    return releaseFrom(get(path), FailureKind::ReleaseUnavailable);
 }
 
 QCoro::Task<PluginRelease> ClientAuthAPI::downloadToken(const QString &credential, const QString &platform,
@@ -125,7 +128,7 @@ QCoro::Task<PluginRelease> ClientAuthAPI::downloadToken(const QString &credentia
     };
     if (installedVersion && !installedVersion->isEmpty())
         body.insert(QStringLiteral("installedPluginVersion"), *installedVersion);
-    return releaseFrom(post(downloadTokenPath, body, credential), QStringLiteral("插件下载授权不可用。"));
+    return releaseFrom(post(downloadTokenPath, body, credential), FailureKind::DownloadNotGranted);
 }
 
 QUrl ClientAuthAPI::webURL(const QString &path) const
@@ -140,11 +143,6 @@ QUrl ClientAuthAPI::webURL(const QString &path) const
         base.chop(1);
     const QString pathText = path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path;
     return QUrl(base + pathText, QUrl::TolerantMode);
-}
-
-QString ClientAuthAPI::httpErrorMessage(int status)
-{
-    return ServiceAnswer::httpErrorMessage(status);
 }
 
 QString ClientAuthAPI::urlEncode(const QString &text)

@@ -16,8 +16,9 @@
 inline const QString officialClientAuthBaseURL = QString::fromUtf8(BuildConfig::serviceBaseUrl);
 
 // The tool's only client of the vendor service. Requests go through ServiceNetwork's shared
-// manager; a transport failure throws TransportError, a refusing HTTP status AuthToolError,
-// a success body that is not JSON JsonParseError, one larger than maxAnswerBytes AuthToolError.
+// manager; everything it throws is a Failure: a transport failure (TransportFailure), a refusing
+// HTTP status (ServiceAnswer::refusal), a success body that is not JSON (NotJson), one larger than
+// maxAnswerBytes (MalformedAnswer), an answer without data (ReleaseUnavailable, DownloadNotGranted).
 class ClientAuthAPI
 {
 public:
@@ -46,7 +47,6 @@ public:
     // The largest answer body read; the release and token envelopes are a few hundred bytes.
     static constexpr qint64 maxAnswerBytes = 4 * 1024 * 1024;
 
-    static QString httpErrorMessage(int status);
     static QString urlEncode(const QString &text);
     // The tool's version (CFBundleShortVersionString of its bundle, set from the build); "0.1.3"
     // when the application object was given none (test programs).

@@ -1,7 +1,6 @@
 #include "JsonValueReaders.h"
 
-#include "service/AuthToolError.h"
-#include "service/JsonParseError.h"
+#include "core/Failure.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -74,9 +73,9 @@ QJsonObject dictionaryFromJSON(const QByteArray &bytes)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
-        throw JsonParseError(error);
+        throw Failure(FailureKind::NotJson);
     if (!document.isObject())
-        throw AuthToolError::message(malformedAnswerMessage);
+        throw Failure(FailureKind::MalformedAnswer);
     return document.object();
 }
 

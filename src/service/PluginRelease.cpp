@@ -1,6 +1,6 @@
 #include "PluginRelease.h"
 
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 #include "service/JsonValueReaders.h"
 
 using JsonValueReaders::stringValue;
@@ -10,10 +10,10 @@ PluginRelease PluginRelease::fromData(const QJsonObject &data)
     PluginRelease release;
     const std::optional<QString> version = stringValue(data.value(QLatin1String("version")));
     if (!version || version->isEmpty())
-        throw AuthToolError::message(QStringLiteral("插件发布信息缺少版本号。"));
+        throw Failure(FailureKind::ReleaseWithoutVersion);
     const std::optional<QString> sha256 = stringValue(data.value(QLatin1String("sha256")));
     if (!sha256 || sha256->isEmpty())
-        throw AuthToolError::message(QStringLiteral("插件发布信息缺少 sha256。"));
+        throw Failure(FailureKind::ReleaseWithoutChecksum);
     release.version = *version;
     release.sha256 = *sha256;
     release.fileName = stringValue(data.value(QLatin1String("fileName")));

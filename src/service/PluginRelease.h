@@ -15,6 +15,7 @@ struct PluginRelease
     QString sha256;
     QString version;
 
-    // Throws AuthToolError when "version" (checked first) or "sha256" is missing or empty.
+    // Throws ReleaseWithoutVersion (checked first) or ReleaseWithoutChecksum when "version" or
+    // "sha256" is missing or empty.
     static PluginRelease fromData(const QJsonObject &data);
 };

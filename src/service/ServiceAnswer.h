@@ -1,7 +1,7 @@
 #pragma once
 
 #include "service/APIEnvelope.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QByteArray>
 
@@ -9,15 +9,12 @@
 // fuzzed on bytes alone.
 namespace ServiceAnswer {
 
-// The envelope of a success body. Throws JsonParseError for bytes that are not JSON and
-// AuthToolError for JSON whose top level is not an object.
+// The envelope of a success body. Throws a NotJson Failure for bytes that are not JSON and a
+// MalformedAnswer one for JSON whose top level is not an object.
 APIEnvelope envelope(const QByteArray &body);
 
-// The error for a refusing status; the body's reason and message win over the status table.
-// A body that is not a JSON object counts as no body.
-AuthToolError refusal(int status, const QByteArray &body);
-
-// The sentence for a refusing status that came without a reason or message of its own.
-QString httpErrorMessage(int status);
+// The failure for a refusing status: SignInExpired, CredentialRefused (401) or ServiceRefused,
+// carrying the body's reason and message. A body that is not a JSON object counts as no body.
+Failure refusal(int status, const QByteArray &body);
 
 } // namespace ServiceAnswer

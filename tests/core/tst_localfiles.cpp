@@ -1,4 +1,4 @@
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/LocalFiles.h"
 
 #include <QRegularExpression>
@@ -30,8 +30,8 @@ void tst_LocalFiles::tooLongNameReachesTheUserInChinese()
     QString description;
     try {
         LocalFiles::entryNames(folder);
-    } catch (const DescribedError &error) {
-        description = error.description();
+    } catch (const Failure &error) {
+        description = error.sentence();
     }
     QCOMPARE(description, QStringLiteral("无法读取文件夹“") + folder + QStringLiteral("”：文件名或路径过长。"));
 }

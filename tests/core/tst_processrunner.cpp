@@ -56,7 +56,7 @@ QCoro::Task<> catchLaunchError(QString program, QString *description)
     try {
         co_await ProcessRunner::run(program, {}, {}, 5.0);
     } catch (const ProcessLaunchError &error) {
-        *description = error.description();
+        *description = error.sentence();
     }
 }
 

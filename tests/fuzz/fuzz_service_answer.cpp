@@ -4,8 +4,7 @@
 #include "FuzzCheck.h"
 
 #include "plugin/PackageNames.h"
-#include "service/AuthToolError.h"
-#include "service/JsonParseError.h"
+#include "core/Failure.h"
 #include "service/PluginRelease.h"
 #include "service/ServiceAnswer.h"
 
@@ -19,7 +18,7 @@ void checkNames(const PluginRelease &release)
     try {
         archive = PackageNames::archiveFileName(release.fileName.value_or(QString()), release.version);
         PackageNames::packageDirectoryName(release.version);
-    } catch (const AuthToolError &) {
+    } catch (const Failure &) {
         return;
     }
     // Whatever the service sends, an accepted name stays one entry inside the folder.
@@ -37,8 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int status = 100 + (data[0] << 8 | data[1]) % 900;
     const QByteArray body(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
 
-    const AuthToolError refusal = ServiceAnswer::refusal(status, body);
-    FUZZ_CHECK(!refusal.description().isEmpty() || refusal.kind() == AuthToolError::Kind::Message);
+    const Failure refusal = ServiceAnswer::refusal(status, body);
+    // Only the service's own words can be empty; a refused sign-in always says what to do.
+    FUZZ_CHECK(!refusal.sentence().isEmpty() || refusal.kind() == FailureKind::ServiceRefused);
+    FUZZ_CHECK(refusal.kind() == FailureKind::ServiceRefused || refusal.kind() == FailureKind::SignInExpired
+               || refusal.kind() == FailureKind::CredentialRefused);
 
     try {
         const APIEnvelope envelope = ServiceAnswer::envelope(body);
@@ -48,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(!release.version.isEmpty() && !release.sha256.isEmpty());
         FUZZ_CHECK(!release.downloadURL || release.downloadURL->isValid());
         checkNames(release);
-    } catch (const JsonParseError &) {
-    } catch (const AuthToolError &) {
+    } catch (const Failure &) {
     }
     return 0;
 }

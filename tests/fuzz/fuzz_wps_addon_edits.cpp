@@ -3,7 +3,7 @@
 // over it.
 #include "FuzzCheck.h"
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "plugin/WpsAddonEdits.h"
 
 #include <QJsonDocument>
@@ -35,7 +35,7 @@ void editPublish(const QString &xml)
     try {
         const QString registered = WpsAddonEdits::withPublishEntry(xml, url, version);
         FUZZ_CHECK(registered.contains(QStringLiteral("name=\"CorvantaAnalysis\"")));
-    } catch (const DescribedError &) {
+    } catch (const Failure &) {
         // A list that cannot be understood is left alone.
     }
 }
@@ -55,7 +55,7 @@ void editAuth(const QByteArray &json)
         // What the install wrote, the uninstall removes.
         FUZZ_CHECK(!holdsPluginEntry(WpsAddonEdits::withoutAuthEntries(registered)));
         WpsAddonEdits::encodeAuthJson(registered);
-    } catch (const DescribedError &) {
+    } catch (const Failure &) {
     }
 }
 

@@ -1,6 +1,6 @@
 #include "model/AuthToolModel.h"
 #include "core/ToolPaths.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -110,7 +110,7 @@ void tst_AuthToolModel::thrownErrorResetsBusyFlagAndReports()
     steps.work = [&model, &busyDuringWork]() -> QCoro::Task<> {
         busyDuringWork = model.isInstalling();
         co_await QCoro::sleepFor(10ms);
-        throw AuthToolError::message(QStringLiteral("插件包结构不完整，请重新下载。"));
+        throw Failure(FailureKind::IncompletePackage);
     };
     QCoro::waitFor(model.runOperation(steps));
 

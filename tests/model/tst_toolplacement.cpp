@@ -1,6 +1,6 @@
 #include "model/AuthToolModel.h"
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "ScratchHome.h"
 
 #include <QDir>
@@ -98,8 +98,8 @@ void tst_ToolPlacement::placement()
     QString result;
     try {
         result = model.ensureInstalledManagementApp(running.isEmpty() ? AppBundle() : AppBundle(home.filePath(running)));
-    } catch (const DescribedError &error) {
-        result = error.description();
+    } catch (const Failure &error) {
+        result = error.sentence();
     }
     ::setrlimit(RLIMIT_FSIZE, &previous);
 

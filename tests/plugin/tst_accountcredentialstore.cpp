@@ -1,6 +1,6 @@
 #include "core/ToolPaths.h"
 #include "plugin/AccountCredentialStore.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,8 +18,8 @@ QCoro::Task<> require(const AccountCredentialStore *store, QString *credential, 
 {
     try {
         *credential = co_await store->requireCredential();
-    } catch (const AuthToolError &thrown) {
-        *error = thrown.description();
+    } catch (const Failure &thrown) {
+        *error = thrown.sentence();
     }
 }
 

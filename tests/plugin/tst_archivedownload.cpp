@@ -1,7 +1,7 @@
 #include "plugin/ArchiveDownload.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 #include "service/ServiceNetwork.h"
-#include "service/TransportError.h"
+#include "core/UrlErrorCode.h"
 
 #include "ScriptedHttpServer.h"
 #include "TaskOutcome.h"
@@ -132,8 +132,8 @@ void tst_ArchiveDownload::transferFailuresLeaveNoFile_data()
     QTest::addColumn<bool>("silentServer");
     QTest::addColumn<int>("code");
 
-    QTest::newRow("no answer within the transfer timeout") << true << int(TransportError::TimedOut);
-    QTest::newRow("nobody listening") << false << int(TransportError::CannotConnectToHost);
+    QTest::newRow("no answer within the transfer timeout") << true << int(UrlErrorCode::TimedOut);
+    QTest::newRow("nobody listening") << false << int(UrlErrorCode::CannotConnectToHost);
 }
 
 void tst_ArchiveDownload::transferFailuresLeaveNoFile()
@@ -146,9 +146,10 @@ void tst_ArchiveDownload::transferFailuresLeaveNoFile()
     const QUrl url = silentServer ? server.baseUrl() : QUrl(QStringLiteral("http://127.0.0.1:9/a.zip"));
 
     const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(request(url, digestOf(body))));
-    const auto error = outcome.error<TransportError>();
+    const auto error = outcome.error<Failure>();
     QVERIFY2(error, qPrintable(outcome.description()));
-    QCOMPARE(error->code(), code);
+    QCOMPARE(error->details().urlCode, code);
+    QVERIFY(isNetworkFailure(error->kind()));
     QCOMPARE(QDir(m_downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 

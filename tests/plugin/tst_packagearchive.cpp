@@ -1,6 +1,6 @@
 #include "core/LocalFiles.h"
 #include "plugin/PackageArchive.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,8 +94,8 @@ QCoro::Task<> extractAsync(QString archive, QString cache, QStringList *logs, QS
     std::function<void(const QString &)> log = [logs](const QString &line) { *logs << line; };
     try {
         *result = co_await PackageArchive::extractPluginPackageAsync(archive, cache, name, log, helper);
-    } catch (const AuthToolError &thrown) {
-        *error = thrown.description();
+    } catch (const Failure &thrown) {
+        *error = thrown.sentence();
     }
 }
 
@@ -173,8 +173,8 @@ void tst_PackageArchive::extraction()
         try {
             PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
             QFAIL("no error");
-        } catch (const AuthToolError &error) {
-            QCOMPARE(error.description(), QStringLiteral("插件包结构不完整，请重新下载。"));
+        } catch (const Failure &error) {
+            QCOMPARE(error.sentence(), QStringLiteral("插件包结构不完整，请重新下载。"));
         }
         QVERIFY(!QFileInfo::exists(destination));
     } else {
@@ -227,8 +227,8 @@ void tst_PackageArchive::parentAndAbsoluteNamesAreRefused()
     try {
         PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
         QFAIL("an archive with a climbing entry name was unpacked");
-    } catch (const AuthToolError &error) {
-        QCOMPARE(error.description(), PackageArchive::unsafeArchiveMessage);
+    } catch (const Failure &error) {
+        QCOMPARE(error.kind(), FailureKind::UnsafeArchive);
     }
     QCOMPARE(QDir(m_cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(QDir(m_outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
@@ -245,7 +245,7 @@ void tst_PackageArchive::dotsInsideNamesAreFine()
     QCOMPARE(QDir(destination).entryList(QDir::Files | QDir::Hidden).size(), 3);
 
     QVERIFY(writeZip(m_archive, completePackage + Entries{{"hex:2e2e2fd6d02e747874", "x"}}));
-    QVERIFY_THROWS_EXCEPTION(AuthToolError,
+    QVERIFY_THROWS_EXCEPTION(Failure,
                              PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0"));
 }
 
@@ -265,7 +265,7 @@ void tst_PackageArchive::linksCannotReachOutside()
     for (Entry &entry : entries)
         entry.content.replace("OUTSIDE", m_outside.toUtf8());
     QVERIFY(writeZip(m_archive, entries));
-    QVERIFY_THROWS_EXCEPTION(AuthToolError,
+    QVERIFY_THROWS_EXCEPTION(Failure,
                              PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0"));
     QCOMPARE(QDir(m_outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(leftovers(m_cache), QStringList());
@@ -297,7 +297,7 @@ void tst_PackageArchive::unzipOutputIsLoggedTrimmed()
 {
     writeText(m_archive, "  \n talk \n\n");
     QStringList logs;
-    QVERIFY_THROWS_EXCEPTION(AuthToolError,
+    QVERIFY_THROWS_EXCEPTION(Failure,
                              PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0",
                                                                   [&logs](const QString &line) { logs << line; }, helper));
     QCOMPARE(logs, QStringList{"talk"});

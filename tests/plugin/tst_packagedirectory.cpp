@@ -1,7 +1,7 @@
 #include "FakeWpsAddons.h"
 #include "ScratchHome.h"
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "plugin/PackageDirectory.h"
 
@@ -206,8 +206,8 @@ private Q_SLOTS:
         try {
             PackageDirectory::latestCachedPluginPackage();
             QFAIL("an unlistable cache went unreported");
-        } catch (const DescribedError &error) {
-            QCOMPARE(error.description(), QStringLiteral("无法读取文件夹“") + cache + QStringLiteral("”：不是文件夹。"));
+        } catch (const Failure &error) {
+            QCOMPARE(error.sentence(), QStringLiteral("无法读取文件夹“") + cache + QStringLiteral("”：不是文件夹。"));
         }
     }
 

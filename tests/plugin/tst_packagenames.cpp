@@ -1,5 +1,5 @@
 #include "plugin/PackageNames.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QTest>
 
@@ -13,8 +13,8 @@ QString outcome(const std::function<QString()> &make)
 {
     try {
         return make();
-    } catch (const AuthToolError &error) {
-        return error.description();
+    } catch (const Failure &error) {
+        return error.sentence();
     }
 }
 

@@ -1,5 +1,5 @@
 #include "plugin/PluginVersions.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 
 #include <QTest>
 
@@ -100,9 +100,9 @@ private Q_SLOTS:
         try {
             PluginVersions::ensureManagerSupports({QStringLiteral("/x"), QStringLiteral("1.5.0"), QStringLiteral("0.2")});
             QFAIL("a package that needs a newer tool was accepted");
-        } catch (const AuthToolError &error) {
-            QCOMPARE(error.kind(), AuthToolError::Kind::Message);
-            QCOMPARE(error.description(), QStringLiteral("插件 1.5.0 要求管理工具不低于 0.2，请联网后升级管理工具再安装。"));
+        } catch (const Failure &error) {
+            QCOMPARE(error.kind(), FailureKind::ToolTooOld);
+            QCOMPARE(error.sentence(), QStringLiteral("插件 1.5.0 要求管理工具不低于 0.2，请联网后升级管理工具再安装。"));
         }
     }
 

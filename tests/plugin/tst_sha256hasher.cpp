@@ -1,4 +1,4 @@
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "plugin/Sha256Hasher.h"
 
 #include <QFile>
@@ -90,8 +90,8 @@ void tst_Sha256Hasher::unreadableFileThrows()
     try {
         sha256File(path);
         QFAIL("no error");
-    } catch (const DescribedError &error) {
-        QCOMPARE(error.description(), QStringLiteral("无法读取文件 ") + path + QStringLiteral("，请确认文件存在且可读后重试。"));
+    } catch (const Failure &error) {
+        QCOMPARE(error.sentence(), QStringLiteral("无法读取文件 ") + path + QStringLiteral("，请确认文件存在且可读后重试。"));
     }
 }
 

@@ -1,6 +1,6 @@
 #include "plugin/WpsAddonEdits.h"
 
-#include "core/DescribedError.h"
+#include "core/Failure.h"
 
 #include "FakeWpsAddons.h"
 
@@ -20,8 +20,8 @@ QString thrown(const std::function<void()> &step)
 {
     try {
         step();
-    } catch (const DescribedError &error) {
-        return error.description();
+    } catch (const Failure &error) {
+        return error.sentence();
     }
     return {};
 }

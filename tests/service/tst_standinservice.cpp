@@ -2,10 +2,10 @@
 #include "TaskOutcome.h"
 
 #include "plugin/ArchiveDownload.h"
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 #include "service/ClientAuthAPI.h"
 #include "service/ServiceNetwork.h"
-#include "service/TransportError.h"
+#include "service/TransportFailure.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -27,7 +27,7 @@ struct Download
     qint64 announcedLength = -1;
     QByteArray body;
     QUrl finalUrl;
-    std::optional<TransportError> error;
+    std::optional<Failure> error;
 };
 
 // A plain GET without headers, as the package download makes it.
@@ -43,8 +43,8 @@ Download download(const QUrl &url)
         result.announcedLength = length.toLongLong();
     result.body = reply->readAll();
     result.finalUrl = reply->url();
-    if (TransportError::isTransportFailure(*reply))
-        result.error = TransportError::fromReply(*reply);
+    if (TransportFailure::isTransportFailure(*reply))
+        result.error = TransportFailure::fromReply(*reply);
     return result;
 }
 
@@ -161,10 +161,10 @@ void tst_StandinService::credentials()
         QVERIFY(outcome.value && outcome.value->data);
         return;
     }
-    const auto error = outcome.error<AuthToolError>();
+    const auto error = outcome.error<Failure>();
     QVERIFY(error);
-    QCOMPARE(error->kind(), AuthToolError::Kind::CredentialInvalid);
-    QCOMPARE(error->description(), refusal);
+    QVERIFY(error->kind() == FailureKind::SignInExpired || error->kind() == FailureKind::CredentialRefused);
+    QCOMPARE(error->sentence(), refusal);
 }
 
 void tst_StandinService::descriptorOptions_data()
@@ -305,7 +305,7 @@ void tst_StandinService::faults()
     if (step == QLatin1String("archive")) {
         const Download archive = download(*tokenRelease(api).downloadURL);
         if (archive.error) {
-            QCOMPARE(QString::number(archive.error->code()), expected);
+            QCOMPARE(QString::number(archive.error->details().urlCode), expected);
             QVERIFY(isNetworkError(*archive.error));
         } else if (archive.announcedLength >= 0 && archive.body.size() < archive.announcedLength) {
             // Qt does not always notice a body cut short after the headers and may report success;
@@ -313,8 +313,8 @@ void tst_StandinService::faults()
             QTemporaryDir downloads;
             const auto outcome = awaitOutcome(ArchiveDownload::download(
                 {*tokenRelease(api).downloadURL, downloads.path(), QStringLiteral("a.zip"), QString(64, u'0')}));
-            QVERIFY(outcome.error<TransportError>());
-            QCOMPARE(QString::number(outcome.error<TransportError>()->code()), expected);
+            QVERIFY(outcome.error<Failure>());
+            QCOMPARE(QString::number(outcome.error<Failure>()->details().urlCode), expected);
         } else {
             QCOMPARE(QString::number(archive.status), expected);
         }
@@ -324,10 +324,12 @@ void tst_StandinService::faults()
         ? awaitOutcome(api.latestRelease(QStringLiteral("darwin")))
         : awaitOutcome(api.downloadToken(StandinService::validCredential, QStringLiteral("macos"), std::nullopt));
     QVERIFY(!outcome.value);
-    if (const auto transport = outcome.error<TransportError>())
-        QCOMPARE(QString::number(transport->code()), expected);
+    const auto failure = outcome.error<Failure>();
+    QVERIFY(failure);
+    if (failure->details().urlCode != 0)
+        QCOMPARE(QString::number(failure->details().urlCode), expected);
     else
-        QCOMPARE(outcome.error<AuthToolError>()->description(), expected);
+        QCOMPARE(failure->sentence(), expected);
 }
 
 void tst_StandinService::sitePages_data()

@@ -1,11 +1,10 @@
 #include "ScriptedHttpServer.h"
 #include "TaskOutcome.h"
 
-#include "service/AuthToolError.h"
+#include "core/Failure.h"
 #include "service/ClientAuthAPI.h"
-#include "service/JsonParseError.h"
 #include "service/ServiceNetwork.h"
-#include "service/TransportError.h"
+#include "service/TransportFailure.h"
 
 #include <QNetworkReply>
 #include <QProcess>
@@ -122,7 +121,7 @@ void rerunInNetworkNamespace(const QString &test, bool loopbackUp)
         QSKIP("no permission to create a network namespace here");
     QVERIFY2(child.exitCode() == 0, output.constData());
     // "function:row" is reported as "function(row)".
-    QString passed = QStringLiteral("PASS   : tst_TransportError::") + test;
+    QString passed = QStringLiteral("PASS   : tst_TransportFailure::") + test;
     if (passed.contains(u':' , Qt::CaseSensitive) && test.contains(u':'))
         passed = passed.left(passed.lastIndexOf(u':')) + u'(' + test.section(u':', 1) + u')';
     else
@@ -132,7 +131,7 @@ void rerunInNetworkNamespace(const QString &test, bool loopbackUp)
 
 } // namespace
 
-class tst_TransportError : public QObject
+class tst_TransportFailure : public QObject
 {
     Q_OBJECT
 
@@ -147,22 +146,26 @@ private Q_SLOTS:
     void offlineNamespaceIsNotConnected();
 };
 
-void tst_TransportError::failedRequests_data()
+void tst_TransportFailure::failedRequests_data()
 {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("description");
-    QTest::newRow("refused") << QStringLiteral("refused") << -1004 << QStringLiteral("未能连接到服务器。");
-    QTest::newRow("unknown host") << QStringLiteral("unknown host") << -1003 << QStringLiteral("未能找到使用指定主机名的服务器。");
-    QTest::newRow("timed out") << QStringLiteral("silent") << -1001 << QStringLiteral("请求超时。");
-    QTest::newRow("connection lost") << QStringLiteral("hang up") << -1005 << QStringLiteral("网络连接已中断。");
+    QTest::addColumn<FailureKind>("kind");
+    const FailureKind unreachable = FailureKind::ServiceUnreachable;
+    QTest::newRow("refused") << QStringLiteral("refused") << -1004 << QStringLiteral("未能连接到服务器。") << unreachable;
+    QTest::newRow("unknown host") << QStringLiteral("unknown host") << -1003 << QStringLiteral("未能找到使用指定主机名的服务器。")
+                                  << unreachable;
+    QTest::newRow("timed out") << QStringLiteral("silent") << -1001 << QStringLiteral("请求超时。") << FailureKind::Timeout;
+    QTest::newRow("connection lost") << QStringLiteral("hang up") << -1005 << QStringLiteral("网络连接已中断。") << unreachable;
 }
 
-void tst_TransportError::failedRequests()
+void tst_TransportFailure::failedRequests()
 {
     QFETCH(QString, scenario);
     QFETCH(int, code);
     QFETCH(QString, description);
+    QFETCH(FailureKind, kind);
 
     ServiceNetwork::setTransferTimeout(300ms);
     const auto restore = qScopeGuard([] { ServiceNetwork::setTransferTimeout(ServiceNetwork::defaultTransferTimeout); });
@@ -186,15 +189,15 @@ void tst_TransportError::failedRequests()
     else
         outcome = fetch(hangingUp.url());
 
-    const auto error = outcome.error<TransportError>();
+    const auto error = outcome.error<Failure>();
     QVERIFY(error);
-    QCOMPARE(error->domain(), QStringLiteral("NSURLErrorDomain"));
-    QCOMPARE(error->code(), code);
-    QCOMPARE(error->description(), description);
+    QCOMPARE(error->kind(), kind);
+    QCOMPARE(error->details().urlCode, code);
+    QCOMPARE(error->sentence(), description);
     QVERIFY(isNetworkError(*error));
 }
 
-void tst_TransportError::cancelledRequestIsNoNetworkError()
+void tst_TransportFailure::cancelledRequestIsNoNetworkError()
 {
     ScriptedHttpServer silent;
     silent.setReply(ScriptedHttpServer::Reply{.body = {}, .contentType = {}, .silent = true});
@@ -203,52 +206,55 @@ void tst_TransportError::cancelledRequestIsNoNetworkError()
         for (QNetworkReply *reply : replies)
             reply->abort();
     });
-    const auto error = fetch(silent.baseUrl()).error<TransportError>();
+    const auto error = fetch(silent.baseUrl()).error<Failure>();
     QVERIFY(error);
-    QCOMPARE(error->code(), -999);
-    QCOMPARE(error->description(), QStringLiteral("已取消。"));
+    QCOMPARE(error->kind(), FailureKind::Cancelled);
+    QCOMPARE(error->details().urlCode, -999);
+    QCOMPARE(error->sentence(), QStringLiteral("已取消。"));
+    QVERIFY(isCancellation(*error));
     QVERIFY(!isNetworkError(*error));
 }
 
-void tst_TransportError::tlsFailureIsNoNetworkError()
+void tst_TransportFailure::tlsFailureIsNoNetworkError()
 {
     SelfSignedServer server;
     QVERIFY2(server.isListening(), "openssl could not make a certificate");
-    const auto error = fetch(server.url()).error<TransportError>();
+    const auto error = fetch(server.url()).error<Failure>();
     QVERIFY(error);
-    QCOMPARE(error->code(), -1202);
-    QVERIFY(error->description().startsWith(QStringLiteral("此服务器的证书无效。")));
-    QVERIFY(error->description().contains(QStringLiteral("“127.0.0.1”")));
+    QCOMPARE(error->kind(), FailureKind::SecureConnection);
+    QCOMPARE(error->details().urlCode, -1202);
+    QCOMPARE(error->sentence(),
+             QStringLiteral("此服务器的证书无效。您可能正在连接到一个假冒“127.0.0.1”的服务器，这会威胁到您的机密信息的安全。"));
     QVERIFY(!isNetworkError(*error));
 }
 
-void tst_TransportError::httpStatusErrorIsNoNetworkError()
+void tst_TransportFailure::httpStatusErrorIsNoNetworkError()
 {
     ScriptedHttpServer server;
     server.setReply({503, {}});
     const auto outcome = fetch(server.baseUrl());
-    QVERIFY(outcome.error<AuthToolError>());
-    QVERIFY(!outcome.error<TransportError>());
-    QVERIFY(!isNetworkError(*outcome.error<AuthToolError>()));
+    QCOMPARE(outcome.kind(), FailureKind::ServiceRefused);
+    QVERIFY(!isNetworkError(*outcome.error<Failure>()));
 }
 
-void tst_TransportError::otherErrors_data()
+void tst_TransportFailure::otherErrors_data()
 {
     QTest::addColumn<std::shared_ptr<std::exception>>("error");
     QTest::addColumn<bool>("network");
     using P = std::shared_ptr<std::exception>;
-    const QString url = TransportError::urlErrorDomain;
-    QTest::newRow("-1009") << P(new TransportError(url, -1009, QStringLiteral("x"))) << true;
-    QTest::newRow("-1006") << P(new TransportError(url, -1006, QStringLiteral("x"))) << true;
-    QTest::newRow("-1018") << P(new TransportError(url, -1018, QStringLiteral("x"))) << true;
-    QTest::newRow("-1009 of another domain") << P(new TransportError(QStringLiteral("NSPOSIXErrorDomain"), -1009, QStringLiteral("x"))) << false;
-    QTest::newRow("-1011") << P(new TransportError(url, -1011, QStringLiteral("x"))) << false;
-    QTest::newRow("-1000 bad url") << P(new TransportError(url, -1000, QStringLiteral("x"))) << false;
-    QTest::newRow("tool error") << P(new AuthToolError(AuthToolError::message(QStringLiteral("x")))) << false;
+    const auto transport = [](int code) { return P(new Failure(TransportFailure::fromCode(code))); };
+    QTest::newRow("-1009") << transport(-1009) << true;
+    QTest::newRow("-1006") << transport(-1006) << true;
+    QTest::newRow("-1018") << transport(-1018) << true;
+    QTest::newRow("-1011") << transport(-1011) << false;
+    QTest::newRow("-1000 bad url") << transport(-1000) << false;
+    QTest::newRow("-1200 tls") << transport(-1200) << false;
+    QTest::newRow("-999 cancelled") << transport(-999) << false;
+    QTest::newRow("service refusal") << P(new Failure(FailureKind::ServiceRefused)) << false;
     QTest::newRow("standard error") << P(new std::runtime_error("x")) << false;
 }
 
-void tst_TransportError::otherErrors()
+void tst_TransportFailure::otherErrors()
 {
     QFETCH(std::shared_ptr<std::exception>, error);
     QFETCH(bool, network);
@@ -257,18 +263,19 @@ void tst_TransportError::otherErrors()
 
 // Inside a fresh network namespace even the loopback link is down, as on a Mac without any network:
 // the suite runs this function again in such a namespace.
-void tst_TransportError::offlineNamespaceIsNotConnected()
+void tst_TransportFailure::offlineNamespaceIsNotConnected()
 {
     if (!inNetworkNamespace()) {
         rerunInNetworkNamespace(QStringLiteral("offlineNamespaceIsNotConnected"), false);
         return;
     }
-    const auto error = fetch(QUrl(QStringLiteral("http://127.0.0.1:18741"))).error<TransportError>();
+    const auto error = fetch(QUrl(QStringLiteral("http://127.0.0.1:18741"))).error<Failure>();
     QVERIFY(error);
-    QCOMPARE(error->code(), -1009);
-    QCOMPARE(error->description(), QStringLiteral("似乎已断开与互联网的连接。"));
+    QCOMPARE(error->kind(), FailureKind::Offline);
+    QCOMPARE(error->details().urlCode, -1009);
+    QCOMPARE(error->sentence(), QStringLiteral("似乎已断开与互联网的连接。"));
     QVERIFY(isNetworkError(*error));
 }
 
-QTEST_GUILESS_MAIN(tst_TransportError)
-#include "tst_transporterror.moc"
+QTEST_GUILESS_MAIN(tst_TransportFailure)
+#include "tst_transportfailure.moc"
