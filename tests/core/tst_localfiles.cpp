@@ -1,9 +1,14 @@
 #include "core/Failure.h"
 #include "core/LocalFiles.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 
 class tst_LocalFiles : public QObject
 {
@@ -12,7 +17,45 @@ class tst_LocalFiles : public QObject
 private Q_SLOTS:
     void noReasonIsEnglish();
     void tooLongNameReachesTheUserInChinese();
+    void moveIntoPlace_data();
+    void moveIntoPlace();
 };
+
+namespace {
+
+// "file:<text>", "folder:<names inside>", "link:<target>" or "" for nothing at all.
+QString describe(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QStringLiteral("link:") + info.symLinkTarget().section(u'/', -1);
+    if (info.isDir())
+        return QStringLiteral("folder:") + QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(u',');
+    if (!info.exists())
+        return {};
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QStringLiteral("file:") + QString::fromUtf8(file.readAll());
+}
+
+void make(const QString &path, const QString &what)
+{
+    const QString kind = what.section(u':', 0, 0);
+    const QString content = what.section(u':', 1);
+    if (kind == QLatin1String("file")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content.toUtf8());
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path));
+        for (const QString &name : content.split(u',', Qt::SkipEmptyParts))
+            make(path + u'/' + name, QStringLiteral("file:") + name);
+    } else if (kind == QLatin1String("link")) {
+        QVERIFY(QFile::link(content, path));
+    }
+}
+
+} // namespace
 
 // The C library's texts are English; none of them may reach the user.
 void tst_LocalFiles::noReasonIsEnglish()
@@ -34,6 +77,42 @@ void tst_LocalFiles::tooLongNameReachesTheUserInChinese()
         description = error.sentence();
     }
     QCOMPARE(description, QStringLiteral("无法读取文件夹“") + folder + QStringLiteral("”：文件名或路径过长。"));
+}
+
+void tst_LocalFiles::moveIntoPlace_data()
+{
+    QTest::addColumn<QString>("staged");
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<int>("error");
+    QTest::newRow("file into an empty place") << "file:new" << "" << 0;
+    QTest::newRow("file over a file") << "file:new" << "file:old" << 0;
+    QTest::newRow("file over a link") << "file:new" << "link:elsewhere" << 0;
+    QTest::newRow("file over a folder") << "file:new" << "folder:a,b" << 0;
+    QTest::newRow("folder into an empty place") << "folder:x" << "" << 0;
+    QTest::newRow("folder over a folder") << "folder:x,y" << "folder:a,b" << 0;
+    QTest::newRow("folder over an empty folder") << "folder:x" << "folder:" << 0;
+    QTest::newRow("folder over a file") << "folder:x" << "file:old" << 0;
+    QTest::newRow("nothing staged over a folder") << "" << "folder:a,b" << ENOENT;
+    QTest::newRow("nothing staged over a file") << "" << "file:old" << ENOENT;
+}
+
+// Whatever stands at the target is replaced whole, and a failed move leaves it as it was, with
+// nothing hidden left beside it.
+void tst_LocalFiles::moveIntoPlace()
+{
+    QFETCH(QString, staged);
+    QFETCH(QString, existing);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    const QString from = dir.filePath(QStringLiteral(".staged"));
+    const QString to = dir.filePath(QStringLiteral("target"));
+    make(from, staged);
+    make(to, existing);
+
+    QCOMPARE(LocalFiles::moveIntoPlace(from, to), error);
+    QCOMPARE(describe(to), error == 0 ? staged : existing);
+    QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QCOMPARE(left, QStringList{QStringLiteral("target")});
 }
 
 QTEST_GUILESS_MAIN(tst_LocalFiles)

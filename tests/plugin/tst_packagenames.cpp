@@ -1,6 +1,10 @@
 #include "plugin/PackageNames.h"
+#include "plugin/WpsAddonEdits.h"
 #include "core/Failure.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -89,6 +93,59 @@ private Q_SLOTS:
         QFETCH(QString, directory);
         QCOMPARE(outcome([&] { return PackageNames::archiveFileName(fileName, version); }), archive);
         QCOMPARE(outcome([&] { return PackageNames::packageDirectoryName(version); }), directory);
+        QCOMPARE(PackageNames::folderNameFor(version).value_or(unsafeVersion), directory);
+    }
+
+    // The installer names the add-in's folder after the version the package itself declares, by
+    // the same rule as the cache; a package without its files is refused first.
+    void installedFolderName_data()
+    {
+        QTest::addColumn<QByteArray>("versionFile");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<QString>("name"); // empty: refused
+        QTest::addColumn<FailureKind>("kind");
+        QTest::newRow("version of the folder name") << QByteArray() << true << QStringLiteral("CorvantaAnalysis_1.4.2")
+                                                    << FailureKind::Internal;
+        QTest::newRow("declared version") << QByteArray(R"({"version":"2.0.0-rc.1"})") << true
+                                          << QStringLiteral("CorvantaAnalysis_2.0.0-rc.1") << FailureKind::Internal;
+        QTest::newRow("version with a slash") << QByteArray(R"({"version":"1/../../x"})") << true << QString()
+                                              << FailureKind::InvalidPackageVersion;
+        QTest::newRow("version with a backslash") << QByteArray(R"({"version":"1\\..\\x"})") << true << QString()
+                                                  << FailureKind::InvalidPackageVersion;
+        QTest::newRow("version dot dot") << QByteArray(R"({"version":".."})") << true << QString()
+                                         << FailureKind::InvalidPackageVersion;
+        QTest::newRow("hidden version") << QByteArray(R"({"version":".1"})") << true << QString()
+                                        << FailureKind::InvalidPackageVersion;
+        QTest::newRow("empty version") << QByteArray(R"({"version":""})") << true << QString()
+                                       << FailureKind::InvalidPackageVersion;
+        QTest::newRow("files missing") << QByteArray() << false << QString() << FailureKind::IncompletePackageFolder;
+    }
+
+    void installedFolderName()
+    {
+        QFETCH(QByteArray, versionFile);
+        QFETCH(bool, complete);
+        QFETCH(QString, name);
+        QFETCH(FailureKind, kind);
+        QTemporaryDir dir;
+        const QString package = dir.filePath(QStringLiteral("CorvantaAnalysis_1.4.2"));
+        QVERIFY(QDir().mkpath(package + QStringLiteral("/app")));
+        const auto write = [&package](const QString &relative, const QByteArray &bytes) {
+            QFile file(package + QLatin1Char('/') + relative);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(QStringLiteral("ribbon.xml"), "<ribbon/>"));
+        if (complete)
+            QVERIFY(write(QStringLiteral("app/index.html"), "<html/>"));
+        if (!versionFile.isEmpty())
+            QVERIFY(write(QStringLiteral("version.json"), versionFile));
+        try {
+            QCOMPARE(WpsAddonEdits::installedDirectoryName(package), name);
+            QVERIFY(!name.isEmpty());
+        } catch (const Failure &failure) {
+            QVERIFY2(name.isEmpty(), qPrintable(failure.sentence()));
+            QCOMPARE(failure.kind(), kind);
+        }
     }
 };
 
