@@ -1,12 +1,5 @@
 #include "CommandLine.h"
 
-#include "core/DescribedError.h"
-#include "model/AuthToolModel.h"
-#include "plugin/AccountCredentialStore.h"
-#include "plugin/OperationLock.h"
-#include "service/AuthToolError.h"
-#include "service/TransportError.h"
-
 #include <QHash>
 #include <QSet>
 
@@ -115,26 +108,42 @@ QString CommandLine::usage(const QString &program)
         .arg(program);
 }
 
-CommandLine::ExitCode CommandLine::exitCodeForFailure(const std::exception_ptr &error)
+CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
 {
-    if (!error)
-        return Failure;
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &caught) {
-        if (isNetworkError(caught))
-            return ServiceUnreachable;
-        const auto *toolError = dynamic_cast<const AuthToolError *>(&caught);
-        if (toolError && toolError->kind() == AuthToolError::Kind::CredentialInvalid)
-            return SignInRequired;
-        const QString description = describeError(caught);
-        if (description == AccountCredentialStore::notSignedInMessage)
-            return SignInRequired;
-        if (description == OperationLock::busyMessage)
-            return OperationBusy;
-        if (description == AuthToolModel::installOfflineMessage || description == AuthToolModel::installUnreachableMessage)
-            return ServiceUnreachable;
-    } catch (...) {
+    if (outcome.isDone())
+        return Success;
+    switch (outcome.kind()) {
+    case FailureKind::Offline:
+    case FailureKind::ServiceUnreachable:
+    case FailureKind::Timeout:
+        return ServiceUnreachable;
+    case FailureKind::Busy:
+        return OperationBusy;
+    case FailureKind::NotSignedIn:
+    case FailureKind::SignInExpired:
+    case FailureKind::CredentialRefused:
+        return SignInRequired;
+    case FailureKind::WpsRunning:
+        return WpsRunning;
+    case FailureKind::Internal:
+    case FailureKind::Cancelled:
+    case FailureKind::SecureConnection:
+    case FailureKind::Transport:
+    case FailureKind::ServiceRefused:
+    case FailureKind::MalformedAnswer:
+    case FailureKind::CredentialStorage:
+    case FailureKind::ChecksumMismatch:
+    case FailureKind::UnsafeArchive:
+    case FailureKind::IncompletePackage:
+    case FailureKind::UnsafeName:
+    case FailureKind::ToolTooOld:
+    case FailureKind::NoCachedPackage:
+    case FailureKind::UnrecognisedWpsFile:
+    case FailureKind::InstallerMissing:
+    case FailureKind::InstallerFailed:
+    case FailureKind::LaunchFailed:
+    case FailureKind::FileSystem:
+        break;
     }
     return Failure;
 }

@@ -65,6 +65,11 @@ Failure::Failure(FailureKind kind, FailureDetails details)
 
 QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
 {
+    // An online install that reached no service: no request failed, so there is no URL code.
+    if (details.urlCode == 0 && kind == FailureKind::Offline)
+        return QStringLiteral("当前离线，安装或更新需要连接 Corvanta 服务。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。");
+    if (details.urlCode == 0 && kind == FailureKind::ServiceUnreachable)
+        return QStringLiteral("无法连接 Corvanta 服务，请检查网络后重试。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。");
     switch (kind) {
     case FailureKind::Offline:
     case FailureKind::ServiceUnreachable:

@@ -1,6 +1,7 @@
 #include "AccountCredentialStore.h"
 
 #include "core/AppConstants.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "service/AuthToolError.h"
 
@@ -141,7 +142,7 @@ QCoro::Task<QString> AccountCredentialStore::requireCredential() const
 {
     const QString credential = co_await readCredential();
     if (credential.isEmpty())
-        throw AuthToolError::message(notSignedInMessage);
+        throw Failure(FailureKind::NotSignedIn);
     co_return credential;
 }
 

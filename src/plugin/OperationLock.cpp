@@ -1,6 +1,7 @@
 #include "OperationLock.h"
 
 #include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 
 #include <QDir>
@@ -14,7 +15,7 @@ std::unique_ptr<OperationLock> OperationLock::acquire()
     if (lock->m_file.tryLock(0))
         return lock;
     if (lock->m_file.error() == QLockFile::LockFailedError)
-        throw DescribedError(busyMessage);
+        throw Failure(FailureKind::Busy);
     throw DescribedError(QStringLiteral("无法创建操作锁文件“") + QDir::toNativeSeparators(lockFilePath())
                          + QStringLiteral("”，请检查该文件夹的权限。"));
 }

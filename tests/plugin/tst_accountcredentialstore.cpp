@@ -18,8 +18,8 @@ QCoro::Task<> require(const AccountCredentialStore *store, QString *credential, 
 {
     try {
         *credential = co_await store->requireCredential();
-    } catch (const AuthToolError &thrown) {
-        *error = thrown.description();
+    } catch (const std::exception &thrown) {
+        *error = describeError(thrown);
     }
 }
 
