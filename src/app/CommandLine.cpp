@@ -1,10 +1,5 @@
 #include "CommandLine.h"
 
-#include "core/Failure.h"
-#include "model/AuthToolModel.h"
-#include "plugin/AccountCredentialStore.h"
-#include "plugin/OperationLock.h"
-
 #include <QHash>
 #include <QSet>
 
@@ -113,20 +108,62 @@ QString CommandLine::usage(const QString &program)
         .arg(program);
 }
 
-CommandLine::ExitCode CommandLine::exitCodeForFailure(const std::exception_ptr &error)
+CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
 {
-    switch (failureKind(error)) {
+    if (outcome.isDone())
+        return Success;
+    switch (outcome.kind()) {
     case FailureKind::Offline:
     case FailureKind::ServiceUnreachable:
     case FailureKind::Timeout:
         return ServiceUnreachable;
+    case FailureKind::Busy:
+        return OperationBusy;
     case FailureKind::NotSignedIn:
     case FailureKind::SignInExpired:
     case FailureKind::CredentialRefused:
         return SignInRequired;
-    case FailureKind::Busy:
-        return OperationBusy;
-    default:
-        return Failure;
+    case FailureKind::WpsRunning:
+        return WpsRunning;
+    case FailureKind::Internal:
+    case FailureKind::Cancelled:
+    case FailureKind::SecureConnection:
+    case FailureKind::Transport:
+    case FailureKind::ServiceRefused:
+    case FailureKind::MalformedAnswer:
+    case FailureKind::CredentialStorage:
+    case FailureKind::ChecksumMismatch:
+    case FailureKind::UnsafeArchive:
+    case FailureKind::IncompletePackage:
+    case FailureKind::UnsafeName:
+    case FailureKind::ToolTooOld:
+    case FailureKind::NoCachedPackage:
+    case FailureKind::UnrecognisedWpsFile:
+    case FailureKind::InstallerMissing:
+    case FailureKind::InstallerFailed:
+    case FailureKind::LaunchFailed:
+    case FailureKind::FileSystem:
+    case FailureKind::NotJson:
+    case FailureKind::ReleaseUnavailable:
+    case FailureKind::DownloadNotGranted:
+    case FailureKind::ReleaseWithoutVersion:
+    case FailureKind::ReleaseWithoutChecksum:
+    case FailureKind::NoDownloadAddress:
+    case FailureKind::InvalidDownloadAddress:
+    case FailureKind::InvalidSignIn:
+    case FailureKind::LockUnavailable:
+    case FailureKind::IncompletePackageFolder:
+    case FailureKind::InvalidPackageVersion:
+    case FailureKind::NotUtf8:
+    case FailureKind::IncompleteInstalledFolder:
+    case FailureKind::EmbeddedToolMissing:
+    case FailureKind::InstalledToolNotOpened:
+    case FailureKind::BundleOpenFailed:
+    case FailureKind::FolderStep:
+    case FailureKind::NotFileOrFolder:
+    case FailureKind::UnreadableFile:
+    case FailureKind::DownloadWriteFailed:
+        break;
     }
+    return Failure;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "model/OperationOutcome.h"
+
 #include <QString>
 #include <QStringList>
-
-#include <exception>
 
 // The commands that let administrators run the tool's operations without its window: what the
 // arguments ask for, the usage text and the exit codes.
@@ -41,6 +41,6 @@ public:
     // The arguments after the program name.
     static Invocation parse(const QStringList &arguments);
     static QString usage(const QString &program);
-    // The exit code of an operation that failed with this error.
-    static ExitCode exitCodeForFailure(const std::exception_ptr &error);
+    // The exit code of an operation that ended so: 0 when done, else by what stopped it.
+    static ExitCode exitCodeFor(const OperationOutcome &outcome);
 };

@@ -6,6 +6,7 @@
 #include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
+#include "plugin/WpsDetection.h"
 #include "service/ClientAuthAPI.h"
 
 #include <QCoreApplication>
@@ -76,13 +77,6 @@ CommandLineRunner::CommandLineRunner(AuthToolModel *model, QObject *parent)
 {
     connect(m_model, &AuthToolModel::isOnlineChanged, this, [this] { m_connectivityReported = true; });
     connect(m_model, &AuthToolModel::operationMessageChanged, this, &CommandLineRunner::showMessage);
-    connect(m_model, &AuthToolModel::failureReported, this, [this](std::exception_ptr error) {
-        m_lastFailure = std::move(error);
-    });
-    // The busy flag is set only once the operation's gate has let it through.
-    const auto noteStart = [this](bool busy) { m_operationStarted = m_operationStarted || busy; };
-    connect(m_model, &AuthToolModel::isInstallingChanged, this, noteStart);
-    connect(m_model, &AuthToolModel::isUninstallingChanged, this, noteStart);
     if (m_progressOnTerminal) {
         connect(m_model, &AuthToolModel::downloadBytesReceivedChanged, this, &CommandLineRunner::showProgress);
         connect(m_model, &AuthToolModel::downloadBytesExpectedChanged, this, &CommandLineRunner::showProgress);
@@ -138,21 +132,22 @@ QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)
         report.releaseQuery = StatusReport::ReleaseQuery::Offline;
         exitCode = CommandLine::ServiceUnreachable;
     } else {
-        m_lastFailure = nullptr;
-        co_await m_model->checkLatestPluginRelease();
+        const OperationOutcome outcome = co_await m_model->checkLatestPluginRelease();
         report.releaseQuery = StatusReport::ReleaseQuery::Answered;
-        if (m_lastFailure) {
+        if (outcome.result() == OperationOutcome::Result::Refused)
+            report.releaseQuery = StatusReport::ReleaseQuery::Offline;
+        if (outcome.result() == OperationOutcome::Result::Failed) {
             report.releaseQuery = StatusReport::ReleaseQuery::Failed;
-            report.releaseQueryError = describeError(m_lastFailure);
-            exitCode = CommandLine::exitCodeForFailure(m_lastFailure);
+            report.releaseQueryError = describeError(outcome.failure());
         }
+        exitCode = CommandLine::exitCodeFor(outcome);
     }
     report.toolVersion = ClientAuthAPI::appVersion();
     report.installedVersion = m_model->installedPluginVersionPublished();
     report.latestVersion = m_model->latestPluginVersion();
     report.installState = m_model->pluginInstallState();
     report.online = m_model->isOnline();
-    report.wpsRunning = m_model->isWpsRunning();
+    report.wpsRunning = WpsDetection::isWpsRunning();
     report.addonDir = ToolPaths::addonDir();
     report.cachedPackages = StatusReport::readCachedPackages();
     write(stdout, json ? QString::fromUtf8(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact)) + u'\n'
@@ -162,12 +157,9 @@ QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)
 
 QCoro::Task<int> CommandLineRunner::check()
 {
-    m_lastFailure = nullptr;
-    co_await m_model->checkForUpdates();
-    if (m_model->operationTone() == OperationTone::Error) {
-        // No error behind it: the online gate refused.
-        co_return m_lastFailure ? CommandLine::exitCodeForFailure(m_lastFailure) : CommandLine::ServiceUnreachable;
-    }
+    const OperationOutcome outcome = co_await m_model->checkForUpdates();
+    if (!outcome.isDone())
+        co_return CommandLine::exitCodeFor(outcome);
     switch (m_model->pluginInstallState()) {
     case PluginInstallState::UpToDate:
         co_return CommandLine::Success;
@@ -180,16 +172,9 @@ QCoro::Task<int> CommandLineRunner::check()
     co_return CommandLine::Failure;
 }
 
-QCoro::Task<int> CommandLineRunner::change(std::function<QCoro::Task<>()> operation)
+QCoro::Task<int> CommandLineRunner::change(std::function<QCoro::Task<OperationOutcome>()> operation)
 {
-    m_lastFailure = nullptr;
-    m_operationStarted = false;
-    co_await operation();
-    const bool failed = m_model->operationTone() == OperationTone::Error;
-    // Refused before it started: the only gate of these operations is a running WPS.
-    if (!m_operationStarted)
-        co_return failed ? CommandLine::WpsRunning : CommandLine::Failure;
-    co_return failed ? CommandLine::exitCodeForFailure(m_lastFailure) : CommandLine::Success;
+    co_return CommandLine::exitCodeFor(co_await operation());
 }
 
 void CommandLineRunner::showMessage(const QString &message)

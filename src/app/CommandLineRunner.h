@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "model/OperationOutcome.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
 
-#include <exception>
 #include <functional>
 
 class AuthToolModel;
@@ -33,14 +33,12 @@ private:
     QCoro::Task<int> status(bool json, bool queryLatest);
     QCoro::Task<int> check();
     // An install, repair or uninstall: its exit code from how the model's operation ended.
-    QCoro::Task<int> change(std::function<QCoro::Task<>()> operation);
+    QCoro::Task<int> change(std::function<QCoro::Task<OperationOutcome>()> operation);
     void showMessage(const QString &message);
     void showProgress();
     void clearProgress();
 
     AuthToolModel *m_model;
-    std::exception_ptr m_lastFailure;
-    bool m_operationStarted = false;
     bool m_connectivityReported = false;
     bool m_progressOnTerminal = false;
     // The progress line on the terminal; empty when none is shown.

@@ -3,19 +3,19 @@
 #include "core/OperationTone.h"
 #include "core/ProcessRunner.h"
 #include "core/PluginInstallState.h"
-#include "platform/AppBundle.h"
+#include "model/InstallFlow.h"
+#include "model/OperationOutcome.h"
 #include "plugin/AccountCredentialStore.h"
 #include "plugin/CachedPluginPackage.h"
 #include "service/ClientAuthAPI.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
-#include <exception>
 #include <functional>
 #include <memory>
-#include <optional>
 
 class ConfirmationPrompt;
 class ConnectivityMonitor;
@@ -51,6 +51,9 @@ public:
     // A model that talks to another service than the official one (the stand-in, tests).
     explicit AuthToolModel(ClientAuthAPI apiClient, QObject *parent = nullptr,
                            Connectivity connectivity = Connectivity::StartWithModel);
+    // A model whose connectivity is what `connectivity` reports; the caller owns it and decides
+    // whether it watches the machine (start()) or is told (reportReachability()).
+    AuthToolModel(ClientAuthAPI apiClient, ConnectivityMonitor *connectivity, QObject *parent = nullptr);
     ~AuthToolModel() override;
 
     bool isInstalling() const { return m_isInstalling; }
@@ -79,13 +82,8 @@ public:
     QUrl webURL(const QString &path) const { return m_apiClient.webURL(path); }
     // Opens that address in the desktop's default browser, behind the online gate.
     void openOnlinePath(const QString &path);
-    QString installedPluginVersionFromDisk() const;
+    // Reads the installed version from WPS's add-in folder and recomputes the install state.
     void refreshInstalledPluginVersion();
-    void recomputeInstallState();
-    // The user's update check, with banner and log.
-    QCoro::Task<> checkForUpdates();
-    // The silent release query of start-up and after installs; skipped offline, failures only logged.
-    QCoro::Task<> checkLatestPluginRelease();
 
     // Where the account credential that authorises downloads is kept (the sign-in stores it here).
     const AccountCredentialStore &credentialStore() const { return m_credentialStore; }
@@ -96,43 +94,26 @@ public:
     // The package pipeline (see PackagePipeline) with its log lines and the download progress
     // published here. Throws; the caller shows the error.
     QCoro::Task<CachedPluginPackage> downloadAuthorizedPluginPackage();
-    // The newest package in the cache, for the repair; nothing when there is none.
-    std::optional<CachedPluginPackage> latestCachedPluginPackage() const;
 
+    // The operations. Each reports in the banner and the log, and returns how it ended instead of
+    // throwing.
+    // The user's update check; refused offline.
+    QCoro::Task<OperationOutcome> checkForUpdates();
+    // The silent release query of start-up and after installs: no banner, failures only logged;
+    // refused (silently) offline.
+    QCoro::Task<OperationOutcome> checkLatestPluginRelease();
+    // Install, update and repair from the service, and repair from the cache, through the installer
+    // script; uninstall from WPS's files after the user's confirmation.
+    QCoro::Task<OperationOutcome> installOrRepairPlugin();
+    QCoro::Task<OperationOutcome> repairPluginFromCache();
+    QCoro::Task<OperationOutcome> uninstallPlugin();
 
-    // Install, update and repair through the installer script; uninstall from WPS's files. Each
-    // reports in the banner and the log instead of throwing.
-    QCoro::Task<> installOrRepairPlugin();
-    QCoro::Task<> repairPluginFromCache();
-    QCoro::Task<> uninstallPlugin();
-    bool isWpsRunning() const;
-    // The WPS gate: true when WPS is not running; otherwise shows and logs the refusal of the action.
-    bool requireWpsClosed(const QString &action);
-    // The latest release's package from the service; never the cache. Throws.
-    QCoro::Task<CachedPluginPackage> resolvePluginPackageForInstall();
-    // Throws the script's output when it fails.
-    QCoro::Task<> runInstaller(QString managementAppPath, QString packageDirectory);
-    static QString installCompletionMessage(const QString &installedBefore, const QString &installedAfter);
-    QString addonDir() const;
-    bool confirmUninstall();
-    void removePluginDirectories();
-    void removePublishEntries();
-    void removeAuthEntries();
     // How the uninstall asks for confirmation; without one it is never confirmed.
     void setConfirmationPrompt(std::shared_ptr<ConfirmationPrompt> prompt);
     // Where the installer payload is found (the running bundle's resources by default) and how long
     // the script may run; suites point it at the build tree's bundle.
     void setInstallerResources(const QString &resourceDir,
                                double timeoutSeconds = ProcessRunner::defaultTimeoutSeconds);
-
-    // Makes sure ~/Applications/Corvanta holds a copy of the running tool (or of the one it ships)
-    // and returns its path. Copies only when running from elsewhere, through a hidden copy swapped
-    // in at the end, so a failed copy leaves the old installed copy and the legacy tool in place.
-    // A bare executable outside any bundle has nothing to place: nothing is copied or logged.
-    // Throws Failure.
-    QString ensureInstalledManagementApp(const AppBundle &running = AppBundle::main());
-    // Removes the legacy tool beside it when it carries this tool's bundle identifier; silent.
-    void removeLegacyToolIfSafe();
 
 Q_SIGNALS:
     void isInstallingChanged(bool value);
@@ -145,47 +126,48 @@ Q_SIGNALS:
     void pluginInstallStateChanged(PluginInstallState state);
     void downloadBytesReceivedChanged(qint64 bytes);
     void downloadBytesExpectedChanged(qint64 bytes);
-    // The error behind each failure just shown or logged, for a front end that tells causes apart
-    // (the command line's exit codes) rather than only showing the sentence.
-    void failureReported(std::exception_ptr error);
     // The account was signed out: the site's cookies are to go as well.
     void accountSignedOut();
 
-protected:
-    enum class BusyFlag { None, Installing, Uninstalling };
+private:
+    enum class BusyFlag { Installing, Uninstalling };
 
     // One long operation: busy flag tested and set with no suspension in between and reset on every
-    // way out; gate after the flag test; progress message and start line; work; a thrown error
-    // becomes failurePrefix + its description in the banner (error tone) and in the log.
+    // way out; the WPS gate after the flag test; progress message and start line; work; a thrown
+    // error becomes failurePrefix + its description in the banner (error tone) and in the log.
     struct OperationSteps
     {
-        BusyFlag flag = BusyFlag::None;
-        std::function<bool()> gate;
+        BusyFlag flag;
+        // The operation as the WPS gate names it in its refusal.
+        QString wpsGateAction;
+        // Asked after the flag is set (a dialog's event loop must not let a second start through);
+        // false ends the operation without a message.
+        std::function<bool()> confirm;
         QString progressMessage;
         QString startLogLine;
         QString failurePrefix;
         std::function<QCoro::Task<>()> work;
-        // Asked after the flag is set (a dialog's event loop must not let a second start through);
-        // false ends the operation without a message.
-        std::function<bool()> confirm;
     };
-    QCoro::Task<> runOperation(OperationSteps steps);
-
+    QCoro::Task<OperationOutcome> runOperation(OperationSteps steps);
     bool isBusy(BusyFlag flag) const;
     void setBusy(BusyFlag flag, bool busy);
+    // The WPS gate: true when WPS is not running; otherwise shows and logs the refusal of the action.
+    bool requireWpsClosed(const QString &action);
+
+    QCoro::Task<> installFromService();
+    QCoro::Task<> installFromCache();
+    QCoro::Task<> publishInstalled(CachedPluginPackage package);
+    QCoro::Task<> uninstallFromWps();
+    InstallFlow installFlow();
+    PackagePipeline::Handlers publishingHandlers();
+
     void setOnline(bool online);
     void setInstalledPluginVersion(const QString &version);
     void setLatestPluginVersion(const QString &version);
     void setPluginInstallState(PluginInstallState state);
-
-private:
+    void recomputeInstallState();
     void setOperationMessage(const QString &message);
-    void showUpdateCheckResult(const QString &version);
     void setDownloadProgress(qint64 received, qint64 expected);
-    QCoro::Task<> installFromService();
-    QCoro::Task<> installFromCache();
-    QCoro::Task<> installAndPublish(QString managementAppPath, CachedPluginPackage package);
-    QCoro::Task<> uninstallFromWps();
 
     bool m_isInstalling = false;
     bool m_isOnline = true;
@@ -200,8 +182,9 @@ private:
     qint64 m_downloadBytesExpected = 0;
     ClientAuthAPI m_apiClient;
     AccountCredentialStore m_credentialStore;
-    ConnectivityMonitor *m_networkMonitor = nullptr;
+    // The model's own monitor, or the caller's (then never started here).
+    QPointer<ConnectivityMonitor> m_networkMonitor;
+    bool m_ownsNetworkMonitor = true;
     std::shared_ptr<ConfirmationPrompt> m_confirmationPrompt;
-    QString m_installerResourceDir = AppBundle::main().resourcePath();
-    double m_installerTimeoutSeconds = ProcessRunner::defaultTimeoutSeconds;
+    InstallFlow::Installer m_installer;
 };

@@ -1,6 +1,7 @@
 #include "AccountCredentialStore.h"
 
 #include "core/AppConstants.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "core/Failure.h"
 

@@ -2,6 +2,8 @@
 #include "ScratchHome.h"
 #include "model/AuthToolModel.h"
 #include "core/ToolPaths.h"
+#include "core/ConfirmationPrompt.h"
+#include "StagedModel.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,13 +13,9 @@
 
 namespace {
 
-class GatedModel : public AuthToolModel
+struct Confirming : ConfirmationPrompt
 {
-public:
-    using AuthToolModel::BusyFlag;
-    using AuthToolModel::OperationSteps;
-    using AuthToolModel::runOperation;
-    using AuthToolModel::setOnline;
+    bool confirm(const ConfirmationRequest &) override { return true; }
 };
 
 QByteArray logContents()
@@ -145,26 +143,16 @@ void tst_ActivityLog::blockedLogDirLosesEntriesSilently()
     blocker.write("not a directory");
     blocker.close();
 
-    GatedModel model;
-    bool worked = false;
-    GatedModel::OperationSteps steps;
-    steps.flag = GatedModel::BusyFlag::Installing;
-    steps.progressMessage = QStringLiteral("正在安装...");
-    steps.startLogLine = QStringLiteral("开始安装");
-    steps.failurePrefix = QStringLiteral("安装失败：");
-    steps.work = [&model, &worked]() -> QCoro::Task<> {
-        worked = true;
-        model.showOperation(QStringLiteral("安装完成"), OperationTone::Success);
-        model.appendLog(QStringLiteral("安装完成"));
-        co_return;
-    };
-    QCoro::waitFor(model.runOperation(steps));
-    QVERIFY(worked);
-    QVERIFY(!model.isInstalling());
-    QCOMPARE(model.operationMessage(), QStringLiteral("安装完成"));
+    StagedModel staged;
+    AuthToolModel &model = staged.model;
+    // An uninstall with nothing to remove: it runs through to its success all the same.
+    model.setConfirmationPrompt(std::make_shared<Confirming>());
+    QCOMPARE(QCoro::waitFor(model.uninstallPlugin()).result(), OperationOutcome::Result::Done);
+    QVERIFY(!model.isUninstalling());
+    QCOMPARE(model.operationMessage(), QStringLiteral("插件已卸载。完全退出并重新打开 WPS 后生效。"));
     QCOMPARE(model.operationTone(), OperationTone::Success);
 
-    model.setOnline(false);
+    staged.setOnline(false);
     QVERIFY(!model.requireOnline(QStringLiteral("检查更新")));
     QCOMPARE(model.operationMessage(), QStringLiteral("检查更新需要连接 Corvanta 服务，请联网后重试。"));
     QCOMPARE(model.operationTone(), OperationTone::Error);

@@ -1,27 +1,37 @@
 #include "model/AuthToolModel.h"
+#include "core/ConfirmationPrompt.h"
 #include "core/ToolPaths.h"
-#include "core/Failure.h"
 
+#include "FakeWpsAddons.h"
+#include "ScratchHome.h"
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QCoro/QCoroTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
-
-#include <chrono>
-
-using namespace std::chrono_literals;
 
 namespace {
 
-// Exposes the operation pattern so the suite can run operations of its own.
-class OperationModel : public AuthToolModel
+QByteArray logBytes()
 {
-public:
-    using AuthToolModel::BusyFlag;
-    using AuthToolModel::isBusy;
-    using AuthToolModel::OperationSteps;
-    using AuthToolModel::runOperation;
+    QFile log(ToolPaths::logFile());
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
+
+// An installer payload whose script takes its time and changes nothing.
+bool writeSlowPayload(const QTemporaryDir &resources)
+{
+    QDir().mkpath(resources.filePath(QStringLiteral("Payload/installers")));
+    QFile script(resources.filePath(QStringLiteral("Payload/installers/install-corvanta-wps-analysis-macos.command")));
+    return script.open(QIODevice::WriteOnly) && script.write("sleep 0.3\n") > 0;
+}
+
+struct Declining : ConfirmationPrompt
+{
+    bool confirm(const ConfirmationRequest &) override { return ++asked, false; }
+    int asked = 0;
 };
 
 } // namespace
@@ -99,72 +109,66 @@ void tst_AuthToolModel::emptyMessageAdvancesToken()
 
 void tst_AuthToolModel::thrownErrorResetsBusyFlagAndReports()
 {
-    OperationModel model;
+    ScratchHome home;
+    AuthToolModel model;
     QSignalSpy busy(&model, &AuthToolModel::isInstallingChanged);
-    OperationModel::OperationSteps steps;
-    steps.flag = OperationModel::BusyFlag::Installing;
-    steps.progressMessage = QStringLiteral("正在安装...");
-    steps.startLogLine = QStringLiteral("开始安装");
-    steps.failurePrefix = QStringLiteral("安装失败：");
-    bool busyDuringWork = false;
-    steps.work = [&model, &busyDuringWork]() -> QCoro::Task<> {
-        busyDuringWork = model.isInstalling();
-        co_await QCoro::sleepFor(10ms);
-        throw Failure(FailureKind::IncompletePackage);
-    };
-    QCoro::waitFor(model.runOperation(steps));
+    // The cache is empty: the work throws after the flag was set and the start was shown.
+    const OperationOutcome outcome = QCoro::waitFor(model.repairPluginFromCache());
 
-    QVERIFY(busyDuringWork);
+    QCOMPARE(outcome.result(), OperationOutcome::Result::Failed);
+    QCOMPARE(outcome.kind(), FailureKind::NoCachedPackage);
     QVERIFY(!model.isInstalling());
     QCOMPARE(busy.size(), 2);
-    QCOMPARE(model.operationMessage(), QStringLiteral("安装失败：插件包结构不完整，请重新下载。"));
+    QCOMPARE(busy.at(0).at(0).toBool(), true);
+    QCOMPARE(model.operationMessage(), QStringLiteral("缓存修复失败：本机没有可用插件包缓存。请联网后点击安装或更新。"));
     QCOMPARE(model.operationTone(), OperationTone::Error);
-    QFile log(ToolPaths::logFile());
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(log.readAll().endsWith(QStringLiteral("] 安装失败：插件包结构不完整，请重新下载。\n").toUtf8()));
+    QVERIFY(logBytes().endsWith(QStringLiteral("] 缓存修复失败：本机没有可用插件包缓存。请联网后点击安装或更新。\n").toUtf8()));
 }
 
 void tst_AuthToolModel::busyOperationIsIgnored()
 {
-    OperationModel model;
-    int secondRuns = 0;
-    OperationModel::OperationSteps first;
-    first.flag = OperationModel::BusyFlag::Installing;
-    first.progressMessage = QStringLiteral("正在安装...");
-    first.work = []() -> QCoro::Task<> { co_await QCoro::sleepFor(200ms); };
-    auto running = model.runOperation(first);
+    ScratchHome home;
+    FakeWpsAddons::writePackage(ToolPaths::pluginPackageCacheDir(), QStringLiteral("CorvantaAnalysis_1.4.2"),
+                                FakePackage().version(QStringLiteral("1.4.2")));
+    QTemporaryDir resources;
+    QVERIFY(writeSlowPayload(resources));
+    AuthToolModel model;
+    model.setInstallerResources(resources.path());
+    QCoro::Task<OperationOutcome> running = model.repairPluginFromCache();
     QVERIFY(model.isInstalling());
 
-    OperationModel::OperationSteps second = first;
-    second.progressMessage = QStringLiteral("第二次");
-    second.work = [&secondRuns]() -> QCoro::Task<> {
-        ++secondRuns;
-        co_return;
-    };
+    // Install and cache repair share the flag: the second start returns at once, without a trace.
     const quint64 tokenBefore = model.operationToken();
-    QCoro::waitFor(model.runOperation(second));
-    QCOMPARE(secondRuns, 0);
+    const QByteArray logBefore = logBytes();
+    const OperationOutcome second = QCoro::waitFor(model.installOrRepairPlugin());
+    QCOMPARE(second.result(), OperationOutcome::Result::Refused);
+    QCOMPARE(second.gate(), OperationOutcome::Gate::Busy);
     QCOMPARE(model.operationToken(), tokenBefore);
+    QCOMPARE(logBytes(), logBefore);
 
-    QCoro::waitFor(std::move(running));
+    QCOMPARE(QCoro::waitFor(std::move(running)).result(), OperationOutcome::Result::Done);
     QVERIFY(!model.isInstalling());
+    QCOMPARE(model.operationMessage(), QStringLiteral("已用本机缓存 1.4.2 修复，联网后请检查更新。"));
 }
 
 void tst_AuthToolModel::refusingGateLeavesNoTrace()
 {
-    OperationModel model;
-    bool worked = false;
-    OperationModel::OperationSteps steps;
-    steps.flag = OperationModel::BusyFlag::Uninstalling;
-    steps.gate = [] { return false; };
-    steps.work = [&worked]() -> QCoro::Task<> {
-        worked = true;
-        co_return;
-    };
-    QCoro::waitFor(model.runOperation(steps));
-    QVERIFY(!worked);
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.installTypical(QStringLiteral("1.4.2"));
+    const QStringList before = addons.entryNames();
+    AuthToolModel model;
+    auto prompt = std::make_shared<Declining>();
+    model.setConfirmationPrompt(prompt);
+
+    const OperationOutcome outcome = QCoro::waitFor(model.uninstallPlugin());
+    QCOMPARE(prompt->asked, 1);
+    QCOMPARE(outcome.result(), OperationOutcome::Result::Refused);
+    QCOMPARE(outcome.gate(), OperationOutcome::Gate::NotConfirmed);
     QVERIFY(!model.isUninstalling());
     QCOMPARE(model.operationToken(), 0u);
+    QCOMPARE(logBytes(), QByteArray());
+    QCOMPARE(addons.entryNames(), before);
 }
 
 QTEST_GUILESS_MAIN(tst_AuthToolModel)

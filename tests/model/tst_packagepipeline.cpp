@@ -1,5 +1,6 @@
 #include "model/AuthToolModel.h"
 #include "plugin/PackageArchive.h"
+#include "plugin/PackageDirectory.h"
 #include "plugin/PackagePipeline.h"
 #include "service/ServiceNetwork.h"
 #include "core/ToolPaths.h"
@@ -34,16 +35,6 @@ const QString archiveName = QStringLiteral("CorvantaAnalysis_1.4.2.zip");
 const QString incompletePackage = QStringLiteral("插件包结构不完整，请重新下载。");
 const QString checksumMismatch = QStringLiteral("安装包校验失败，文件可能不完整，请重新下载。");
 
-// Exposes the operation pattern so a download can run as an operation of its own.
-class OperationModel : public AuthToolModel
-{
-public:
-    using AuthToolModel::AuthToolModel;
-    using AuthToolModel::BusyFlag;
-    using AuthToolModel::OperationSteps;
-    using AuthToolModel::runOperation;
-};
-
 // A fresh home, the real stand-in started with `options` and a model pointed at it.
 class PipelineRig
 {
@@ -52,7 +43,7 @@ public:
         : service(options)
     {
         if (service.isRunning())
-            model = std::make_unique<OperationModel>(ClientAuthAPI(service.baseUrl()));
+            model = std::make_unique<AuthToolModel>(ClientAuthAPI(service.baseUrl()));
     }
 
     bool signIn(const QString &credential = StandinService::validCredential)
@@ -65,7 +56,7 @@ public:
 
     ScratchHome home;
     StandinService service;
-    std::unique_ptr<OperationModel> model;
+    std::unique_ptr<AuthToolModel> model;
 };
 
 QStringList entries(const QString &folder)
@@ -401,12 +392,12 @@ void tst_PackagePipeline::latestCachedPackage()
 {
     PipelineRig rig({});
     QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
-    QVERIFY(!rig.model->latestCachedPluginPackage());
+    QVERIFY(!PackageDirectory::latestCachedPluginPackage());
     QVERIFY(!QFileInfo::exists(ToolPaths::pluginPackageCacheDir()));
     QVERIFY(rig.signIn());
     const Outcome outcome = rig.run();
     QCOMPARE(outcome.description(), QString());
-    QCOMPARE(rig.model->latestCachedPluginPackage(), outcome.value);
+    QCOMPARE(PackageDirectory::latestCachedPluginPackage(), outcome.value);
 }
 
 void tst_PackagePipeline::progressMovesAndResets()
@@ -465,33 +456,22 @@ void tst_PackagePipeline::tricklingDownloadTimesOut()
     QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
 }
 
-// A download stopped on purpose (here: its owner goes away while the model stays, as a cancel
-// button would do it) is no failure: the operation shows and logs nothing more.
+// An install whose owner goes away mid-download (as closing the tool does) was wanted to stop:
+// it ends cancelled, shows and logs nothing more, and leaves no partial archive.
 void tst_PackagePipeline::cancelledDownloadShowsAndLogsNothing()
 {
     PipelineRig rig({"--pad-mb", "32"});
     QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
     QVERIFY(rig.signIn());
-    auto *canceller = new QObject;
-    OperationModel *model = rig.model.get();
-    const PackagePipeline pipeline(model->apiClient(), model->credentialStore(), canceller,
-                                   {[model](const QString &line) { model->appendLog(line); },
-                                    // More progress may arrive before the transfer sees its owner gone.
-                                    [guard = QPointer<QObject>(canceller)](qint64 received, qint64) {
-                                        if (received > 0 && guard)
-                                            guard->deleteLater();
-                                    }});
-    OperationModel::OperationSteps steps;
-    steps.flag = OperationModel::BusyFlag::Installing;
-    steps.progressMessage = QStringLiteral("正在安装...");
-    steps.startLogLine = QStringLiteral("开始安装");
-    steps.failurePrefix = QStringLiteral("安装失败：");
-    steps.work = [pipeline]() -> QCoro::Task<> { co_await pipeline.downloadAuthorizedPluginPackage(); };
+    AuthToolModel *model = rig.model.release();
+    connect(model, &AuthToolModel::downloadBytesReceivedChanged, model, [model](qint64 bytes) {
+        if (bytes > 0)
+            model->deleteLater();
+    });
 
-    QCoro::waitFor(model->runOperation(steps));
-    QVERIFY(!model->isInstalling());
-    QCOMPARE(model->operationMessage(), QStringLiteral("正在安装..."));
-    QCOMPARE(logMessages(), (QStringList{QStringLiteral("开始安装"), QStringLiteral("开始下载插件包：1.4.2")}));
+    const OperationOutcome outcome = QCoro::waitFor(model->installOrRepairPlugin());
+    QCOMPARE(outcome.result(), OperationOutcome::Result::Cancelled);
+    QCOMPARE(logMessages(), (QStringList{QStringLiteral("开始安装或修复 WPS 插件"), QStringLiteral("开始下载插件包：1.4.2")}));
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
 }
 

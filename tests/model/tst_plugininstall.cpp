@@ -36,10 +36,10 @@ struct Tool
         model.setConfirmationPrompt(prompt);
         model.refreshInstalledPluginVersion();
     }
-    void run(Operation operation)
+    OperationOutcome run(Operation operation)
     {
-        awaitOutcome(operation == Install ? model.installOrRepairPlugin()
-                     : operation == CacheRepair ? model.repairPluginFromCache() : model.uninstallPlugin());
+        return QCoro::waitFor(operation == Install ? model.installOrRepairPlugin()
+                              : operation == CacheRepair ? model.repairPluginFromCache() : model.uninstallPlugin());
     }
     QString log() const { return QString::fromUtf8(bytes(ToolPaths::logFile())); }
     static QByteArray bytes(const QString &path)
@@ -82,9 +82,10 @@ void tst_PluginInstall::installUpdateRepairUninstall()
         StandinService service({"--latest", "1.3.0"});
         QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
         Tool tool(service.baseUrl());
-        QCoro::Task<> first = tool.model.installOrRepairPlugin();
-        awaitOutcome(tool.model.installOrRepairPlugin()); // a second quick click
-        awaitOutcome(std::move(first));
+        QCoro::Task<OperationOutcome> first = tool.model.installOrRepairPlugin();
+        // A second quick click.
+        QCOMPARE(QCoro::waitFor(tool.model.installOrRepairPlugin()).gate(), OperationOutcome::Gate::Busy);
+        QVERIFY(QCoro::waitFor(std::move(first)).isDone());
         QCOMPARE(tool.log().count("开始安装"), 1);
         QCOMPARE(service.requests().filter("GET /downloads/").size(), 1);
         QCOMPARE(tool.model.operationMessage(), "插件 1.3.0 已安装。请完全退出并重新打开 WPS 表格。");
@@ -158,7 +159,8 @@ void tst_PluginInstall::runningWpsBlocks()
     Tool tool;
     tool.prompt->answer = [] { return false; };
 
-    tool.run(Operation(operation));
+    const OperationOutcome outcome = tool.run(Operation(operation));
+    QCOMPARE(outcome.gate(), label.isEmpty() ? OperationOutcome::Gate::NotConfirmed : OperationOutcome::Gate::WpsRunning);
     QCOMPARE(tool.prompt->asked, label.isEmpty() ? 1 : 0);
     QCOMPARE(tool.model.operationMessage(), label.isEmpty() ? QString() : "请先完全退出 WPS 表格，再点击“" + label + "”。");
     QCOMPARE(tool.log().section("] ", 1), label.isEmpty() ? QString() : label + "已拦截：WPS 正在运行\n");
@@ -243,13 +245,13 @@ void tst_PluginInstall::oneOperationAcrossProcesses()
     Tool tool;
     {
         const auto otherCopy = OperationLock::acquire(); // the same lock file another copy would take
-        tool.run(Uninstall);
+        QCOMPARE(tool.run(Uninstall).kind(), FailureKind::Busy);
         QCOMPARE(tool.model.operationMessage(), "卸载失败：另一项插件操作正在进行，请等它完成后再试。");
-        tool.run(Install);
+        QCOMPARE(tool.run(Install).kind(), FailureKind::Busy);
         QCOMPARE(tool.model.operationMessage(), "安装失败：另一项插件操作正在进行，请等它完成后再试。");
         QVERIFY(addons.entryNames().contains("CorvantaAnalysis_1.4.2"));
     }
-    tool.run(Uninstall);
+    QVERIFY(tool.run(Uninstall).isDone());
     QCOMPARE(tool.model.operationMessage(), "插件已卸载。完全退出并重新打开 WPS 后生效。");
 }
 

@@ -1,4 +1,4 @@
-#include "model/AuthToolModel.h"
+#include "model/ManagementAppPlacement.h"
 
 #include "core/Failure.h"
 #include "ScratchHome.h"
@@ -89,7 +89,6 @@ void tst_ToolPlacement::placement()
     if (copyBreaksOff)
         writeText(home.filePath(running) + QStringLiteral("/Contents/MacOS/big"), QString(1 << 20, QLatin1Char('x')));
 
-    AuthToolModel model;
     rlimit previous {};
     ::getrlimit(RLIMIT_FSIZE, &previous);
     const rlimit limited {copyBreaksOff ? 64 * 1024 : previous.rlim_cur, previous.rlim_max};
@@ -97,7 +96,7 @@ void tst_ToolPlacement::placement()
     ::setrlimit(RLIMIT_FSIZE, &limited);
     QString result;
     try {
-        result = model.ensureInstalledManagementApp(running.isEmpty() ? AppBundle() : AppBundle(home.filePath(running)));
+        result = ManagementAppPlacement::ensureInstalledManagementApp(running.isEmpty() ? AppBundle() : AppBundle(home.filePath(running)));
     } catch (const Failure &error) {
         result = error.sentence();
     }

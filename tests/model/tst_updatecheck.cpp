@@ -1,7 +1,7 @@
 #include "FakeWpsAddons.h"
 #include "ScratchHome.h"
 #include "StandinService.h"
-#include "TaskOutcome.h"
+#include "StagedModel.h"
 
 #include "model/AuthToolModel.h"
 #include "core/ToolPaths.h"
@@ -14,26 +14,10 @@
 
 namespace {
 
-// Lets the suite take the model offline without touching the machine's network.
-class UpdateModel : public AuthToolModel
-{
-public:
-    using AuthToolModel::AuthToolModel;
-    using AuthToolModel::setOnline;
-};
-
 QString logText()
 {
     QFile file(ToolPaths::logFile());
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// The connectivity monitor's first report comes from the event loop; let it arrive first so it
-// cannot undo a state the test sets.
-void settle(UpdateModel &model)
-{
-    QSignalSpy online(&model, &AuthToolModel::isOnlineChanged);
-    online.wait(200);
 }
 
 } // namespace
@@ -91,10 +75,10 @@ void tst_UpdateCheck::messageByState()
     }
     StandinService service(options);
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
-    UpdateModel model{ClientAuthAPI(service.baseUrl())};
-    settle(model);
+    StagedModel staged{ClientAuthAPI(service.baseUrl())};
+    AuthToolModel &model = staged.model;
 
-    awaitOutcome(model.checkForUpdates());
+    QVERIFY(QCoro::waitFor(model.checkForUpdates()).isDone());
     QCOMPARE(model.pluginInstallState(), state);
     QCOMPARE(model.operationMessage(), message);
     QCOMPARE(model.operationTone(), tone);
@@ -111,13 +95,15 @@ void tst_UpdateCheck::failureKeepsEarlierState()
     FakeWpsAddons addons;
     addons.addPackage(QStringLiteral("CorvantaAnalysis_1.4.2"));
     std::optional<StandinService> service(std::in_place, QStringList{QStringLiteral("--latest"), QStringLiteral("1.4.2")});
-    UpdateModel model{ClientAuthAPI(service->baseUrl())};
-    settle(model);
-    awaitOutcome(model.checkForUpdates());
+    StagedModel staged{ClientAuthAPI(service->baseUrl())};
+    AuthToolModel &model = staged.model;
+    QVERIFY(QCoro::waitFor(model.checkForUpdates()).isDone());
     QCOMPARE(model.pluginInstallState(), PluginInstallState::UpToDate);
 
     service.reset(); // nothing listens on that port any more
-    awaitOutcome(model.checkForUpdates());
+    const OperationOutcome outcome = QCoro::waitFor(model.checkForUpdates());
+    QCOMPARE(outcome.result(), OperationOutcome::Result::Failed);
+    QCOMPARE(outcome.kind(), FailureKind::ServiceUnreachable);
     QVERIFY2(model.operationMessage().startsWith(QStringLiteral("检查更新失败：")), qPrintable(model.operationMessage()));
     QCOMPARE(model.operationTone(), OperationTone::Error);
     QVERIFY(logText().endsWith(model.operationMessage() + QLatin1Char('\n')));
@@ -129,11 +115,13 @@ void tst_UpdateCheck::silentRefreshOfflineSendsAndLogsNothing()
 {
     ScratchHome home;
     StandinService service;
-    UpdateModel model{ClientAuthAPI(service.baseUrl())};
-    settle(model);
-    model.setOnline(false);
+    StagedModel staged{ClientAuthAPI(service.baseUrl())};
+    AuthToolModel &model = staged.model;
+    staged.setOnline(false);
 
-    awaitOutcome(model.checkLatestPluginRelease());
+    const OperationOutcome outcome = QCoro::waitFor(model.checkLatestPluginRelease());
+    QCOMPARE(outcome.result(), OperationOutcome::Result::Refused);
+    QCOMPARE(outcome.gate(), OperationOutcome::Gate::Offline);
     QVERIFY(service.requests().isEmpty());
     QVERIFY(!QFile::exists(ToolPaths::logFile()));
     QVERIFY(model.latestPluginVersion().isNull());
@@ -144,10 +132,10 @@ void tst_UpdateCheck::silentRefreshFailureIsOnlyLogged()
 {
     ScratchHome home;
     StandinService service({QStringLiteral("--status"), QStringLiteral("latest=503")});
-    UpdateModel model{ClientAuthAPI(service.baseUrl())};
-    settle(model);
+    StagedModel staged{ClientAuthAPI(service.baseUrl())};
+    AuthToolModel &model = staged.model;
 
-    awaitOutcome(model.checkLatestPluginRelease());
+    QCOMPARE(QCoro::waitFor(model.checkLatestPluginRelease()).result(), OperationOutcome::Result::Failed);
     QCOMPARE(model.operationToken(), 0u);
     QCOMPARE(model.pluginInstallState(), PluginInstallState::Unknown);
     QVERIFY2(logText().contains(QStringLiteral("] 查询最新插件版本失败（保留状态）：授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。")),
@@ -160,7 +148,8 @@ void tst_UpdateCheck::startUpQueryFillsStateAfterLaunch()
     FakeWpsAddons addons;
     addons.addPackage(QStringLiteral("CorvantaAnalysis_1.3.0"));
     StandinService service({QStringLiteral("--latest"), QStringLiteral("1.4.2")});
-    UpdateModel model{ClientAuthAPI(service.baseUrl())};
+    StagedModel staged{ClientAuthAPI(service.baseUrl())};
+    AuthToolModel &model = staged.model;
 
     model.bootstrap();
     // The disk is read before bootstrap returns; the release answer comes later.

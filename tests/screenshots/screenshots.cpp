@@ -1,5 +1,6 @@
 #include "StagedModel.h"
 #include "DesktopPalettes.h"
+#include "FakeWpsAddons.h"
 #include "ScratchHome.h"
 #include "StandinService.h"
 #include "app/MainWindow.h"
@@ -166,11 +167,19 @@ void tst_Screenshots::pluginPages()
     QFETCH(QString, latest);
     QFETCH(bool, online);
     QApplication::setPalette(dark ? DesktopPalettes::dark() : DesktopPalettes::light());
-    StagedModel model;
-    model.setOnline(online);
-    model.setInstalledPluginVersion(installed);
-    model.setLatestPluginVersion(latest);
-    model.setPluginInstallState(state);
+    // Learnt as the tool learns them: from WPS's add-in folder and from the service.
+    ScratchHome home;
+    if (!installed.isNull())
+        FakeWpsAddons().installTypical(installed);
+    StandinService service(latest.isNull() ? QStringList() : QStringList{QStringLiteral("--latest"), latest});
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    StagedModel staged(ClientAuthAPI(service.baseUrl()));
+    AuthToolModel &model = staged.model;
+    model.refreshInstalledPluginVersion();
+    if (!latest.isNull())
+        QCoro::waitFor(model.checkLatestPluginRelease());
+    staged.setOnline(online);
+    QCOMPARE(model.pluginInstallState(), state);
     MainWindow window(&model);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -189,7 +198,8 @@ void tst_Screenshots::pluginPagesDuringDownload()
     StandinService service({QStringLiteral("--pad-mb"), QStringLiteral("48"), QStringLiteral("--slow-ms"),
                             QStringLiteral("300")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
-    StagedModel model(ClientAuthAPI(service.baseUrl()));
+    StagedModel staged(ClientAuthAPI(service.baseUrl()));
+    AuthToolModel &model = staged.model;
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
     model.setInstallerResources(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources"), 45);
     MainWindow window(&model);

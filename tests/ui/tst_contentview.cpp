@@ -8,19 +8,10 @@
 #include "ui/SmallStatusPill.h"
 #include "ui/UiPalette.h"
 
+#include "StagedModel.h"
+
 #include <QApplication>
 #include <QTest>
-
-namespace {
-
-// Lets the suite move the model between online and offline as connectivity would.
-class ConnectivityModel : public AuthToolModel
-{
-public:
-    using AuthToolModel::setOnline;
-};
-
-} // namespace
 
 class tst_ContentView : public QObject
 {
@@ -89,18 +80,19 @@ void tst_ContentView::sidebarClickShowsPage()
 
 void tst_ContentView::networkPillFollowsModel()
 {
-    ConnectivityModel model;
+    StagedModel staged;
+    AuthToolModel &model = staged.model;
     ContentView view(&model);
     SmallStatusPill *pill = view.sidebar()->networkPill();
     QCOMPARE(pill->text(), QStringLiteral("在线"));
     QCOMPARE(pill->color(), UiPalette::green());
 
-    model.setOnline(false);
+    staged.setOnline(false);
     QCOMPARE(pill->text(), model.networkLabel());
     QCOMPARE(pill->text(), QStringLiteral("离线"));
     QCOMPARE(pill->color(), UiPalette::orange());
 
-    model.setOnline(true);
+    staged.setOnline(true);
     QCOMPARE(pill->text(), QStringLiteral("在线"));
     QCOMPARE(pill->color(), UiPalette::green());
 }

@@ -1,4 +1,5 @@
 #include "DesktopPalettes.h"
+#include "StagedModel.h"
 #include "model/AuthToolModel.h"
 #include "ui/ActionRow.h"
 #include "ui/ContentView.h"
@@ -32,14 +33,6 @@ const QString bundleResources = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resour
 const QStringList imageFiles = {QStringLiteral("corvanta-logo.png"), QStringLiteral("qr-miniprogram.jpg"),
                                 QStringLiteral("qr-wecom.jpeg"), QStringLiteral("qr-wechat.png"),
                                 QStringLiteral("qr-official.jpeg")};
-
-// Lets the suite move the model between online and offline as connectivity would.
-class ConnectivityModel : public AuthToolModel
-{
-public:
-    using AuthToolModel::AuthToolModel;
-    using AuthToolModel::setOnline;
-};
 
 // Stands in for the desktop's browser: remembers what it was asked to open.
 class UrlRecorder : public QObject
@@ -197,9 +190,9 @@ void tst_GuidePanel::shortcutsOpenAddresses()
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
     const auto unsetHandler = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); });
     // No monitor: the suite alone says whether the model is online.
-    ConnectivityModel model(ClientAuthAPI(QUrl(QStringLiteral("https://www.corvanta.com"))), nullptr,
-                            AuthToolModel::Connectivity::StartOnBootstrap);
-    model.setOnline(true);
+    StagedModel staged{ClientAuthAPI(QUrl(QStringLiteral("https://www.corvanta.com")))};
+    AuthToolModel &model = staged.model;
+    staged.setOnline(true);
     GuidePanel panel(&model, AppBundle());
     panel.resize(880, 900);
     panel.show();
@@ -230,15 +223,15 @@ void tst_GuidePanel::shortcutsOffline()
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
     const auto unsetHandler = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); });
     // No monitor: the suite alone says whether the model is online.
-    ConnectivityModel model(ClientAuthAPI(QUrl(QStringLiteral("https://www.corvanta.com"))), nullptr,
-                            AuthToolModel::Connectivity::StartOnBootstrap);
-    model.setOnline(!startsOffline);
+    StagedModel staged{ClientAuthAPI(QUrl(QStringLiteral("https://www.corvanta.com")))};
+    AuthToolModel &model = staged.model;
+    staged.setOnline(!startsOffline);
     GuidePanel panel(&model, AppBundle());
     panel.resize(880, 900);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     if (!startsOffline)
-        model.setOnline(false);
+        staged.setOnline(false);
 
     QCOMPARE(panel.shortcutButtons().size(), 3);
     for (InlineButton *open : panel.shortcutButtons()) {
@@ -248,7 +241,7 @@ void tst_GuidePanel::shortcutsOffline()
     }
     QVERIFY(browser.opened.isEmpty());
 
-    model.setOnline(true);
+    staged.setOnline(true);
     for (InlineButton *open : panel.shortcutButtons()) {
         QVERIFY(!open->isDisabled());
         QCOMPARE(open->opacity(), 1.0);
@@ -353,8 +346,9 @@ void tst_GuidePanel::screenshots()
     QFETCH(bool, images);
     QApplication::setPalette(dark ? DesktopPalettes::dark() : DesktopPalettes::light());
     QVERIFY(QDir().mkpath(TEST_ARTIFACT_DIR));
-    ConnectivityModel model(ClientAuthAPI(), nullptr, AuthToolModel::Connectivity::StartOnBootstrap);
-    model.setOnline(!open);
+    StagedModel staged;
+    AuthToolModel &model = staged.model;
+    staged.setOnline(!open);
     QWidget sheet;
     sheet.setAutoFillBackground(true);
     auto *layout = new QVBoxLayout(&sheet);

@@ -1,5 +1,6 @@
 #include "DesktopPalettes.h"
 #include "ScratchHome.h"
+#include "StagedModel.h"
 #include "StandinService.h"
 #include "TaskOutcome.h"
 #include "core/ToolPaths.h"
@@ -28,13 +29,6 @@
 #include <memory>
 
 namespace {
-
-class ConnectivityModel : public AuthToolModel
-{
-public:
-    using AuthToolModel::AuthToolModel;
-    using AuthToolModel::setOnline;
-};
 
 QWebEngineView *browserOf(OnlinePagePanel *panel)
 {
@@ -100,7 +94,8 @@ private:
 
     ScratchHome m_home;
     std::unique_ptr<StandinService> m_standin;
-    std::unique_ptr<ConnectivityModel> m_model;
+    std::unique_ptr<StagedModel> m_staged;
+    AuthToolModel *m_model = nullptr;
 };
 
 void tst_OnlinePages::initTestCase()
@@ -109,13 +104,14 @@ void tst_OnlinePages::initTestCase()
     QApplication::setPalette(DesktopPalettes::light());
     m_standin = std::make_unique<StandinService>();
     QVERIFY2(m_standin->isRunning(), qPrintable(m_standin->errorOutput()));
-    m_model = std::make_unique<ConnectivityModel>(ClientAuthAPI(m_standin->baseUrl()));
-    m_model->setOnline(true);
+    m_staged = std::make_unique<StagedModel>(ClientAuthAPI(m_standin->baseUrl()));
+    m_model = &m_staged->model;
+    m_staged->setOnline(true);
 }
 
 std::unique_ptr<OnlinePagePanel> tst_OnlinePages::shownAccountPage()
 {
-    std::unique_ptr<OnlinePagePanel> panel(OnlinePagePanel::accountSettingsPage(m_model.get(), nullptr));
+    std::unique_ptr<OnlinePagePanel> panel(OnlinePagePanel::accountSettingsPage(m_model, nullptr));
     panel->resize(900, 640);
     panel->show();
     return panel;
@@ -143,13 +139,13 @@ void tst_OnlinePages::chromeHidingScriptIsExact()
 void tst_OnlinePages::pagesAndEntries()
 {
     // Built hidden: no browser is made for a page that is never shown.
-    std::unique_ptr<OnlinePagePanel> plans(OnlinePagePanel::servicePlanPage(m_model.get(), nullptr));
+    std::unique_ptr<OnlinePagePanel> plans(OnlinePagePanel::servicePlanPage(m_model, nullptr));
     QVERIFY(plans->tabs().isEmpty());
     QCOMPARE(plans->detailText(), QStringLiteral("查看可购买套餐、权益和续费方案。"));
     QCOMPARE(plans->currentEntry().path, QStringLiteral("/pricing"));
     QCOMPARE(OnlinePagePanel::entryColor(plans->currentEntry()).name(), QStringLiteral("#12385f"));
 
-    std::unique_ptr<OnlinePagePanel> account(OnlinePagePanel::accountSettingsPage(m_model.get(), nullptr));
+    std::unique_ptr<OnlinePagePanel> account(OnlinePagePanel::accountSettingsPage(m_model, nullptr));
     QStringList rows;
     for (int index = 0; index < account->entries().size(); ++index) {
         const OnlineDestination &entry = account->entries().at(index);
@@ -222,7 +218,7 @@ void tst_OnlinePages::offlineReplacesBrowser()
     QVERIFY(waitForLoad(view, QStringLiteral("/settings/credits")));
     const int loads = count(m_standin->requests(), QStringLiteral("GET /settings/credits"));
 
-    m_model->setOnline(false);
+    m_staged->setOnline(false);
     QVERIFY(!view);
     QVERIFY(!panel->webView());
     QVERIFY(panel->offlinePanel() && panel->offlinePanel()->isVisible());
@@ -231,7 +227,7 @@ void tst_OnlinePages::offlineReplacesBrowser()
     QCOMPARE(panel->detailText(), QStringLiteral("管理 API 密钥。"));
     QTest::mouseClick(panel->tabs().at(2), Qt::LeftButton);
 
-    m_model->setOnline(true);
+    m_staged->setOnline(true);
     QVERIFY(!panel->offlinePanel());
     view = browserOf(panel.get());
     QVERIFY(view);
@@ -244,7 +240,7 @@ void tst_OnlinePages::signInOnTheSiteAuthorisesDownloads()
     const AccountCredentialStore &store = m_model->credentialStore();
     QCoro::waitFor(store.clearCredential());
     // The whole window: it is what forgets the site's cookies when the account signs out.
-    ContentView window(m_model.get());
+    ContentView window(m_model);
     window.resize(1160, 760);
     window.show();
     QTest::mouseClick(window.sidebar()->item(AppPage::AccountSettings), Qt::LeftButton);
@@ -308,7 +304,7 @@ void tst_OnlinePages::screenshots()
 {
     const QDir artifacts(QStringLiteral(TEST_ARTIFACT_DIR));
     QVERIFY(artifacts.mkpath(QStringLiteral(".")));
-    ContentView window(m_model.get());
+    ContentView window(m_model);
     window.resize(1160, 760);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -331,9 +327,9 @@ void tst_OnlinePages::screenshots()
     QVERIFY(settle(browserOf(account), QStringLiteral("/settings/ai-config")));
     QVERIFY(window.grab().save(artifacts.filePath(QStringLiteral("online-account-ai.png"))));
 
-    m_model->setOnline(false);
+    m_staged->setOnline(false);
     QVERIFY(window.grab().save(artifacts.filePath(QStringLiteral("online-offline.png"))));
-    m_model->setOnline(true);
+    m_staged->setOnline(true);
 }
 
 QTEST_MAIN(tst_OnlinePages)

@@ -84,28 +84,29 @@ void tst_PluginPages::stateTexts_data()
     QTest::addColumn<PluginInstallState>("state");
     QTest::addColumn<QString>("installed");
     QTest::addColumn<QString>("latest");
+    QTest::addColumn<bool>("published"); // false: a mix the model never publishes, read by the parts alone
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("versionLine");
     QTest::addColumn<QString>("bannerDetail"); // empty: no update banner
 
     using S = PluginInstallState;
-    QTest::newRow("unknown") << S::Unknown << absent << absent << "安装 / 修复" << "DIP/DRG 病案分析工作台" << "";
+    QTest::newRow("unknown") << S::Unknown << absent << absent << true << "安装 / 修复" << "DIP/DRG 病案分析工作台" << "";
     QTest::newRow("unknown, installed known")
-        << S::Unknown << "1.2.0" << absent << "安装 / 修复" << "v1.2.0  ·  DIP/DRG 病案分析工作台" << "";
+        << S::Unknown << "1.2.0" << absent << true << "安装 / 修复" << "v1.2.0  ·  DIP/DRG 病案分析工作台" << "";
     QTest::newRow("not installed")
-        << S::NotInstalled << absent << "1.4.2" << "安装" << "未安装  ·  DIP/DRG 病案分析工作台" << "";
+        << S::NotInstalled << absent << "1.4.2" << true << "安装" << "未安装  ·  DIP/DRG 病案分析工作台" << "";
     QTest::newRow("update available")
-        << S::UpdateAvailable << "1.3.0" << "1.4.2" << "更新到 1.4.2"
+        << S::UpdateAvailable << "1.3.0" << "1.4.2" << true << "更新到 1.4.2"
         << "v1.3.0 → v1.4.2 可用  ·  DIP/DRG 病案分析工作台" << "本机当前 1.3.0，点击「立即更新」拉取最新版本。";
     QTest::newRow("update available, installed unknown")
-        << S::UpdateAvailable << absent << "1.4.2" << "更新到 1.4.2" << "v? → v1.4.2 可用  ·  DIP/DRG 病案分析工作台"
-        << "点击「立即更新」从服务端拉取最新版本。";
+        << S::UpdateAvailable << absent << "1.4.2" << false << "更新到 1.4.2"
+        << "v? → v1.4.2 可用  ·  DIP/DRG 病案分析工作台" << "点击「立即更新」从服务端拉取最新版本。";
     QTest::newRow("update available, latest unknown")
-        << S::UpdateAvailable << "1.3.0" << absent << "更新到 " << "v1.3.0 → v? 可用  ·  DIP/DRG 病案分析工作台" << "";
-    QTest::newRow("up to date") << S::UpToDate << "1.4.2" << "1.4.2" << "检查更新"
+        << S::UpdateAvailable << "1.3.0" << absent << false << "更新到 " << "v1.3.0 → v? 可用  ·  DIP/DRG 病案分析工作台" << "";
+    QTest::newRow("up to date") << S::UpToDate << "1.4.2" << "1.4.2" << true << "检查更新"
                                 << "v1.4.2 (最新)  ·  DIP/DRG 病案分析工作台" << "";
     QTest::newRow("up to date, installed unknown")
-        << S::UpToDate << absent << "1.4.2" << "检查更新" << "v? (最新)  ·  DIP/DRG 病案分析工作台" << "";
+        << S::UpToDate << absent << "1.4.2" << false << "检查更新" << "v? (最新)  ·  DIP/DRG 病案分析工作台" << "";
 }
 
 void tst_PluginPages::stateTexts()
@@ -113,15 +114,33 @@ void tst_PluginPages::stateTexts()
     QFETCH(PluginInstallState, state);
     QFETCH(QString, installed);
     QFETCH(QString, latest);
+    QFETCH(bool, published);
     QFETCH(QString, title);
     QFETCH(QString, versionLine);
     QFETCH(QString, bannerDetail);
-    StagedModel model;
+    ScratchHome home;
+    if (!published) {
+        QCOMPARE(PluginCard::primaryButtonText(state, latest), title);
+        QCOMPARE(PluginCard::versionLine(state, installed, latest), versionLine);
+        StagedModel staged;
+        UpdateAvailableBanner banner(&staged.model);
+        banner.setVersions(latest, installed);
+        if (!bannerDetail.isEmpty())
+            QCOMPARE(banner.detail(), bannerDetail);
+        return;
+    }
+    StandinService service(latest.isNull() ? QStringList() : QStringList{QStringLiteral("--latest"), latest});
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    StagedModel staged(ClientAuthAPI(service.baseUrl()));
+    AuthToolModel &model = staged.model;
     Pages pages(&model);
-    // Published after the pages are built: they follow the model, not just read it once.
-    model.setInstalledPluginVersion(installed);
-    model.setLatestPluginVersion(latest);
-    model.setPluginInstallState(state);
+    // Learnt after the pages are built, from disk and service: they follow the model, not just read it once.
+    if (!installed.isNull())
+        FakeWpsAddons().installTypical(installed);
+    model.refreshInstalledPluginVersion();
+    if (!latest.isNull())
+        QVERIFY(QCoro::waitFor(model.checkLatestPluginRelease()).isDone());
+    QCOMPARE(model.pluginInstallState(), state);
 
     QCOMPARE(pages.card()->primaryButton()->title(), title);
     QCOMPARE(pages.card()->versionLineText(), versionLine);
@@ -150,14 +169,19 @@ void tst_PluginPages::connectivity()
     QFETCH(QString, value);
     QFETCH(QString, detail);
     QFETCH(QColor, color);
-    StagedModel model;
-    model.setInstalledPluginVersion(QStringLiteral("1.3.0"));
-    model.setLatestPluginVersion(QStringLiteral("1.4.2"));
-    model.setPluginInstallState(PluginInstallState::UpdateAvailable);
-    model.setOnline(!online);
+    ScratchHome home;
+    FakeWpsAddons().installTypical(QStringLiteral("1.3.0"));
+    StandinService service({QStringLiteral("--latest"), QStringLiteral("1.4.2")});
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    StagedModel staged(ClientAuthAPI(service.baseUrl()));
+    AuthToolModel &model = staged.model;
+    model.refreshInstalledPluginVersion();
+    QVERIFY(QCoro::waitFor(model.checkLatestPluginRelease()).isDone());
+    QCOMPARE(model.pluginInstallState(), PluginInstallState::UpdateAvailable);
+    staged.setOnline(!online);
     Pages pages(&model);
 
-    model.setOnline(online);
+    staged.setOnline(online);
 
     StatusTile *tile = pages.overview.networkTile();
     QCOMPARE(tile->label(), QStringLiteral("网络"));
@@ -182,7 +206,8 @@ void tst_PluginPages::progressFollowsSlowDownload()
     StandinService service({QStringLiteral("--pad-mb"), QStringLiteral("16"), QStringLiteral("--slow-ms"),
                             QStringLiteral("400")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
-    StagedModel model(ClientAuthAPI(service.baseUrl()));
+    StagedModel staged(ClientAuthAPI(service.baseUrl()));
+    AuthToolModel &model = staged.model;
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
     LocalPluginPanel page(&model);
     page.show();
@@ -235,7 +260,8 @@ void tst_PluginPages::installTurnsPrimaryButton()
     // Slow answers keep the install going long enough to be seen.
     StandinService service({QStringLiteral("--slow-ms"), QStringLiteral("300")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
-    StagedModel model(ClientAuthAPI(service.baseUrl()));
+    StagedModel staged(ClientAuthAPI(service.baseUrl()));
+    AuthToolModel &model = staged.model;
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
     model.setInstallerResources(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources"), 45);
     model.refreshInstalledPluginVersion();
@@ -264,7 +290,8 @@ void tst_PluginPages::uninstallAsksFirst()
 {
     ScratchHome home;
     FakeWpsAddons().installTypical(QStringLiteral("1.4.2"));
-    StagedModel model;
+    StagedModel staged;
+    AuthToolModel &model = staged.model;
     auto prompt = std::make_shared<AnsweringPrompt>();
     model.setConfirmationPrompt(prompt);
     model.refreshInstalledPluginVersion();
@@ -289,7 +316,8 @@ void tst_PluginPages::keyboardStartsPrimaryAction()
     StandinService service({QStringLiteral("--latest"), QStringLiteral("1.4.2")});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
     FakeWpsAddons().installTypical(QStringLiteral("1.4.2"));
-    StagedModel model(ClientAuthAPI(service.baseUrl()));
+    StagedModel staged(ClientAuthAPI(service.baseUrl()));
+    AuthToolModel &model = staged.model;
     model.refreshInstalledPluginVersion();
     QCoro::waitFor(model.checkLatestPluginRelease());
     ContentView view(&model);

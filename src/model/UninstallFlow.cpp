@@ -1,0 +1,26 @@
+#include "UninstallFlow.h"
+
+#include "core/ConfirmationPrompt.h"
+#include "plugin/OperationLock.h"
+#include "plugin/WpsAddonEdits.h"
+
+namespace UninstallFlow {
+
+bool confirm(ConfirmationPrompt *prompt)
+{
+    if (!prompt)
+        return false;
+    return prompt->confirm({QStringLiteral("卸载 Corvanta分析插件？"),
+                            QStringLiteral("只会移除 WPS 表格中的 CorvantaAnalysis 加载项，不会删除管理工具或其他内容。"),
+                            QStringLiteral("卸载"), QStringLiteral("取消")});
+}
+
+void removeFromWps(const QString &addonDir)
+{
+    const auto lock = OperationLock::acquire();
+    WpsAddonEdits::removePluginDirectories(addonDir);
+    WpsAddonEdits::removePublishEntries(addonDir);
+    WpsAddonEdits::removeAuthEntries(addonDir);
+}
+
+} // namespace UninstallFlow
