@@ -184,52 +184,40 @@ void tst_PackagePipeline::failureLeavesNothing_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("credential");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("credentialInvalid");
+    QTest::addColumn<FailureKind>("kind");
 
+    using K = FailureKind;
     const QString valid = StandinService::validCredential;
-    QTest::newRow("wrong checksum") << QStringList{"--wrong-sha256"} << valid << checksumMismatch << false;
-    QTest::newRow("no app/index.html") << QStringList{"--layout", "missing-index"} << valid << incompletePackage
-                                       << false;
-    QTest::newRow("archive answers 404")
-        << QStringList{"--status", "archive=404"} << valid
-        << QStringLiteral("未找到授权服务，请确认当前管理工具版本或授权接口环境。") << false;
-    QTest::newRow("release query fails")
-        << QStringList{"--status", "latest=503"} << valid
-        << QStringLiteral("授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。") << false;
-    QTest::newRow("no download address")
-        << QStringList{"--no-download-url"} << valid << QStringLiteral("授权服务未返回插件下载地址，请稍后重试。")
-        << false;
-    QTest::newRow("not signed in") << QStringList{} << QString()
-                                   << QStringLiteral("尚未登录 Corvanta 账户，请先登录后再安装。") << false;
-    QTest::newRow("credential refused") << QStringList{} << QStringLiteral("someone-elses-token")
-                                        << QStringLiteral("登录凭证无效，请重新登录。") << true;
-    QTest::newRow("credential expired") << QStringList{} << StandinService::expiredCredential
-                                        << QStringLiteral("刷新凭证无效或过期，请重新登录。") << true;
+    QTest::newRow("wrong checksum") << QStringList{"--wrong-sha256"} << valid << K::ChecksumMismatch;
+    QTest::newRow("no app/index.html") << QStringList{"--layout", "missing-index"} << valid << K::IncompletePackage;
+    QTest::newRow("archive answers 404") << QStringList{"--status", "archive=404"} << valid << K::ServiceRefused;
+    QTest::newRow("release query fails") << QStringList{"--status", "latest=503"} << valid << K::ServiceRefused;
+    QTest::newRow("no download address") << QStringList{"--no-download-url"} << valid << K::NoDownloadAddress;
+    QTest::newRow("not signed in") << QStringList{} << QString() << K::NotSignedIn;
+    QTest::newRow("credential refused") << QStringList{} << QStringLiteral("someone-elses-token") << K::CredentialRefused;
+    QTest::newRow("credential expired") << QStringList{} << StandinService::expiredCredential << K::SignInExpired;
 }
 
 void tst_PackagePipeline::failureLeavesNothing()
 {
     QFETCH(QStringList, options);
     QFETCH(QString, credential);
-    QFETCH(QString, message);
-    QFETCH(bool, credentialInvalid);
+    QFETCH(FailureKind, kind);
     PipelineRig rig(options);
     QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
     if (!credential.isEmpty())
         QVERIFY(rig.signIn(credential));
 
     const Outcome outcome = rig.run();
-    QCOMPARE(outcome.description(), message);
-    QCOMPARE(outcome.kind() == FailureKind::SignInExpired || outcome.kind() == FailureKind::CredentialRefused,
-             credentialInvalid);
+    QVERIFY2(outcome.kind() == kind, qPrintable(outcome.description()));
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
     QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
     QVERIFY(logMessages().filter(QStringLiteral("插件包已缓存")).isEmpty());
     QCOMPARE(rig.model->downloadBytesExpected(), qint64(0));
     // A refused credential is forgotten, so the next install asks for a sign-in; others stay.
+    const bool refused = kind == FailureKind::CredentialRefused || kind == FailureKind::SignInExpired;
     const QString kept = QCoro::waitFor(rig.model->credentialStore().readCredential());
-    QCOMPARE(kept, credentialInvalid ? QString() : credential);
+    QCOMPARE(kept, refused ? QString() : credential);
 }
 
 void tst_PackagePipeline::hostileInputStaysContained_data()

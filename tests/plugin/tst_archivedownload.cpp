@@ -82,24 +82,22 @@ void tst_ArchiveDownload::answers_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("sha256");
-    QTest::addColumn<QString>("message"); // empty: saved
+    QTest::addColumn<FailureKind>("kind"); // Internal: saved
 
-    QTest::newRow("lower-case checksum") << 200 << digestOf(body) << QString();
-    QTest::newRow("upper-case checksum") << 200 << digestOf(body).toUpper() << QString();
-    QTest::newRow("other checksum") << 200 << digestOf("other")
-                                    << QStringLiteral("安装包校验失败，文件可能不完整，请重新下载。");
-    QTest::newRow("404") << 404 << digestOf(body)
-                         << QStringLiteral("未找到授权服务，请确认当前管理工具版本或授权接口环境。");
-    QTest::newRow("403") << 403 << digestOf(body) << QStringLiteral("登录状态已过期，请重新登录后再试。");
-    QTest::newRow("502") << 502 << digestOf(body)
-                         << QStringLiteral("授权服务暂时不可用，请稍后重试；如果问题持续出现，请重新登录后再试。");
+    QTest::newRow("lower-case checksum") << 200 << digestOf(body) << FailureKind::Internal;
+    QTest::newRow("upper-case checksum") << 200 << digestOf(body).toUpper() << FailureKind::Internal;
+    QTest::newRow("other checksum") << 200 << digestOf("other") << FailureKind::ChecksumMismatch;
+    QTest::newRow("404") << 404 << digestOf(body) << FailureKind::ServiceRefused;
+    QTest::newRow("403") << 403 << digestOf(body) << FailureKind::ServiceRefused;
+    QTest::newRow("502") << 502 << digestOf(body) << FailureKind::ServiceRefused;
 }
 
 void tst_ArchiveDownload::answers()
 {
     QFETCH(int, status);
     QFETCH(QString, sha256);
-    QFETCH(QString, message);
+    QFETCH(FailureKind, kind);
+    const bool saved = kind == FailureKind::Internal;
     ScriptedHttpServer server;
     server.setReply({status, body, "application/zip"});
     // What was there before must survive every failure.
@@ -115,9 +113,12 @@ void tst_ArchiveDownload::answers()
 
     const TaskOutcome<QString> outcome = awaitOutcome(
         ArchiveDownload::download(request(server.baseUrl().resolved(QUrl(QStringLiteral("/a.zip"))), sha256), record));
-    QCOMPARE(outcome.description(), message);
+    QVERIFY2(saved == !outcome.exception, qPrintable(outcome.description()));
+    QCOMPARE(outcome.kind(), kind);
+    if (kind == FailureKind::ServiceRefused)
+        QCOMPARE(outcome.error<Failure>()->details().httpStatus, status);
     QCOMPARE(QDir(m_downloads).entryList(QDir::Files | QDir::Hidden), QStringList{"CorvantaAnalysis_2.0.zip"});
-    if (!message.isEmpty()) {
+    if (!saved) {
         QCOMPARE(contents(destination()), QByteArray("previous archive"));
         return;
     }
