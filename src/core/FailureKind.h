@@ -53,4 +53,14 @@ enum class FailureKind {
     LaunchFailed,
     // A file-system step failed (path, action and errno in the details).
     FileSystem,
+    // Refusals of a release archive's content, read before unpacking (links: right after, before it is cached).
+    UnsafeLink,
+    TooManyEntries,
+    PackageTooLarge,
+    UnreadableNames,
+    UnsupportedCompression,
+    EncryptedPackage,
+    // The cache's disk cannot hold the unpacked package (the size needed in details.output).
+    NotEnoughDiskSpace,
+    UnpackTimedOut,
 };

@@ -5,6 +5,7 @@
 #include "plugin/PackageDirectory.h"
 #include "plugin/PackageNames.h"
 #include "plugin/PackagePruning.h"
+#include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
 #include "service/AuthToolError.h"
@@ -117,10 +118,9 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::extractPluginPackage(QString a
     try {
         directory = co_await PackageArchive::extractPluginPackageAsync(archive, ToolPaths::pluginPackageCacheDir(),
                                                                        packageName, logUnzipOutput);
-    } catch (const AuthToolError &error) {
+    } catch (const Failure &error) {
         // An archive the unpacking refuses would only wait in the downloads for the next success.
-        if (error.description() == PackageArchive::incompletePackageMessage
-            || error.description() == PackageArchive::unsafeArchiveMessage)
+        if (PackageArchive::condemnsArchive(error.kind()))
             removeQuietly(archive);
         throw;
     }

@@ -261,7 +261,7 @@ void tst_PackagePipeline::hostileInputStaysContained_data()
                                               << unsafeFileName << false << none;
     QTest::newRow("../ in version") << QStringList{"--descriptor-version", "1.0/../x"}
                                     << QStringLiteral("授权服务返回的插件版本号不安全，已拒绝下载。") << false << none;
-    QTest::newRow("../ entries in the archive") << QStringList{"--layout", "dotdot"} << PackageArchive::unsafeArchiveMessage << true
+    QTest::newRow("../ entries in the archive") << QStringList{"--layout", "dotdot"} << QStringLiteral("插件包含有指向包外的文件路径，已拒绝安装，请重新下载。") << true
                                                 << none;
     QTest::newRow("empty archive") << QStringList{"--layout", "empty"} << incompletePackage << true << none;
     QTest::newRow("not an archive") << QStringList{"--layout", "not-zip"} << incompletePackage << true << none;
