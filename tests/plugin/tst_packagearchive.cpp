@@ -50,6 +50,10 @@ bool writeZip(const QString &path, const Entries &entries, const QByteArray &com
                            {"corrupt", corrupt}};
     const char *script = R"(
 import json, sys, zipfile
+class RawName(zipfile.ZipInfo):
+    __slots__ = ('raw',)
+    def _encodeFilenameFlags(self):
+        return self.raw, self.flag_bits
 layout = json.load(sys.stdin)
 with zipfile.ZipFile(layout['path'], 'w', compression=zipfile.ZIP_DEFLATED) as z:
     z.comment = layout['comment'].encode()
@@ -57,8 +61,8 @@ with zipfile.ZipFile(layout['path'], 'w', compression=zipfile.ZIP_DEFLATED) as z
         info = zipfile.ZipInfo(name)
         if name.startswith('hex:'):
             # Raw bytes without the UTF-8 flag, as legacy zip tools write them on Unix.
-            raw = bytes.fromhex(name[4:])
-            info._encodeFilenameFlags = lambda raw=raw, info=info: (raw, info.flag_bits)
+            info = RawName(name)
+            info.raw = bytes.fromhex(name[4:])
         info.create_system = 3
         info.external_attr = (0o120777 if is_link else 0o100644) << 16
         z.writestr(info, content)
@@ -356,12 +360,15 @@ with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
     // Chinese Windows writes GBK bytes without the UTF-8 flag.
     QTest::newRow("names from an old Windows tool") << R"(python3 -c '
 import os, zipfile
+class RawName(zipfile.ZipInfo):
+    __slots__ = ("raw",)
+    def _encodeFilenameFlags(self):
+        return self.raw, self.flag_bits
 with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
     for name in ["ribbon.xml", "app/index.html", "app/说明.txt"]:
-        info = zipfile.ZipInfo(name)
+        info = RawName(name)
         info.create_system = 0
-        raw = name.encode("gbk")
-        info._encodeFilenameFlags = lambda raw=raw, info=info: (raw, info.flag_bits)
+        info.raw = name.encode("gbk")
         z.writestr(info, "x")
 ')" << garbledNames;
     // UTF-8 with the flag, but from a Windows host, as jar writes it: this unzip garbles it.
