@@ -91,7 +91,7 @@ QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
     case FailureKind::PackageTooLarge:
         return QStringLiteral("插件包解压后过大（超过 2 GB），已拒绝安装，请重新下载。");
     case FailureKind::UnreadableNames:
-        return QStringLiteral("插件包中的文件名编码无法识别，解压后会变成乱码，已拒绝安装，请重新下载。");
+        return QStringLiteral("插件包中的文件名无法按原样解压（会变成乱码），已拒绝安装，请重新下载。");
     case FailureKind::UnsupportedCompression:
         return QStringLiteral("插件包使用了本机无法解压的压缩方式，已拒绝安装，请重新下载。");
     case FailureKind::EncryptedPackage:

@@ -338,7 +338,7 @@ void tst_PackageArchive::refusedArchives_data()
     QTest::addColumn<QString>("sentence");
     const QString outsideName = QStringLiteral("插件包含有指向包外的文件路径，已拒绝安装，请重新下载。");
     const QString outsideLink = QStringLiteral("插件包含有指向包外的链接，已拒绝安装，请重新下载。");
-    const QString garbledNames = QStringLiteral("插件包中的文件名编码无法识别，解压后会变成乱码，已拒绝安装，请重新下载。");
+    const QString garbledNames = QStringLiteral("插件包中的文件名无法按原样解压（会变成乱码），已拒绝安装，请重新下载。");
     const QString zipPackage = QStringLiteral("\ncd pkg && zip -qry \"$ARCHIVE\" .");
 
     // 2 GB of zeros deflate to 2 MB: a classic bomb, 120 slices of 16 MiB streamed into one entry.
