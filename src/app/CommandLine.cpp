@@ -143,6 +143,14 @@ CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
     case FailureKind::InstallerFailed:
     case FailureKind::LaunchFailed:
     case FailureKind::FileSystem:
+    case FailureKind::UnsafeLink:
+    case FailureKind::TooManyEntries:
+    case FailureKind::PackageTooLarge:
+    case FailureKind::UnreadableNames:
+    case FailureKind::UnsupportedCompression:
+    case FailureKind::EncryptedPackage:
+    case FailureKind::NotEnoughDiskSpace:
+    case FailureKind::UnpackTimedOut:
     case FailureKind::NotJson:
     case FailureKind::ReleaseUnavailable:
     case FailureKind::DownloadNotGranted:

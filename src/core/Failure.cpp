@@ -186,6 +186,23 @@ QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
     case FailureKind::ToolTooOld:
         return QStringLiteral("插件 ") + details.version + QStringLiteral(" 要求管理工具不低于 ") + details.requiredVersion
             + QStringLiteral("，请联网后升级管理工具再安装。");
+    // What the directory or the unpacked links of a release archive show, each its own reason.
+    case FailureKind::UnsafeLink:
+        return QStringLiteral("插件包含有指向包外的链接，已拒绝安装，请重新下载。");
+    case FailureKind::TooManyEntries:
+        return QStringLiteral("插件包含有的文件过多（超过 20000 个），已拒绝安装，请重新下载。");
+    case FailureKind::PackageTooLarge:
+        return QStringLiteral("插件包解压后过大（超过 2 GB），已拒绝安装，请重新下载。");
+    case FailureKind::UnreadableNames:
+        return QStringLiteral("插件包中的文件名无法按原样解压（会变成乱码），已拒绝安装，请重新下载。");
+    case FailureKind::UnsupportedCompression:
+        return QStringLiteral("插件包使用了本机无法解压的压缩方式，已拒绝安装，请重新下载。");
+    case FailureKind::EncryptedPackage:
+        return QStringLiteral("插件包已加密，需要密码才能解压，已拒绝安装，请重新下载。");
+    case FailureKind::NotEnoughDiskSpace:
+        return QStringLiteral("磁盘空间不足：解压插件包需要约 ") + details.output + QStringLiteral(" 可用空间，请清理磁盘后重试。");
+    case FailureKind::UnpackTimedOut:
+        return QStringLiteral("解压插件包超时，已停止解压，请重新下载。");
     case FailureKind::NoCachedPackage:
         return QStringLiteral("本机没有可用插件包缓存。请联网后点击安装或更新。");
 

@@ -108,4 +108,14 @@ enum class FailureKind {
     UnreadableFile,
     // The download cannot be written [path, errorNumber: 0 when unknown].
     DownloadWriteFailed,
+    // Refusals of a release archive's content, read before unpacking (links: right after, before it is cached).
+    UnsafeLink,
+    TooManyEntries,
+    PackageTooLarge,
+    UnreadableNames,
+    UnsupportedCompression,
+    EncryptedPackage,
+    // The cache's disk cannot hold the unpacked package (the size needed in details.output).
+    NotEnoughDiskSpace,
+    UnpackTimedOut,
 };

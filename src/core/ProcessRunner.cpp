@@ -8,10 +8,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <csignal>
 #include <coroutine>
 #include <exception>
 #include <memory>
 #include <optional>
+
+#include <unistd.h>
 
 namespace ProcessRunner {
 
@@ -24,6 +27,8 @@ struct RunState
     QByteArray output;
     bool timedOut = false;
     bool completed = false;
+    // The child's process group (its pid, as it leads a session of its own); 0 before it started.
+    qint64 group = 0;
     std::optional<ProcessResult> result;
     std::exception_ptr error;
     std::coroutine_handle<> waiter;
@@ -84,6 +89,19 @@ int timeoutMilliseconds(double seconds)
     return ms >= double(INT_MAX) ? INT_MAX : int(ms);
 }
 
+// A session of its own: its own process group, which a timeout stops as a whole (a script's cp and
+// helpers with it), and no controlling terminal, so no child can sit waiting for a typed answer.
+void startOwnSession(QProcess &process)
+{
+    process.setChildProcessModifier([] { ::setsid(); });
+}
+
+void signalGroup(qint64 group, int signal)
+{
+    if (group > 0)
+        ::kill(-pid_t(group), signal);
+}
+
 QProcessEnvironment environmentFrom(const QMap<QString, QString> &variables)
 {
     QProcessEnvironment environment; // empty: the child gets nothing we do not pass
@@ -102,6 +120,7 @@ void startChild(const std::shared_ptr<RunState> &state, const QString &executabl
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setProcessEnvironment(environmentFrom(environment));
+    startOwnSession(*process);
 
     auto *timeoutTimer = new QTimer(process);
     timeoutTimer->setSingleShot(true);
@@ -129,6 +148,10 @@ void startChild(const std::shared_ptr<RunState> &state, const QString &executabl
                      [state, process, timeoutTimer, killTimer](int exitCode, QProcess::ExitStatus) {
                          timeoutTimer->stop();
                          killTimer->stop();
+                         // What the stopped script started must not go on writing once its failure
+                         // is reported and the lock released.
+                         if (state->timedOut)
+                             signalGroup(state->group, SIGKILL);
                          state->output += process->readAllStandardOutput();
                          QString output = decodeUtf8OrEmpty(state->output);
                          state->output.clear();
@@ -147,15 +170,17 @@ void startChild(const std::shared_ptr<RunState> &state, const QString &executabl
         if (process->state() == QProcess::NotRunning)
             return;
         state->timedOut = true;
-        process->terminate();
+        signalGroup(state->group, SIGTERM);
         killTimer->start();
     });
-    QObject::connect(killTimer, &QTimer::timeout, process, [process] {
+    QObject::connect(killTimer, &QTimer::timeout, process, [state, process] {
         if (process->state() != QProcess::NotRunning)
-            process->kill();
+            signalGroup(state->group, SIGKILL);
     });
-    QObject::connect(process, &QProcess::started, timeoutTimer,
-                     [timeoutTimer, timeoutSeconds] { timeoutTimer->start(timeoutMilliseconds(timeoutSeconds)); });
+    QObject::connect(process, &QProcess::started, timeoutTimer, [state, process, timeoutTimer, timeoutSeconds] {
+        state->group = process->processId();
+        timeoutTimer->start(timeoutMilliseconds(timeoutSeconds));
+    });
 
     process->start(executable, arguments);
 }
@@ -197,22 +222,30 @@ QCoro::Task<ProcessResult> run(QString executable, QStringList arguments, QMap<Q
     co_return co_await RunAwaiter(state);
 }
 
-QString runSync(const QString &executable, const QStringList &arguments, int *exitStatus)
+QString runSync(const QString &executable, const QStringList &arguments, int *exitStatus, int timeoutMs)
 {
     QProcess process;
     // No input: a child asking a question (unzip on a clash) must read end-of-file, not wait forever.
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
+    // Nor a terminal: unzip asks for a password on /dev/tty, not on its input.
+    startOwnSession(process);
     process.start(executable, arguments);
     if (!process.waitForStarted(-1)) {
         if (exitStatus)
             *exitStatus = -1;
         return {};
     }
-    process.waitForFinished(-1);
+    const qint64 group = process.processId();
+    const bool finished = process.waitForFinished(timeoutMs < 0 ? -1 : timeoutMs);
+    if (!finished) {
+        signalGroup(group, SIGKILL);
+        process.waitForFinished(-1);
+    }
     const QByteArray output = process.readAllStandardOutput();
     if (exitStatus)
-        *exitStatus = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        *exitStatus = !finished ? syncTimedOutStatus
+            : process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return decodeUtf8OrEmpty(output);
 }
 

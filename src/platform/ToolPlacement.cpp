@@ -7,9 +7,20 @@
 
 namespace ToolPlacement {
 
+bool samePlace(const QString &first, const QString &second)
+{
+    // The running bundle's path comes resolved from the system, the installed place is spelt from
+    // HOME, which may be reached through a link: only what both resolve to can be compared.
+    const QString resolvedFirst = QFileInfo(first).canonicalFilePath();
+    const QString resolvedSecond = QFileInfo(second).canonicalFilePath();
+    if (!resolvedFirst.isEmpty() && !resolvedSecond.isEmpty())
+        return resolvedFirst == resolvedSecond;
+    return QDir::cleanPath(first) == QDir::cleanPath(second);
+}
+
 QString placementSource(const AppBundle &running, const QString &installedPath)
 {
-    if (!running.isValid() || QDir::cleanPath(running.path()) == QDir::cleanPath(installedPath))
+    if (!running.isValid() || samePlace(running.path(), installedPath))
         return {};
     const QString resources = running.resourcePath();
     for (const QString &name : {managementToolName, legacyToolName}) {

@@ -1,14 +1,22 @@
 #include "PackageArchive.h"
 
-#include "core/ProcessRunner.h"
-#include "core/LocalFiles.h"
-#include "core/WorkerTask.h"
 #include "core/Failure.h"
+#include "core/LocalFiles.h"
+#include "core/ProcessRunner.h"
+#include "core/WorkerTask.h"
+#include "plugin/ZipDirectory.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QLocale>
 #include <QUuid>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include <sys/statvfs.h>
 
 namespace PackageArchive {
 
@@ -35,6 +43,15 @@ Failure folderStepFailed(const QString &action, const QString &path)
     return Failure(FailureKind::FolderStep, std::move(details));
 }
 
+Failure fileSystemFailure(const QString &action, const QString &path, int error)
+{
+    FailureDetails details;
+    details.path = path;
+    details.action = action;
+    details.errorNumber = error;
+    return Failure(FailureKind::FileSystem, details);
+}
+
 class RemoveOnExit
 {
 public:
@@ -46,7 +63,7 @@ public:
     {
         try {
             LocalFiles::removeEntry(m_path);
-        } catch (const Failure &) {
+        } catch (const std::exception &) {
             // A leftover is pruned after the next successful download.
         }
     }
@@ -57,33 +74,143 @@ private:
     QString m_path;
 };
 
-bool escapesDirectory(const QString &entryName)
+// On the stored bytes: the separators and dots are ASCII in every encoding unzip accepts, and
+// unzip turns a backslash into a separator for names written on Windows.
+bool escapesDirectory(const QByteArray &name)
 {
-    if (entryName.startsWith(u'/') || entryName.startsWith(u'\\'))
+    if (name.startsWith('/') || name.startsWith('\\'))
         return true;
-    static const QRegularExpression separators(QStringLiteral("[/\\\\]"));
-    return entryName.split(separators).contains(QStringLiteral(".."));
+    QByteArray unified = name;
+    unified.replace('\\', '/');
+    return unified.split('/').contains(QByteArrayLiteral(".."));
 }
 
-// unzip would only strip "../" and a leading "/" and unpack the rest, silently changing what the
-// package holds, so such an archive is refused before anything is written. An archive unzip
-// cannot list is left to the unpacking step, which judges empty and broken archives.
-void refuseEscapingEntries(const QString &archivePath, const QString &unzipProgram)
+bool isAscii(const QByteArray &bytes)
 {
-    int status = -1;
-    const QString listing = ProcessRunner::runSync(unzipProgram, {QStringLiteral("-Z1"), archivePath}, &status);
-    // Status 1 is a warning (bytes before the archive, say): the names are listed and unpacked all
-    // the same, so they are checked all the same.
-    if (status != 0 && status != 1)
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
+}
+
+// unzip writes a name's bytes as they are, except for entries written on Windows or OS/2 (MS-DOS,
+// HPFS, NTFS, VFAT hosts), whose non-ASCII names it converts from the old DOS code page, UTF-8 flag
+// or not. Either way a name that does not end up as the UTF-8 it was meant to be is garbled.
+bool nameUnpacksAsWritten(const ZipEntry &entry)
+{
+    if (isAscii(entry.name))
+        return true;
+    const bool windowsHost =
+        entry.hostSystem == 0 || entry.hostSystem == 6 || entry.hostSystem == 11 || entry.hostSystem == 14;
+    return !windowsHost && !ProcessRunner::decodeUtf8OrEmpty(entry.name).isEmpty();
+}
+
+// What this system's unzip reads: stored, shrunk, imploded, deflated, Deflate64 and bzip2.
+bool unzipReadsMethod(quint16 method)
+{
+    return method == 0 || method == 1 || method == 6 || method == 8 || method == 9 || method == 12;
+}
+
+QString sizeText(quint64 bytes)
+{
+    return QLocale::c().formattedDataSize(qint64(bytes), 1, QLocale::DataSizeSIFormat);
+}
+
+// unzip would strip "../" and a leading "/" and unpack the rest, garble names, ask for a password
+// or fill the disk; all of it shows in the directory, so such an archive is refused before anything
+// is written. A file with no directory at all is left to unzip, which fails on it.
+void refuseBeforeUnpacking(const QString &archivePath, const QString &cacheDir)
+{
+    const std::optional<ZipDirectory::Listing> listing = ZipDirectory::read(archivePath, maxEntries);
+    if (!listing)
         return;
-    const QStringList names = listing.split(u'\n', Qt::SkipEmptyParts);
-    // A listing that succeeded but reads as nothing has names that are not UTF-8.
-    if (names.isEmpty())
-        throw Failure(FailureKind::UnsafeArchive);
-    for (const QString &name : names) {
-        if (escapesDirectory(name))
-            throw Failure(FailureKind::UnsafeArchive);
+    quint64 total = 0;
+    for (const ZipEntry &entry : listing->entries) {
+        total += entry.uncompressedSize;
+        if (entry.uncompressedSize > maxUnpackedBytes || total > maxUnpackedBytes)
+            throw Failure(FailureKind::PackageTooLarge);
     }
+    for (const ZipEntry &entry : listing->entries) {
+        if (escapesDirectory(entry.name))
+            throw Failure(FailureKind::UnsafeArchive);
+        if (!nameUnpacksAsWritten(entry))
+            throw Failure(FailureKind::UnreadableNames);
+        if (entry.isEncrypted())
+            throw Failure(FailureKind::EncryptedPackage);
+        if (!unzipReadsMethod(entry.method))
+            throw Failure(FailureKind::UnsupportedCompression);
+    }
+    // Every file takes at least a block of its own.
+    const quint64 needed = total + quint64(listing->entries.size()) * 4096;
+    struct statvfs disk {};
+    if (::statvfs(QFile::encodeName(cacheDir).constData(), &disk) == 0
+        && quint64(disk.f_bavail) * disk.f_frsize < needed) {
+        FailureDetails details;
+        details.output = sizeText(needed);
+        throw Failure(FailureKind::NotEnoughDiskSpace, details);
+    }
+}
+
+// Follows the link's target part by part, through the links it meets on the way, as the system
+// will; it must never climb above root nor start at the file-system root.
+bool linkStaysInside(const std::filesystem::path &root, const std::filesystem::path &link)
+{
+    std::error_code error;
+    std::vector<std::filesystem::path> inside;
+    for (const auto &part : link.parent_path().lexically_relative(root)) {
+        if (part != ".")
+            inside.push_back(part);
+    }
+    std::vector<std::filesystem::path> pending{std::filesystem::read_symlink(link, error)};
+    int hops = 0;
+    while (!pending.empty()) {
+        const std::filesystem::path target = pending.back();
+        pending.pop_back();
+        if (target.is_absolute())
+            return false;
+        std::vector<std::filesystem::path> parts(target.begin(), target.end());
+        for (auto part = parts.begin(); part != parts.end(); ++part) {
+            if (part->empty() || *part == ".")
+                continue;
+            if (*part == "..") {
+                if (inside.empty())
+                    return false;
+                inside.pop_back();
+                continue;
+            }
+            std::filesystem::path here = root;
+            for (const auto &step : inside)
+                here /= step;
+            here /= *part;
+            if (!std::filesystem::is_symlink(std::filesystem::symlink_status(here, error))) {
+                inside.push_back(*part);
+                continue;
+            }
+            // The rest of this target is followed after the link it met.
+            if (++hops > 40)
+                return false;
+            std::filesystem::path rest;
+            for (auto next = std::next(part); next != parts.end(); ++next)
+                rest /= *next;
+            if (!rest.empty())
+                pending.push_back(rest);
+            pending.push_back(std::filesystem::read_symlink(here, error));
+            break;
+        }
+    }
+    return true;
+}
+
+// A package made by copying a developer's folder can hold links to that machine's files or to
+// folders beside the package; installed, they would lead out of WPS's add-in folder.
+void refuseOutsideLinks(const QString &root)
+{
+    const std::filesystem::path base(QFile::encodeName(root).toStdString());
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(base, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_symlink(error) && !linkStaysInside(base, it->path()))
+            throw Failure(FailureKind::UnsafeLink);
+    }
+    if (error)
+        throw fileSystemFailure(QStringLiteral("读取"), root, error.value());
 }
 
 } // namespace
@@ -108,9 +235,9 @@ QString locatePackageRoot(const QString &dir)
 QString extractPluginPackage(const QString &archivePath, const QString &cacheDir, const QString &packageDirName,
                              const std::function<void(const QString &)> &log, const QString &unzipProgram)
 {
-    if (!QDir().mkpath(cacheDir))
+    if (LocalFiles::createDirectories(cacheDir) != 0)
         throw folderStepFailed(QStringLiteral("创建插件包缓存目录"), cacheDir);
-    refuseEscapingEntries(archivePath, unzipProgram);
+    refuseBeforeUnpacking(archivePath, cacheDir);
     const QString temporary =
         cacheDir + QStringLiteral("/.extract-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString destination = cacheDir + QLatin1Char('/') + packageDirName;
@@ -121,14 +248,17 @@ QString extractPluginPackage(const QString &archivePath, const QString &cacheDir
     // unzip creates links only after all files, so no entry is written through a link.
     int status = -1;
     const QString output = ProcessRunner::runSync(
-        unzipProgram, {QStringLiteral("-q"), archivePath, QStringLiteral("-d"), temporary}, &status);
+        unzipProgram, {QStringLiteral("-q"), archivePath, QStringLiteral("-d"), temporary}, &status, unzipTimeoutMs);
     const QString trimmed = output.trimmed();
     if (!trimmed.isEmpty() && log)
         log(trimmed);
+    if (status == ProcessRunner::syncTimedOutStatus)
+        throw Failure(FailureKind::UnpackTimedOut);
     if (status < 0 || status >= 2)
         throw Failure(FailureKind::IncompletePackage);
 
     const QString root = locatePackageRoot(temporary);
+    refuseOutsideLinks(root);
     LocalFiles::removeEntry(destination);
     if (!QDir().rename(root, destination))
         throw folderStepFailed(QStringLiteral("将插件包移入缓存目录"), destination);
@@ -163,6 +293,25 @@ QCoro::Task<QString> extractPluginPackageAsync(QString archivePath, QString cach
     if (extraction.error)
         std::rethrow_exception(extraction.error);
     co_return extraction.directory;
+}
+
+bool condemnsArchive(FailureKind kind)
+{
+    switch (kind) {
+    case FailureKind::IncompletePackage:
+    case FailureKind::UnsafeArchive:
+    case FailureKind::UnsafeLink:
+    case FailureKind::TooManyEntries:
+    case FailureKind::PackageTooLarge:
+    case FailureKind::UnreadableNames:
+    case FailureKind::UnsupportedCompression:
+    case FailureKind::EncryptedPackage:
+    case FailureKind::UnpackTimedOut:
+        return true;
+    default:
+        // Not enough disk space says nothing against the archive.
+        return false;
+    }
 }
 
 } // namespace PackageArchive

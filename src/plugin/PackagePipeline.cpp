@@ -5,6 +5,7 @@
 #include "plugin/PackageDirectory.h"
 #include "plugin/PackageNames.h"
 #include "plugin/PackagePruning.h"
+#include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
 #include "core/UrlErrorCode.h"
@@ -119,7 +120,7 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::extractPluginPackage(QString a
                                                                        packageName, logUnzipOutput);
     } catch (const Failure &error) {
         // An archive the unpacking refuses would only wait in the downloads for the next success.
-        if (error.kind() == FailureKind::IncompletePackage || error.kind() == FailureKind::UnsafeArchive)
+        if (PackageArchive::condemnsArchive(error.kind()))
             removeQuietly(archive);
         throw;
     }

@@ -7,6 +7,7 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -83,6 +84,8 @@ private Q_SLOTS:
     void abandonedRunStillEndsCleanly();
     void runSyncOutcomes_data();
     void runSyncOutcomes();
+    void timeoutStopsWhatTheChildStarted_data();
+    void timeoutStopsWhatTheChildStarted();
 };
 
 void tst_ProcessRunner::init()
@@ -268,6 +271,40 @@ void tst_ProcessRunner::runSyncOutcomes()
     QCOMPARE(ProcessRunner::runSync(program, arguments, &exitStatus), output);
     QCOMPARE(exitStatus, status);
     QCOMPARE(ProcessRunner::runSync(program, arguments), output);
+}
+
+// An installer script whose copy goes on after the script is stopped: the whole group goes with it,
+// whether the copy minds SIGTERM or not, and nothing is written once the failure is reported.
+void tst_ProcessRunner::timeoutStopsWhatTheChildStarted_data()
+{
+    QTest::addColumn<bool>("sync");
+    QTest::addColumn<QString>("childArgument");
+    QTest::newRow("run, child stops on SIGTERM") << false << QString();
+    QTest::newRow("run, child ignores SIGTERM") << false << QStringLiteral("ignore-term");
+    QTest::newRow("runSync, child ignores SIGTERM") << true << QStringLiteral("ignore-term");
+}
+
+void tst_ProcessRunner::timeoutStopsWhatTheChildStarted()
+{
+    QFETCH(bool, sync);
+    QFETCH(QString, childArgument);
+    QTemporaryDir dir;
+    const QString ticks = dir.filePath(QStringLiteral("ticks"));
+    const QStringList arguments{QStringLiteral("-c"), QStringLiteral("\"$0\" tick \"$1\" $2 & wait"), helper, ticks,
+                                childArgument};
+    if (sync) {
+        int status = 0;
+        ProcessRunner::runSync(QStringLiteral("/bin/bash"), arguments, &status, 500);
+        QCOMPARE(status, ProcessRunner::syncTimedOutStatus);
+    } else {
+        const ProcessResult result = QCoro::waitFor(ProcessRunner::run(QStringLiteral("/bin/bash"), arguments, {}, 0.5));
+        QCOMPARE(result.exitCode, 124);
+    }
+    QFile file(ticks);
+    const qint64 written = file.size();
+    QVERIFY(written > 0);
+    QTest::qWait(300);
+    QCOMPARE(file.size(), written);
 }
 
 QTEST_GUILESS_MAIN(tst_ProcessRunner)

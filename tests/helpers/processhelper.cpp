@@ -107,6 +107,18 @@ int main(int argc, char **argv)
         sleep(5);
         return 0;
     }
+    if (mode == "tick") { // FILE [ignore-term]: appends a line every 20 ms for 30 s, as a long cp would
+        if (argc > 3 && std::strcmp(argv[3], "ignore-term") == 0)
+            std::signal(SIGTERM, SIG_IGN);
+        for (int i = 0; i < 1500; ++i) {
+            if (FILE *file = std::fopen(argv[2], "a")) {
+                std::fprintf(file, "%d\n", i);
+                std::fclose(file);
+            }
+            usleep(20000);
+        }
+        return 0;
+    }
     if (mode == "-q") { // stands in for "unzip -q ARCHIVE -d DIR": the archive's text is printed;
                         // an archive whose text begins with "complete" yields a package in DIR
         FILE *archive = std::fopen(argv[2], "rb");

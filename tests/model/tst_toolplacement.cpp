@@ -4,6 +4,7 @@
 #include "ScratchHome.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <csignal>
@@ -57,17 +58,21 @@ void tst_ToolPlacement::placement_data()
     QTest::addColumn<QString>("legacyIdentifier");
     QTest::addColumn<QString>("expectedMarker");
     QTest::addColumn<bool>("copyBreaksOff"); // by the file-size limit, as on a full disk (binds root too)
+    // HOME names a link to the home folder, while the system gives the running bundle's path resolved.
+    QTest::addColumn<bool>("homeThroughLink");
 
     const QString image = QStringLiteral("Volumes/Corvanta/安装 Corvanta 管理工具.app");
     const QString downloads = QStringLiteral("Downloads/Corvanta 管理工具.app");
-    QTest::newRow("from the installed place") << "Applications/Corvanta/Corvanta 管理工具.app" << QStringList() << ours << "old" << false;
-    QTest::newRow("outside any bundle") << QString() << QStringList() << ours << "old" << false;
-    QTest::newRow("from Downloads, legacy ours") << downloads << QStringList() << ours << "running" << false;
-    QTest::newRow("legacy of another identity") << downloads << QStringList() << "com.example.other" << "running" << false;
-    QTest::newRow("legacy Info.plist unreadable") << downloads << QStringList() << "garbage" << "running" << false;
-    QTest::newRow("embedded tool first") << image << QStringList({"Corvanta 授权工具", "Corvanta 管理工具"}) << "" << "Corvanta 管理工具" << false;
-    QTest::newRow("embedded legacy tool") << image << QStringList({"Corvanta 授权工具"}) << "" << "Corvanta 授权工具" << false;
-    QTest::newRow("copy breaks off") << downloads << QStringList() << ours << "old" << true;
+    QTest::newRow("from the installed place") << "Applications/Corvanta/Corvanta 管理工具.app" << QStringList() << ours << "old" << false << false;
+    QTest::newRow("outside any bundle") << QString() << QStringList() << ours << "old" << false << false;
+    QTest::newRow("from Downloads, legacy ours") << downloads << QStringList() << ours << "running" << false << false;
+    QTest::newRow("legacy of another identity") << downloads << QStringList() << "com.example.other" << "running" << false << false;
+    QTest::newRow("legacy Info.plist unreadable") << downloads << QStringList() << "garbage" << "running" << false << false;
+    QTest::newRow("embedded tool first") << image << QStringList({"Corvanta 授权工具", "Corvanta 管理工具"}) << "" << "Corvanta 管理工具" << false << false;
+    QTest::newRow("embedded legacy tool") << image << QStringList({"Corvanta 授权工具"}) << "" << "Corvanta 授权工具" << false << false;
+    QTest::newRow("copy breaks off") << downloads << QStringList() << ours << "old" << true << false;
+    QTest::newRow("from the installed place, home through a link") << "Applications/Corvanta/Corvanta 管理工具.app" << QStringList() << ours << "old" << false << true;
+    QTest::newRow("from Downloads, home through a link") << downloads << QStringList() << ours << "running" << false << true;
 }
 
 void tst_ToolPlacement::placement()
@@ -77,12 +82,20 @@ void tst_ToolPlacement::placement()
     QFETCH(QString, legacyIdentifier);
     QFETCH(QString, expectedMarker);
     QFETCH(bool, copyBreaksOff);
+    QFETCH(bool, homeThroughLink);
     ScratchHome home;
-    const QString target = home.filePath(QStringLiteral("Applications/Corvanta/Corvanta 管理工具.app"));
-    const QString legacy = home.filePath(QStringLiteral("Applications/Corvanta/Corvanta 授权工具.app"));
+    const QString link = home.path() + QStringLiteral("-link");
+    if (homeThroughLink) {
+        QVERIFY(QFile::link(home.path(), link));
+        qputenv("HOME", QFile::encodeName(link)); // ScratchHome puts the real HOME back
+    }
+    const auto removeLink = qScopeGuard([&link] { QFile::remove(link); });
+    const QString homePath = homeThroughLink ? link : home.path();
+    const QString target = homePath + QStringLiteral("/Applications/Corvanta/Corvanta 管理工具.app");
+    const QString legacy = homePath + QStringLiteral("/Applications/Corvanta/Corvanta 授权工具.app");
     makeBundle(target, QStringLiteral("old"));
     makeBundle(legacy, QStringLiteral("legacy"), legacyIdentifier);
-    if (!running.isEmpty() && home.filePath(running) != target)
+    if (!running.isEmpty() && home.filePath(running) != home.filePath(QStringLiteral("Applications/Corvanta/Corvanta 管理工具.app")))
         makeBundle(home.filePath(running), QStringLiteral("running"));
     for (const QString &name : embedded)
         makeBundle(home.filePath(running) + QStringLiteral("/Contents/Resources/") + name + QStringLiteral(".app"), name);

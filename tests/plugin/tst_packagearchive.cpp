@@ -2,6 +2,7 @@
 #include "plugin/PackageArchive.h"
 #include "core/Failure.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -47,12 +50,19 @@ bool writeZip(const QString &path, const Entries &entries, const QByteArray &com
                            {"corrupt", corrupt}};
     const char *script = R"(
 import json, sys, zipfile
+class RawName(zipfile.ZipInfo):
+    __slots__ = ('raw',)
+    def _encodeFilenameFlags(self):
+        return self.raw, self.flag_bits
 layout = json.load(sys.stdin)
 with zipfile.ZipFile(layout['path'], 'w', compression=zipfile.ZIP_DEFLATED) as z:
     z.comment = layout['comment'].encode()
     for name, content, is_link in layout['entries']:
-        # "hex:" names are raw bytes stored without the UTF-8 flag, as legacy zip tools write them.
-        info = zipfile.ZipInfo(bytes.fromhex(name[4:]).decode('cp437') if name.startswith('hex:') else name)
+        info = zipfile.ZipInfo(name)
+        if name.startswith('hex:'):
+            # Raw bytes without the UTF-8 flag, as legacy zip tools write them on Unix.
+            info = RawName(name)
+            info.raw = bytes.fromhex(name[4:])
         info.create_system = 3
         info.external_attr = (0o120777 if is_link else 0o100644) << 16
         z.writestr(info, content)
@@ -68,6 +78,24 @@ if layout['corrupt']:
     python.write(QJsonDocument(layout).toJson());
     python.closeWriteChannel();
     return python.waitForFinished() && python.exitCode() == 0 && QFileInfo::exists(path);
+}
+
+// Runs a shell script in dir with ARCHIVE naming the archive to write, after laying out a complete
+// package in dir/pkg: how archives are made with the real tools (zip, ln, python3).
+bool makeArchive(const QString &dir, const QString &archive, const QString &script)
+{
+    QProcess shell;
+    shell.setWorkingDirectory(dir);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ARCHIVE"), archive);
+    shell.setProcessEnvironment(environment);
+    shell.setProcessChannelMode(QProcess::ForwardedChannels);
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-ec"), QStringLiteral("rm -rf pkg \"$ARCHIVE\"; mkdir -p pkg/app; echo '<ribbon/>' > pkg/ribbon.xml; "
+                                                       "echo '<html/>' > pkg/app/index.html\n")
+                     + script});
+    return shell.waitForFinished(120000) && shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0
+        && QFileInfo::exists(archive);
 }
 
 QString readText(const QString &path)
@@ -115,7 +143,9 @@ private Q_SLOTS:
     void dotsInsideNamesAreFine();
     void linksCannotReachOutside_data();
     void linksCannotReachOutside();
-    void replacingDoesNotFollowLinks();
+    void linksInsideStayLinks();
+    void refusedArchives_data();
+    void refusedArchives();
     void unzipOutputIsLoggedTrimmed();
     void asyncRunsTheSameSteps();
 
@@ -228,25 +258,30 @@ void tst_PackageArchive::parentAndAbsoluteNamesAreRefused()
         PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
         QFAIL("an archive with a climbing entry name was unpacked");
     } catch (const Failure &error) {
-        QCOMPARE(error.kind(), FailureKind::UnsafeArchive);
+        QCOMPARE(error.sentence(), QStringLiteral("插件包含有指向包外的文件路径，已拒绝安装，请重新下载。"));
     }
     QCOMPARE(QDir(m_cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(QDir(m_outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
-// Names that merely contain two dots, and names in a legacy encoding (GBK bytes without the UTF-8
-// flag), are ordinary; a legacy name that climbs out is still refused.
+// Names that merely contain two dots, and UTF-8 names written on Unix without the flag, are
+// ordinary; a name in a legacy encoding (GBK bytes) that climbs out is refused for climbing.
 void tst_PackageArchive::dotsInsideNamesAreFine()
 {
     QVERIFY(writeZip(m_archive, completePackage + Entries{{"app/v1..2.txt", "x"}, {"..hidden", "x"},
-                                                          {"hex:d6d0cec42e747874", "x"}}));
+                                                          {"hex:e4b8ade696872e747874", "x"}}));
     const QString destination = PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
     QVERIFY(QFileInfo::exists(destination + "/app/v1..2.txt"));
+    QVERIFY(QFileInfo::exists(destination + QStringLiteral("/中文.txt")));
     QCOMPARE(QDir(destination).entryList(QDir::Files | QDir::Hidden).size(), 3);
 
     QVERIFY(writeZip(m_archive, completePackage + Entries{{"hex:2e2e2fd6d02e747874", "x"}}));
-    QVERIFY_THROWS_EXCEPTION(Failure,
-                             PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0"));
+    try {
+        PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
+        QFAIL("a climbing legacy name was unpacked");
+    } catch (const Failure &error) {
+        QCOMPARE(error.kind(), FailureKind::UnsafeArchive);
+    }
 }
 
 void tst_PackageArchive::linksCannotReachOutside_data()
@@ -271,25 +306,138 @@ void tst_PackageArchive::linksCannotReachOutside()
     QCOMPARE(leftovers(m_cache), QStringList());
 }
 
-// A package may carry a link to a folder outside; replacing the package removes the link only.
-void tst_PackageArchive::replacingDoesNotFollowLinks()
+// Links that stay inside the package stay links; a link standing where the package goes is replaced,
+// not followed.
+void tst_PackageArchive::linksInsideStayLinks()
 {
+    QVERIFY(makeArchive(m_dir->path(), m_archive, R"(
+        ln -s ../vendor/lib pkg/app/lib
+        ln -s app/lib/../index.html pkg/start.html
+        mkdir -p pkg/vendor/lib && echo v > pkg/vendor/lib/v.js
+        cd pkg && zip -qry "$ARCHIVE" .)"));
+    const QString destination = PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
+    QCOMPARE(QFileInfo(destination + "/app/lib").symLinkTarget(), destination + "/vendor/lib");
+    QCOMPARE(readText(destination + "/app/lib/v.js"), QStringLiteral("v\n"));
+    QVERIFY(QFileInfo(destination + "/start.html").isSymLink());
+
     QFile keep(m_outside + "/keep.txt");
     QVERIFY(keep.open(QIODevice::WriteOnly));
     keep.close();
-    QVERIFY(writeZip(m_archive, completePackage + Entries{{"app/data", m_outside.toUtf8(), true}}));
-    const QString destination = PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
-    QVERIFY(QFileInfo(destination + "/app/data").isSymLink());
-    PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
     LocalFiles::removeEntry(destination);
-    QVERIFY(!QFileInfo::exists(destination));
-    QVERIFY(keep.exists());
-
-    // A link standing where the package goes is replaced, not followed.
     QVERIFY(QFile::link(m_outside, destination));
     PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
     QVERIFY(!QFileInfo(destination).isSymLink());
     QVERIFY(keep.exists());
+}
+
+// Each archive as real tools make it, each refused for its own reason before anything reaches the
+// cache. The scripts run in a scratch folder holding a complete package in pkg/ and write $ARCHIVE.
+void tst_PackageArchive::refusedArchives_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("sentence");
+    const QString outsideName = QStringLiteral("插件包含有指向包外的文件路径，已拒绝安装，请重新下载。");
+    const QString outsideLink = QStringLiteral("插件包含有指向包外的链接，已拒绝安装，请重新下载。");
+    const QString garbledNames = QStringLiteral("插件包中的文件名无法按原样解压（会变成乱码），已拒绝安装，请重新下载。");
+    const QString zipPackage = QStringLiteral("\ncd pkg && zip -qry \"$ARCHIVE\" .");
+
+    // 2 GB of zeros deflate to 2 MB: a classic bomb, 120 slices of 16 MiB streamed into one entry.
+    QTest::newRow("zip bomb") << R"(python3 -c '
+import os, zipfile
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+    with z.open("app/data.bin", "w", force_zip64=True) as f:
+        for i in range(120): f.write(bytes(1 << 24))
+')" << QStringLiteral("插件包解压后过大（超过 2 GB），已拒绝安装，请重新下载。");
+    QTest::newRow("too many entries") << R"(python3 -c '
+import os, zipfile
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
+    for i in range(20001): z.writestr("app/%d.js" % i, "")
+')" << QStringLiteral("插件包含有的文件过多（超过 20000 个），已拒绝安装，请重新下载。");
+    QTest::newRow("link leading out of the package") << "ln -s ../../shared/fonts pkg/app/fonts" + zipPackage << outsideLink;
+    QTest::newRow("absolute link") << "ln -s /Users/dev/node_modules pkg/app/node_modules" + zipPackage << outsideLink;
+    QTest::newRow("link climbing out through a link")
+        << "ln -s .. pkg/app/up && ln -s up/../x pkg/app/deep" + zipPackage << outsideLink;
+    // Chinese Windows writes GBK bytes without the UTF-8 flag.
+    QTest::newRow("names from an old Windows tool") << R"(python3 -c '
+import os, zipfile
+class RawName(zipfile.ZipInfo):
+    __slots__ = ("raw",)
+    def _encodeFilenameFlags(self):
+        return self.raw, self.flag_bits
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
+    for name in ["ribbon.xml", "app/index.html", "app/说明.txt"]:
+        info = RawName(name)
+        info.create_system = 0
+        info.raw = name.encode("gbk")
+        z.writestr(info, "x")
+')" << garbledNames;
+    // UTF-8 with the flag, but from a Windows host, as jar writes it: this unzip garbles it.
+    QTest::newRow("names as jar writes them") << R"(python3 -c '
+import os, zipfile
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w", zipfile.ZIP_DEFLATED) as z:
+    for name in ["META-INF/MANIFEST.MF", "ribbon.xml", "app/index.html", "app/说明.txt"]:
+        info = zipfile.ZipInfo(name)
+        info.create_system = 0
+        z.writestr(info, "x")
+')" << garbledNames;
+    QTest::newRow("LZMA") << R"(python3 -c '
+import os, zipfile
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w", zipfile.ZIP_LZMA) as z:
+    z.write("pkg/ribbon.xml", "ribbon.xml")
+    z.write("pkg/app/index.html", "app/index.html")
+')" << QStringLiteral("插件包使用了本机无法解压的压缩方式，已拒绝安装，请重新下载。");
+    QTest::newRow("encrypted") << QStringLiteral("cd pkg && zip -qr -P secret \"$ARCHIVE\" .")
+                               << QStringLiteral("插件包已加密，需要密码才能解压，已拒绝安装，请重新下载。");
+    QTest::newRow("backslash with ..") << R"(python3 -c '
+import os, zipfile
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
+    z.write("pkg/ribbon.xml", "ribbon.xml")
+    z.write("pkg/app/index.html", "app/index.html")
+    info = zipfile.ZipInfo("a\\..\\..\\x")
+    info.create_system = 0
+    z.writestr(info, "x")
+')" << outsideName;
+    // 3,000,000 bytes of data and a block for each of the four entries, on a disk of 1 MiB.
+    QTest::newRow("not enough disk space")
+        << "head -c 3000000 /dev/zero > pkg/app/data.bin" + zipPackage
+        << QStringLiteral("磁盘空间不足：解压插件包需要约 3.0 MB 可用空间，请清理磁盘后重试。");
+}
+
+void tst_PackageArchive::refusedArchives()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, sentence);
+    const bool smallDisk = QByteArrayView(QTest::currentDataTag()) == "not enough disk space";
+    if (smallDisk && qEnvironmentVariableIsEmpty("CORVANTA_SMALL_DISK")) {
+        // The cache goes onto a small disk of its own, in a mount namespace of this row's own.
+        if (::geteuid() != 0)
+            QSKIP("a small disk of its own needs root (unshare and mount)");
+        QProcess row;
+        row.setProcessChannelMode(QProcess::MergedChannels);
+        row.start(QStringLiteral("unshare"),
+                  {QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
+                   QStringLiteral("mount -t tmpfs -o size=1m tmpfs \"$1\" && CORVANTA_SMALL_DISK=\"$1\" exec \"$0\" "
+                                  "\"refusedArchives:not enough disk space\""),
+                   QCoreApplication::applicationFilePath(), m_outside});
+        QVERIFY(row.waitForFinished(60000));
+        const QByteArray output = row.readAll();
+        QVERIFY2(row.exitCode() == 0 && output.contains("PASS   : tst_PackageArchive::refusedArchives(not enough disk space)"),
+                 output.constData());
+        return;
+    }
+    if (smallDisk)
+        m_cache = qEnvironmentVariable("CORVANTA_SMALL_DISK") + "/packages";
+    QVERIFY(makeArchive(m_dir->path(), m_archive, script));
+    try {
+        PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
+        QFAIL("the archive was unpacked");
+    } catch (const Failure &error) {
+        QCOMPARE(error.sentence(), sentence);
+    }
+    QCOMPARE(QDir(m_cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList());
+    if (!smallDisk)
+        QCOMPARE(QDir(m_outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 // The real unzip stays silent with "-q"; a talking stand-in checks what happens to its words.
