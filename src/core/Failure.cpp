@@ -88,17 +88,31 @@ QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
     case FailureKind::FileSystem:
         return QStringLiteral("无法") + details.action + QStringLiteral("“") + details.path + QStringLiteral("”：")
             + LocalFiles::reasonForErrno(details.errorNumber) + QStringLiteral("。");
+    // WPS's lists and the installer payload (WpsAddonEdits, InstallerScriptRun).
+    case FailureKind::UnrecognisedWpsFile: {
+        QString sentence = QStringLiteral("WPS 的加载项");
+        sentence += details.path.endsWith(QLatin1String(".json")) ? QStringLiteral("注册表") : QStringLiteral("列表");
+        return sentence + QStringLiteral("“") + details.path + QStringLiteral("”格式无法识别，未做修改。");
+    }
+    case FailureKind::WpsRunning:
+        if (details.action.isEmpty())
+            return QStringLiteral("WPS 表格正在运行，未做任何修改。请先完全退出 WPS 表格后重试。");
+        return QStringLiteral("请先完全退出 WPS 表格，再点击“") + details.action + QStringLiteral("”。");
+    case FailureKind::InstallerMissing:
+        return QStringLiteral("安装包缺少 WPS 插件 Payload，请重新下载正式安装包。");
+    case FailureKind::InstallerFailed:
+    case FailureKind::InstallerTimedOut:
+    case FailureKind::InstallerPackageRefused:
+    case FailureKind::InstallerCopyFailed:
+    case FailureKind::InstallerRegistrationFailed:
+        return details.output.isEmpty() ? QStringLiteral("WPS 插件安装脚本执行失败。") : details.output;
     case FailureKind::SignInExpired:
     case FailureKind::CredentialRefused:
     case FailureKind::ServiceRefused:
     case FailureKind::MalformedAnswer:
     case FailureKind::CredentialStorage:
-    case FailureKind::WpsRunning:
     case FailureKind::UnsafeName:
     case FailureKind::ToolTooOld:
-    case FailureKind::UnrecognisedWpsFile:
-    case FailureKind::InstallerMissing:
-    case FailureKind::InstallerFailed:
     case FailureKind::LaunchFailed:
     case FailureKind::Internal:
         break;

@@ -53,4 +53,10 @@ enum class FailureKind {
     LaunchFailed,
     // A file-system step failed (path, action and errno in the details).
     FileSystem,
+
+    // The installer payload's outcomes, read from its exit status; the script's output is the sentence.
+    InstallerTimedOut,
+    InstallerPackageRefused,
+    InstallerCopyFailed,
+    InstallerRegistrationFailed,
 };

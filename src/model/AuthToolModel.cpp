@@ -5,6 +5,7 @@
 #include "core/BundleCopy.h"
 #include "core/ConfirmationPrompt.h"
 #include "core/DescribedError.h"
+#include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
 #include "model/ConnectivityMonitor.h"
@@ -254,6 +255,9 @@ QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
     }
     if (!error || !self)
         co_return;
+    // WPS started after the gate let the operation in: the gate's own refusal, as at the start.
+    if (failureKind(error) == FailureKind::WpsRunning && steps.gate && !steps.gate())
+        co_return;
     const QString failure = describeError(error);
     self->showOperation(steps.failurePrefix + failure, OperationTone::Error);
     self->appendLog(steps.failurePrefix + failure);
@@ -439,9 +443,11 @@ QCoro::Task<> AuthToolModel::installAndPublish(QString managementAppPath, Cached
 {
     QPointer<AuthToolModel> self(this);
     PluginVersions::ensureManagerSupports(package);
-    co_await runInstaller(managementAppPath, package.directory);
+    const InstallerScriptRun::Result installed = co_await runInstaller(managementAppPath, package.directory);
     if (!self)
         co_return;
+    if (!installed.leftovers.isEmpty())
+        appendLog(QStringLiteral("旧版插件未能移除：") + installed.leftovers.join(QStringLiteral("、")));
     setInstalledPluginVersion(package.version);
     co_await checkLatestPluginRelease();
     if (self)
@@ -481,7 +487,8 @@ QCoro::Task<CachedPluginPackage> AuthToolModel::resolvePluginPackageForInstall()
     throw AuthToolError::message(installUnreachableMessage);
 }
 
-QCoro::Task<> AuthToolModel::runInstaller(QString managementAppPath, QString packageDirectory)
+QCoro::Task<InstallerScriptRun::Result> AuthToolModel::runInstaller(QString managementAppPath,
+                                                                    QString packageDirectory)
 {
     return InstallerScriptRun::run(m_installerResourceDir, managementAppPath, packageDirectory,
                                    m_installerTimeoutSeconds);
@@ -522,9 +529,7 @@ QCoro::Task<> AuthToolModel::uninstallFromWps()
 {
     {
         const auto lock = OperationLock::acquire();
-        removePluginDirectories();
-        removePublishEntries();
-        removeAuthEntries();
+        WpsAddonEdits::unregisterPlugin(addonDir());
     }
     setInstalledPluginVersion(QString());
     recomputeInstallState();
@@ -541,21 +546,6 @@ bool AuthToolModel::confirmUninstall()
         {QStringLiteral("卸载 Corvanta分析插件？"),
          QStringLiteral("只会移除 WPS 表格中的 CorvantaAnalysis 加载项，不会删除管理工具或其他内容。"),
          QStringLiteral("卸载"), QStringLiteral("取消")});
-}
-
-void AuthToolModel::removePluginDirectories()
-{
-    WpsAddonEdits::removePluginDirectories(addonDir());
-}
-
-void AuthToolModel::removePublishEntries()
-{
-    WpsAddonEdits::removePublishEntries(addonDir());
-}
-
-void AuthToolModel::removeAuthEntries()
-{
-    WpsAddonEdits::removeAuthEntries(addonDir());
 }
 
 void AuthToolModel::setConfirmationPrompt(std::shared_ptr<ConfirmationPrompt> prompt)

@@ -6,6 +6,7 @@
 #include "platform/AppBundle.h"
 #include "plugin/AccountCredentialStore.h"
 #include "plugin/CachedPluginPackage.h"
+#include "plugin/InstallerScriptRun.h"
 #include "service/ClientAuthAPI.h"
 
 #include <QCoro/QCoroTask>
@@ -115,14 +116,11 @@ public:
     bool requireWpsClosed(const QString &action);
     // The latest release's package from the service; never the cache. Throws.
     QCoro::Task<CachedPluginPackage> resolvePluginPackageForInstall();
-    // Throws the script's output when it fails.
-    QCoro::Task<> runInstaller(QString managementAppPath, QString packageDirectory);
+    // Throws a Failure of the script's kind when it fails; an old version left behind is no failure.
+    QCoro::Task<InstallerScriptRun::Result> runInstaller(QString managementAppPath, QString packageDirectory);
     static QString installCompletionMessage(const QString &installedBefore, const QString &installedAfter);
     QString addonDir() const;
     bool confirmUninstall();
-    void removePluginDirectories();
-    void removePublishEntries();
-    void removeAuthEntries();
     // How the uninstall asks for confirmation; without one it is never confirmed.
     void setConfirmationPrompt(std::shared_ptr<ConfirmationPrompt> prompt);
     // Where the installer payload is found (the running bundle's resources by default) and how long

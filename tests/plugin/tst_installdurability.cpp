@@ -14,8 +14,10 @@
 #include <unistd.h>
 
 // Kills the installer script (with the helper it runs) and the uninstall edits with SIGKILL at
-// random moments and checks after every kill that WPS's lists are whole and every add-in directory
-// is one complete version. Runs go on until 220 were killed mid-way, however loaded the machine.
+// random moments and checks after every kill that WPS's lists are whole, that they agree on the
+// registered version (at once, or once the next run has finished a write the kill interrupted),
+// and that every add-in directory is one complete version. Runs go on until 220 were killed
+// mid-way, however loaded the machine.
 namespace {
 
 const QString installers = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources/Payload/installers");
@@ -31,6 +33,30 @@ QMap<QString, QByteArray> treeOf(const QString &dir)
         tree.insert(file.fileName().mid(dir.size()), file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
     }
     return tree;
+}
+
+// The add-in's directories that "publish.xml" registers.
+QStringList publishedDirectories(const QString &xml)
+{
+    QStringList directories;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == u"jsplugin"
+            && reader.attributes().value("name") == u"CorvantaAnalysis")
+            directories.append(reader.attributes().value("url").toString().section('/', -2, -2));
+    }
+    return directories;
+}
+
+// The add-in's directories that "authaddin.json" registers.
+QStringList authorisedDirectories(const QJsonObject &group)
+{
+    QStringList directories;
+    for (const QString &key : group.keys()) {
+        if (group.value(key)["name"].toString() == "CorvantaAnalysis")
+            directories.append(group.value(key)["path"].toString().section('/', -1));
+    }
+    return directories;
 }
 
 } // namespace
@@ -70,6 +96,7 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
                                  "CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_INSTALL_DIR"})
             environment.insert(name, home.filePath("Applications/Corvanta"));
         environment.insert("CORVANTA_WPS_ANALYSIS_PLUGIN_PACKAGE_DIR", home.filePath("cache/CorvantaAnalysis_" + versions.value(action)));
+        environment.insert("CORVANTA_WPS_ANALYSIS_ADDON_DIR", addons.path());
         process->setProcessEnvironment(environment);
         process->setChildProcessModifier([] { ::setpgid(0, 0); });
         if (action == 2)
@@ -91,7 +118,7 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
     QElapsedTimer total;
     total.start();
     QRandomGenerator random(20261207);
-    int killed = 0, finishedFirst = 0;
+    int killed = 0, finishedFirst = 0, agreed = 0, finishedFromJournal = 0;
     for (int i = 0; killed < wantedKills && i < 800; ++i) {
         const int action = int(random.bounded(3));
         auto process = start(action);
@@ -113,6 +140,23 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
         QFile auth(addons.filePath("authaddin.json"));
         QVERIFY(auth.open(QIODevice::ReadOnly));
         const QJsonObject group = QJsonDocument::fromJson(auth.readAll()).object().value("et").toObject();
+        auth.close();
+        // The two lists agree, unless the kill fell between their renames: the next run then
+        // finishes the write first (here the helper's clean-up, as the installer script starts).
+        const auto listsAgree = [&] {
+            QFile registry(addons.filePath("authaddin.json"));
+            return registry.open(QIODevice::ReadOnly)
+                && publishedDirectories(addons.readPublishXml())
+                == authorisedDirectories(QJsonDocument::fromJson(registry.readAll()).object().value("et").toObject());
+        };
+        const bool interrupted = QFile::exists(addons.filePath(".corvanta-lists-journal"));
+        QVERIFY2(interrupted || listsAgree(), qPrintable(addons.readPublishXml()));
+        QProcess clean;
+        clean.start(installers + "/corvanta-wps-addins", {"clean", addons.path()});
+        QVERIFY(clean.waitForFinished() && clean.exitCode() == 0);
+        QVERIFY2(listsAgree(), qPrintable(addons.readPublishXml()));
+        agreed += process->exitStatus() == QProcess::CrashExit ? 1 : 0;
+        finishedFromJournal += interrupted ? 1 : 0;
         QStringList keys = group.keys();
         keys.removeOne("namelist");
         QCOMPARE(group.value("namelist").toString(), keys.join(';'));
@@ -125,7 +169,10 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
     }
     qInfo("durability: %d runs killed with SIGKILL mid-way, %d finished before their kill, in %.1f s", killed,
           finishedFirst, double(total.elapsed()) / 1000.0);
+    qInfo("durability: publish.xml and authaddin.json agreed after %d of %d killed runs (%d of them once the next "
+          "run had finished the interrupted write)", agreed, killed, finishedFromJournal);
     QCOMPARE(killed, wantedKills);
+    QCOMPARE(agreed, killed);
 }
 
 QTEST_GUILESS_MAIN(tst_InstallDurability)
