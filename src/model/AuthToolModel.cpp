@@ -529,6 +529,9 @@ QCoro::Task<> AuthToolModel::uninstallFromWps()
 {
     {
         const auto lock = OperationLock::acquire();
+        // WPS may have started while the question was open.
+        if (isWpsRunning())
+            throw Failure(FailureKind::WpsRunning);
         WpsAddonEdits::unregisterPlugin(addonDir());
     }
     setInstalledPluginVersion(QString());

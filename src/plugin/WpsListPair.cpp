@@ -142,6 +142,8 @@ mode_t modeOf(const QString &path)
 void write(const QString &addonDir, const QList<Change> &changes)
 {
     recover(addonDir);
+    if (changes.isEmpty())
+        return;
     QList<Entry> entries;
     for (const Change &change : changes)
         entries.append({change.fileName, exists(inDir(addonDir, change.fileName))});

@@ -69,7 +69,7 @@ private Q_SLOTS:
     void runningWpsBlocks();
     void failedScriptKeepsPreviousAddin_data();
     void failedScriptKeepsPreviousAddin();
-    void wpsStartedDuringDownload();
+    void wpsStartedMidway();
     void wpsRunningWhenTheScriptRuns();
     void oldVersionLeftBehind();
     void uninstallCancelledOrFailing();
@@ -233,9 +233,10 @@ void tst_PluginInstall::failedScriptKeepsPreviousAddin()
     QCOMPARE(Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json")), lists);
 }
 
-// WPS is started while the package trickles in: the last look before WPS's files change stops
-// the install with the gate's refusal; the verified package stays in the cache.
-void tst_PluginInstall::wpsStartedDuringDownload()
+// WPS is started while the package trickles in (or while the uninstall's question is open): the
+// last look before WPS's files change stops the operation with the gate's refusal; the verified
+// package stays in the cache.
+void tst_PluginInstall::wpsStartedMidway()
 {
     ScratchHome home;
     FakeWpsAddons addons;
@@ -244,7 +245,13 @@ void tst_PluginInstall::wpsStartedDuringDownload()
     const QByteArray lists = Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json"));
     StandinService service({"--trickle-ms", "1"});
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
-    Tool tool(service.baseUrl());
+    // A payload that only leaves a mark: the tool's own last look must keep it from starting at all.
+    QTemporaryDir resources;
+    QVERIFY(QDir().mkpath(resources.filePath("Payload/installers")));
+    QFile script(resources.filePath(InstallerScriptRun::scriptRelativePath));
+    QVERIFY(script.open(QIODevice::WriteOnly) && script.write("touch \"$HOME/script-ran\"\n") > 0);
+    script.close();
+    Tool tool(service.baseUrl(), resources.path());
     FakeRunningBundle wps(home.path(), "wps.app", "wpsoffice", "com.kingsoft.wpsoffice.mac");
     bool startedDuringDownload = false;
     QTimer watch;
@@ -265,6 +272,17 @@ void tst_PluginInstall::wpsStartedDuringDownload()
     QCOMPARE(addons.entryNames(), entries);
     QCOMPARE(Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json")), lists);
     QVERIFY(QFile::exists(ToolPaths::pluginPackageCacheDir() + "/CorvantaAnalysis_1.4.2/ribbon.xml"));
+    QVERIFY(!QFile::exists(home.filePath("script-ran")));
+
+    wps.process().kill();
+    wps.process().waitForFinished();
+    tool.prompt->answer = [&] { return wps.start(); };
+    tool.run(Uninstall);
+    QCOMPARE(tool.prompt->asked, 1);
+    QCOMPARE(tool.model.operationMessage(), "请先完全退出 WPS 表格，再点击“卸载”。");
+    QVERIFY(tool.log().endsWith("] 卸载已拦截：WPS 正在运行\n"));
+    QCOMPARE(addons.entryNames(), entries);
+    QCOMPARE(Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json")), lists);
 }
 
 // The script's helper looks for itself: started with WPS running, the installer changes nothing

@@ -153,7 +153,7 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
         QVERIFY2(interrupted || listsAgree(), qPrintable(addons.readPublishXml()));
         QProcess clean;
         clean.start(installers + "/corvanta-wps-addins", {"clean", addons.path()});
-        QVERIFY(clean.waitForFinished() && clean.exitCode() == 0);
+        QVERIFY2(clean.waitForFinished() && clean.exitCode() == 0, clean.readAllStandardError().constData());
         QVERIFY2(listsAgree(), qPrintable(addons.readPublishXml()));
         agreed += process->exitStatus() == QProcess::CrashExit ? 1 : 0;
         finishedFromJournal += interrupted ? 1 : 0;

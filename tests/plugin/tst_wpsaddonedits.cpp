@@ -1,5 +1,6 @@
 #include "plugin/WpsAddonEdits.h"
 
+#include "core/DescribedError.h"
 #include "core/Failure.h"
 #include "plugin/PublishXmlEdit.h"
 
