@@ -67,6 +67,8 @@ class tst_InstallDurability : public QObject
 
 private Q_SLOTS:
     void killedRunsLeaveWholeVersions();
+    void killedBetweenTheTwoLists_data();
+    void killedBetweenTheTwoLists();
 };
 
 void tst_InstallDurability::killedRunsLeaveWholeVersions()
@@ -173,6 +175,57 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
           "run had finished the interrupted write)", agreed, killed, finishedFromJournal);
     QCOMPARE(killed, wantedKills);
     QCOMPARE(agreed, killed);
+}
+
+void tst_InstallDurability::killedBetweenTheTwoLists_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // of the helper: the command, then what follows the add-in folder
+    QTest::addColumn<int>("registryRename");    // which of the helper's renames puts "authaddin.json" in place
+
+    // Renames: the journal, "publish.xml", "authaddin.json" (after the two versions' folders when unregistering).
+    QTest::newRow("register") << QStringList{"register", "CorvantaAnalysis_1.4.2"} << 3;
+    QTest::newRow("unregister") << QStringList{"unregister"} << 5;
+}
+
+// The moment random kills seldom meet: "publish.xml" already replaced, "authaddin.json" not yet.
+// strace holds the helper just before the registry's rename, and the kill lands there.
+void tst_InstallDurability::killedBetweenTheTwoLists()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, registryRename);
+    QTemporaryDir home;
+    FakeWpsAddons addons(home.filePath("jsaddons"));
+    addons.installTypical("1.3.0");
+    addons.addPackage("CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
+    const QString before = addons.readPublishXml();
+    QProcess helper;
+    helper.setChildProcessModifier([] { ::setpgid(0, 0); });
+    const QString delay = QStringLiteral("inject=rename:delay_enter=60000000:when=%1").arg(registryRename);
+    helper.start("strace", QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e", delay,
+                                       installers + "/corvanta-wps-addins", arguments.value(0), addons.path()}
+                                + arguments.mid(1));
+    QVERIFY2(helper.waitForStarted(), "strace is needed");
+    const pid_t group = pid_t(helper.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(addons.readPublishXml() != before || helper.state() != QProcess::Running, 30000);
+    QCOMPARE(helper.state(), QProcess::Running); // held before the registry's rename
+    ::kill(-group, SIGKILL);
+    helper.waitForFinished();
+
+    const auto registered = [&] {
+        return QStringList{publishedDirectories(addons.readPublishXml()).join(','),
+                           authorisedDirectories(addons.readAuthAddinJson().value("et").toObject()).join(',')};
+    };
+    const QStringList killed = registered();
+    QCOMPARE(killed.first() == killed.last(), false);
+    QVERIFY(QFile::exists(addons.filePath(".corvanta-lists-journal")));
+    QProcess clean;
+    clean.start(installers + "/corvanta-wps-addins", {"clean", addons.path()});
+    QVERIFY2(clean.waitForFinished() && clean.exitCode() == 0, clean.readAllStandardError().constData());
+    const QStringList recovered = registered();
+    QCOMPARE(recovered.first(), recovered.last());
+    QCOMPARE(recovered.first(), arguments.size() == 2 ? "CorvantaAnalysis_1.4.2" : "");
+    qInfo("durability: killed between the lists' renames (%s): %s / %s, after the next run: %s", qPrintable(arguments.first()),
+          qPrintable(killed.first()), qPrintable(killed.last()), qPrintable(recovered.first()));
 }
 
 QTEST_GUILESS_MAIN(tst_InstallDurability)
