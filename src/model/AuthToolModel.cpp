@@ -256,8 +256,10 @@ QCoro::Task<> AuthToolModel::runOperation(OperationSteps steps)
     if (!error || !self)
         co_return;
     // WPS started after the gate let the operation in: the gate's own refusal, as at the start.
-    if (failureKind(error) == FailureKind::WpsRunning && steps.gate && !steps.gate())
+    if (failureKind(error) == FailureKind::WpsRunning && steps.gate && !steps.gate()) {
+        Q_EMIT self->failureReported(error);
         co_return;
+    }
     const QString failure = describeError(error);
     self->showOperation(steps.failurePrefix + failure, OperationTone::Error);
     self->appendLog(steps.failurePrefix + failure);

@@ -263,8 +263,13 @@ void tst_PluginInstall::wpsStartedMidway()
     });
     watch.start(5);
 
+    std::optional<FailureKind> reported;
+    QObject::connect(&tool.model, &AuthToolModel::failureReported,
+                     [&](const std::exception_ptr &error) { reported = failureKind(error); });
+
     tool.run(Install);
     QVERIFY(startedDuringDownload);
+    QVERIFY(reported == FailureKind::WpsRunning);
     QCOMPARE(tool.model.operationMessage(), "请先完全退出 WPS 表格，再点击“安装/修复”。");
     QCOMPARE(tool.model.operationTone(), OperationTone::Error);
     QVERIFY(tool.log().endsWith("] 安装/修复已拦截：WPS 正在运行\n"));
