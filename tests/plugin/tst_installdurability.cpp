@@ -69,6 +69,8 @@ private Q_SLOTS:
     void killedRunsLeaveWholeVersions();
     void killedBetweenTheTwoLists_data();
     void killedBetweenTheTwoLists();
+    void registryRenameFails_data() { killedBetweenTheTwoLists_data(); }
+    void registryRenameFails();
 };
 
 void tst_InstallDurability::killedRunsLeaveWholeVersions()
@@ -226,6 +228,34 @@ void tst_InstallDurability::killedBetweenTheTwoLists()
     QCOMPARE(recovered.first(), arguments.size() == 2 ? "CorvantaAnalysis_1.4.2" : "");
     qInfo("durability: killed between the lists' renames (%s): %s / %s, after the next run: %s", qPrintable(arguments.first()),
           qPrintable(killed.first()), qPrintable(killed.last()), qPrintable(recovered.first()));
+}
+
+// The registry's rename fails (strace makes it return EIO): "publish.xml", already replaced, gets
+// its old bytes back, and both lists say what they said before.
+void tst_InstallDurability::registryRenameFails()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, registryRename);
+    QTemporaryDir home;
+    FakeWpsAddons addons(home.filePath("jsaddons"));
+    addons.installTypical("1.3.0");
+    addons.addPackage("CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
+    const auto lists = [&] {
+        QFile publish(addons.filePath("publish.xml")), auth(addons.filePath("authaddin.json"));
+        return publish.open(QIODevice::ReadOnly) && auth.open(QIODevice::ReadOnly) ? publish.readAll() + auth.readAll()
+                                                                                   : QByteArray("(missing)");
+    };
+    const QByteArray before = lists();
+    QProcess helper;
+    helper.start("strace", QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
+                                       QStringLiteral("inject=rename:error=EIO:when=%1").arg(registryRename),
+                                       installers + "/corvanta-wps-addins", arguments.value(0), addons.path()}
+                                + arguments.mid(1));
+    QVERIFY2(helper.waitForFinished(), "strace is needed");
+    QCOMPARE(helper.exitCode(), 67);
+    QCOMPARE(helper.readAllStandardError(), QByteArray("无法写入“authaddin.json”：磁盘读写出错。\n"));
+    QCOMPARE(lists(), before);
+    QCOMPARE(addons.entryNames().filter(".corvanta-"), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_InstallDurability)
