@@ -143,6 +143,10 @@ CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
     case FailureKind::InstallerFailed:
     case FailureKind::LaunchFailed:
     case FailureKind::FileSystem:
+    case FailureKind::InstallerTimedOut:
+    case FailureKind::InstallerPackageRefused:
+    case FailureKind::InstallerCopyFailed:
+    case FailureKind::InstallerRegistrationFailed:
     case FailureKind::UnsafeLink:
     case FailureKind::TooManyEntries:
     case FailureKind::PackageTooLarge:

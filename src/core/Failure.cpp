@@ -168,6 +168,9 @@ QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
     case FailureKind::LockUnavailable:
         return QStringLiteral("无法创建操作锁文件“") + details.path + QStringLiteral("”，请检查该文件夹的权限。");
     case FailureKind::WpsRunning:
+        // The installer's helper, which no button started, names no action.
+        if (details.action.isEmpty())
+            return QStringLiteral("WPS 表格正在运行，未做任何修改。请先完全退出 WPS 表格后重试。");
         return QStringLiteral("请先完全退出 WPS 表格，再点击“") + details.action + QStringLiteral("”。");
 
     case FailureKind::ChecksumMismatch:
@@ -216,7 +219,12 @@ QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
         return QStringLiteral("插件文件夹“") + details.path + QStringLiteral("”不完整，未登记到 WPS。");
     case FailureKind::InstallerMissing:
         return QStringLiteral("安装包缺少 WPS 插件 Payload，请重新下载正式安装包。");
+    // The installer's kinds come from its exit status; what it printed is the sentence.
     case FailureKind::InstallerFailed:
+    case FailureKind::InstallerTimedOut:
+    case FailureKind::InstallerPackageRefused:
+    case FailureKind::InstallerCopyFailed:
+    case FailureKind::InstallerRegistrationFailed:
         if (!details.output.isEmpty())
             return details.output;
         return QStringLiteral("WPS 插件安装脚本执行失败。");

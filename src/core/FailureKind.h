@@ -118,4 +118,10 @@ enum class FailureKind {
     // The cache's disk cannot hold the unpacked package (the size needed in details.output).
     NotEnoughDiskSpace,
     UnpackTimedOut,
+
+    // The installer payload's outcomes, read from its exit status; the script's output is the sentence.
+    InstallerTimedOut,
+    InstallerPackageRefused,
+    InstallerCopyFailed,
+    InstallerRegistrationFailed,
 };

@@ -293,6 +293,10 @@ QCoro::Task<OperationOutcome> AuthToolModel::runOperation(OperationSteps steps)
     // A cancelled operation was wanted to stop: nothing to show or log.
     if (OperationOutcome::kindOf(error) == FailureKind::Cancelled || !self)
         co_return OperationOutcome::cancelled();
+    // WPS started while the operation ran (during a long download, say): the gate's own message and
+    // log line, as when it runs at the start.
+    if (OperationOutcome::kindOf(error) == FailureKind::WpsRunning && !self->requireWpsClosed(steps.wpsGateAction))
+        co_return OperationOutcome::refused(OperationOutcome::Gate::WpsRunning);
     const QString failure = describeError(error);
     self->showOperation(steps.failurePrefix + failure, OperationTone::Error);
     self->appendLog(steps.failurePrefix + failure);

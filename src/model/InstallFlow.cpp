@@ -83,9 +83,13 @@ QCoro::Task<CachedPluginPackage> InstallFlow::resolvePluginPackageForInstall(boo
 
 QCoro::Task<> InstallFlow::installPackage(QString managementAppPath, CachedPluginPackage package) const
 {
+    const InstallFlow self = *this;
     PluginVersions::ensureManagerSupports(package);
-    co_await InstallerScriptRun::run(m_installer.resourceDir, managementAppPath, package.directory,
-                                     m_installer.timeoutSeconds);
+    const InstallerScriptRun::Result installed = co_await InstallerScriptRun::run(
+        self.m_installer.resourceDir, managementAppPath, package.directory, self.m_installer.timeoutSeconds);
+    // The new version is registered: an old folder that would not go is named, not a failure.
+    if (!installed.leftovers.isEmpty() && self.m_owner && self.m_handlers.log)
+        self.m_handlers.log(QStringLiteral("旧版插件未能移除：") + installed.leftovers.join(QStringLiteral("、")));
 }
 
 QString InstallFlow::completionMessage(const QString &installedBefore, const QString &installedAfter)

@@ -1,8 +1,10 @@
 #include "UninstallFlow.h"
 
 #include "core/ConfirmationPrompt.h"
+#include "core/Failure.h"
 #include "plugin/OperationLock.h"
 #include "plugin/WpsAddonEdits.h"
+#include "plugin/WpsDetection.h"
 
 namespace UninstallFlow {
 
@@ -18,9 +20,10 @@ bool confirm(ConfirmationPrompt *prompt)
 void removeFromWps(const QString &addonDir)
 {
     const auto lock = OperationLock::acquire();
-    WpsAddonEdits::removePluginDirectories(addonDir);
-    WpsAddonEdits::removePublishEntries(addonDir);
-    WpsAddonEdits::removeAuthEntries(addonDir);
+    // WPS may have started while the question was open.
+    if (WpsDetection::isWpsRunning())
+        throw Failure(FailureKind::WpsRunning);
+    WpsAddonEdits::unregisterPlugin(addonDir);
 }
 
 } // namespace UninstallFlow

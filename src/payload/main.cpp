@@ -1,9 +1,11 @@
 // The installer payload's helper: the edits of WPS's add-in directory that a shell script cannot
-// make safely, from the same unit the management tool's uninstall uses. Prints one reason to
-// standard error and exits 1 on failure; the installer script passes that reason on.
+// make safely, from the same unit the management tool's uninstall uses. On failure it prints one
+// reason to standard error and exits with the status of its kind, the numbers the installer
+// script documents in its header and passes on.
 #include "core/Failure.h"
 #include "plugin/PackageDirectory.h"
 #include "plugin/WpsAddonEdits.h"
+#include "plugin/WpsDetection.h"
 
 #include <QFile>
 #include <QStringList>
@@ -14,6 +16,16 @@
 
 namespace {
 
+// As in the script's header.
+enum ExitStatus {
+    Done = 0,
+    WrongUse = 64,
+    PackageRefused = 65,
+    CopyFailed = 66,
+    RegistrationFailed = 67,
+    WpsRunning = 68,
+};
+
 int usage()
 {
     std::fputs("usage: corvanta-wps-addins installed-name PACKAGE_DIR\n"
@@ -22,7 +34,14 @@ int usage()
                "       corvanta-wps-addins clean ADDON_DIR\n"
                "       corvanta-wps-addins unregister ADDON_DIR\n",
                stderr);
-    return 2;
+    return WrongUse;
+}
+
+// Checked here too, right before WPS's files change: WPS may have started since the tool looked.
+void requireWpsClosed()
+{
+    if (WpsDetection::isWpsRunning())
+        throw Failure(FailureKind::WpsRunning);
 }
 
 void registerInstalled(const QString &addonDir, const QString &name)
@@ -34,6 +53,7 @@ void registerInstalled(const QString &addonDir, const QString &name)
         details.path = name;
         throw Failure(FailureKind::IncompleteInstalledFolder, std::move(details));
     }
+    requireWpsClosed();
     WpsAddonEdits::registerPlugin(addonDir, name, installed->version);
 }
 
@@ -45,26 +65,31 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         args.append(QFile::decodeName(argv[i]));
     const QString command = args.value(0);
+    // What a failure of each command means for the installation.
+    int failureStatus = CopyFailed;
     try {
         if (command == QLatin1String("installed-name") && args.size() == 2) {
+            failureStatus = PackageRefused;
             std::fputs(QFile::encodeName(WpsAddonEdits::installedDirectoryName(args[1])).append('\n').constData(),
                        stdout);
         } else if (command == QLatin1String("place") && args.size() == 3) {
             WpsAddonEdits::placeDirectory(args[1], args[2]);
         } else if (command == QLatin1String("register") && args.size() == 3) {
+            failureStatus = RegistrationFailed;
             registerInstalled(args[1], args[2]);
         } else if (command == QLatin1String("clean") && args.size() == 2) {
+            requireWpsClosed();
             WpsAddonEdits::removeLeftovers(args[1]);
         } else if (command == QLatin1String("unregister") && args.size() == 2) {
-            WpsAddonEdits::removePluginDirectories(args[1]);
-            WpsAddonEdits::removePublishEntries(args[1]);
-            WpsAddonEdits::removeAuthEntries(args[1]);
+            failureStatus = RegistrationFailed;
+            requireWpsClosed();
+            WpsAddonEdits::unregisterPlugin(args[1]);
         } else {
             return usage();
         }
     } catch (const std::exception &error) {
         std::fputs(describeError(error).toUtf8().append('\n').constData(), stderr);
-        return 1;
+        return failureKind(error) == FailureKind::WpsRunning ? int(WpsRunning) : failureStatus;
     }
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 ? int(Done) : failureStatus;
 }

@@ -1,7 +1,11 @@
 #include "InstallerScriptRun.h"
 
-#include "core/ToolPaths.h"
 #include "core/Failure.h"
+#include "core/LocalFiles.h"
+#include "core/ToolPaths.h"
+#include "plugin/PackageDirectory.h"
+#include "plugin/WpsAddonEdits.h"
+#include "plugin/WpsDetection.h"
 
 #include <QFileInfo>
 #include <QProcessEnvironment>
@@ -10,12 +14,61 @@ namespace InstallerScriptRun {
 
 namespace {
 
-// Kept out of the coroutine below: GCC 12 cannot put a QStringLiteral into a coroutine frame.
 const QString bash = QStringLiteral("/bin/bash");
 
 QString scriptPath(const QString &resourceDir)
 {
     return resourceDir.isEmpty() ? QString() : resourceDir + QLatin1Char('/') + scriptRelativePath;
+}
+
+FailureKind kindOf(int exitStatus)
+{
+    switch (exitStatus) {
+    case ProcessRunner::timedOutExitCode:
+        return FailureKind::InstallerTimedOut;
+    case PackageRefused:
+        return FailureKind::InstallerPackageRefused;
+    case CopyFailed:
+        return FailureKind::InstallerCopyFailed;
+    case RegistrationFailed:
+        return FailureKind::InstallerRegistrationFailed;
+    case WpsRunning:
+        return FailureKind::WpsRunning;
+    default:
+        return FailureKind::InstallerFailed;
+    }
+}
+
+// The add-in's versioned folders other than the one just installed: what the script could not remove.
+QStringList leftoversBeside(const QString &packageDirectory)
+{
+    QString installed;
+    try {
+        installed = WpsAddonEdits::installedDirectoryName(packageDirectory);
+    } catch (const std::exception &) {
+    }
+    QStringList leftovers;
+    try {
+        for (const QString &name : LocalFiles::entryNames(ToolPaths::addonDir())) {
+            if (name.startsWith(PackageDirectory::namePrefix) && name != installed)
+                leftovers.append(name);
+        }
+    } catch (const std::exception &) {
+        // The install is done all the same; the script's output still names them.
+    }
+    leftovers.sort();
+    return leftovers;
+}
+
+Result outcomeOf(const ProcessResult &result, const QString &packageDirectory)
+{
+    if (result.exitCode == Installed)
+        return {{}, result.output};
+    if (result.exitCode == OldVersionLeft)
+        return {leftoversBeside(packageDirectory), result.output};
+    FailureDetails details;
+    details.output = result.output;
+    throw Failure(kindOf(result.exitCode), details);
 }
 
 } // namespace
@@ -32,22 +85,23 @@ QMap<QString, QString> environment(const QString &managementAppPath, const QStri
     variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_INSTALL_DIR"),
                      QFileInfo(ToolPaths::managementToolAppPath()).path());
     variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_PLUGIN_PACKAGE_DIR"), packageDirectory);
+    // One definition of WPS's folder, the tool's: the script is told, it does not guess.
+    variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_ADDON_DIR"), ToolPaths::addonDir());
     return variables;
 }
 
-QCoro::Task<> run(QString resourceDir, QString managementAppPath, QString packageDirectory, double timeoutSeconds)
+QCoro::Task<Result> run(QString resourceDir, QString managementAppPath, QString packageDirectory, double timeoutSeconds)
 {
     const QString script = scriptPath(resourceDir);
     if (script.isEmpty() || !QFileInfo::exists(script))
         throw Failure(FailureKind::InstallerMissing);
+    // WPS may have started during a long download: the last look before its files change.
+    if (WpsDetection::isWpsRunning())
+        throw Failure(FailureKind::WpsRunning);
     const QStringList arguments{script};
     auto running = ProcessRunner::run(bash, arguments, environment(managementAppPath, packageDirectory), timeoutSeconds);
     const ProcessResult result = co_await std::move(running);
-    if (result.exitCode == 0)
-        co_return;
-    FailureDetails details;
-    details.output = result.output;
-    throw Failure(FailureKind::InstallerFailed, std::move(details));
+    co_return outcomeOf(result, packageDirectory);
 }
 
 } // namespace InstallerScriptRun

@@ -5,21 +5,44 @@
 #include <QCoro/QCoroTask>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 // The installer script that the tool carries in its resources: where it is, the environment it is
-// given, and how its outcome becomes an error.
+// given, and what its exit status means.
 namespace InstallerScriptRun {
 
 inline const QString scriptRelativePath =
     QStringLiteral("Payload/installers/install-corvanta-wps-analysis-macos.command");
 
-// This process's environment with the four variables the script reads set.
+// The script's exit statuses, as its header documents them.
+enum ExitStatus : int {
+    Installed = 0,
+    UnexpectedFailure = 1,
+    WrongUse = 64,
+    PackageRefused = 65,
+    CopyFailed = 66,
+    RegistrationFailed = 67,
+    WpsRunning = 68,
+    OldVersionLeft = 69,
+};
+
+// An install that is done. An older version's folder that could not be removed does not undo it.
+struct Result
+{
+    // Names of those folders in WPS's add-in directory.
+    QStringList leftovers;
+    // What the script printed (it says why in words).
+    QString output;
+};
+
+// This process's environment with the variables the script reads set, WPS's add-in folder among
+// them.
 QMap<QString, QString> environment(const QString &managementAppPath, const QString &packageDirectory);
 
-// Runs the script below `resourceDir` with /bin/bash. Throws InstallerMissing when the script is
-// missing (or there is no resource directory), InstallerFailed with everything it printed when it
-// failed.
-QCoro::Task<> run(QString resourceDir, QString managementAppPath, QString packageDirectory,
-                  double timeoutSeconds = ProcessRunner::defaultTimeoutSeconds);
+// Runs the script below `resourceDir` with /bin/bash, right after checking once more that WPS is
+// not running. Throws Failure: WpsRunning (nothing started), InstallerMissing, or the kind of the
+// script's exit status with its output in the details.
+QCoro::Task<Result> run(QString resourceDir, QString managementAppPath, QString packageDirectory,
+                        double timeoutSeconds = ProcessRunner::defaultTimeoutSeconds);
 
 } // namespace InstallerScriptRun

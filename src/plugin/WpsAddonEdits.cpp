@@ -1,18 +1,17 @@
 #include "WpsAddonEdits.h"
 
-#include "core/AtomicFile.h"
 #include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "platform/PathExchange.h"
 #include "plugin/PackageDirectory.h"
 #include "plugin/PackageNames.h"
+#include "plugin/PublishXmlEdit.h"
+#include "plugin/WpsListPair.h"
 #include "service/JsonValueReaders.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QRegularExpression>
-#include <QStringDecoder>
 #include <QUrl>
 #include <QUuid>
 
@@ -20,6 +19,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <sys/stat.h>
 
 namespace WpsAddonEdits {
@@ -31,15 +32,6 @@ const QString legacyName = QStringLiteral("Corvanta");
 const QString namelistKey = QStringLiteral("namelist");
 const QString spreadsheetGroup = QStringLiteral("et");
 
-// An element ends at its own "/>" when its opening tag closes itself, otherwise at its own closing
-// tag: a paired element with a self-closing child is removed whole, not cut after the child.
-const QRegularExpression &publishEntryPattern()
-{
-    static const QRegularExpression pattern(QStringLiteral(
-        R"re(\s*<(jsplugin(?:online)?)\b(?=[^>]*(?:name="(?:CorvantaAnalysis|Corvanta)"|url="[^"]*(?:CorvantaAnalysis_|Corvanta_)))[^>]*?(?:/>|>[\s\S]*?</\1\s*>)\s*)re"));
-    return pattern;
-}
-
 bool exists(const QString &path)
 {
     struct stat info = {};
@@ -49,7 +41,18 @@ bool exists(const QString &path)
 // Names the entry by its file name only: the add-in directory's path means nothing to the user.
 Failure entryFailure(const QString &action, const QString &path, int error)
 {
-    return LocalFiles::failure(action, QFileInfo(path).fileName(), error);
+    FailureDetails details;
+    details.path = QFileInfo(path).fileName();
+    details.action = action;
+    details.errorNumber = error;
+    return Failure(FailureKind::FileSystem, details);
+}
+
+Failure unrecognised(const QString &fileName)
+{
+    FailureDetails details;
+    details.path = fileName;
+    return Failure(FailureKind::UnrecognisedWpsFile, details);
 }
 
 // A file we leave as it is, named by its file name.
@@ -69,16 +72,6 @@ QByteArray readFile(const QString &path)
     if (file.error() != QFile::NoError)
         throw entryFailure(QStringLiteral("读取"), path, EIO);
     return bytes;
-}
-
-QString readUtf8Text(const QString &path)
-{
-    const QByteArray bytes = readFile(path);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        throw unrecognised(FailureKind::NotUtf8, path);
-    return text;
 }
 
 QJsonDocument parseJson(const QByteArray &bytes)
@@ -148,6 +141,8 @@ void removeOwnEntries(const QString &addonDir, bool withPlugin)
 {
     if (!exists(addonDir))
         return;
+    // The journal's hidden files would otherwise be taken for debris.
+    WpsListPair::recover(addonDir);
     const QStringList names = LocalFiles::entryNames(addonDir);
     for (const QString &name : names) {
         if (withPlugin && isPluginEntryName(name))
@@ -157,45 +152,49 @@ void removeOwnEntries(const QString &addonDir, bool withPlugin)
     }
 }
 
+std::optional<QByteArray> readIfPresent(const QString &path)
+{
+    if (!exists(path))
+        return std::nullopt;
+    return readFile(path);
+}
+
+// Both lists' new bytes, made before either is written; a list that cannot be read or understood
+// throws here, with nothing changed. Only a list whose bytes change is written. Registering makes
+// missing lists; removing leaves a missing, blank or (registry) non-object list alone.
+QList<WpsListPair::Change> listChanges(const QString &addonDir, bool registering,
+                                       const std::function<QByteArray(const QByteArray &)> &editPublish,
+                                       const std::function<QJsonObject(const QJsonObject &)> &editAuth)
+{
+    QList<WpsListPair::Change> changes;
+    const std::optional<QByteArray> publish = readIfPresent(addonDir + QLatin1Char('/') + publishFileName);
+    if (publish || registering) {
+        const QByteArray edited = editPublish(publish.value_or(QByteArray()));
+        if (!publish || edited != *publish)
+            changes.append({publishFileName, edited});
+    }
+    const std::optional<QByteArray> auth = readIfPresent(addonDir + QLatin1Char('/') + authFileName);
+    const bool blank = !auth || auth->trimmed().isEmpty();
+    if (blank && !registering)
+        return changes;
+    const QJsonDocument document = blank ? QJsonDocument(QJsonObject()) : parseJson(*auth);
+    if (!document.isObject()) {
+        if (registering)
+            throw unrecognised(authFileName);
+        return changes;
+    }
+    const QByteArray edited = encodeAuthJson(editAuth(document.object()));
+    if (!auth || edited != *auth)
+        changes.append({authFileName, edited});
+    return changes;
+}
+
 } // namespace
 
 bool isPluginEntryName(const QString &name)
 {
     return name == pluginName || name.startsWith(QStringLiteral("CorvantaAnalysis_"))
         || name.startsWith(QStringLiteral("Corvanta_"));
-}
-
-QString withoutPublishEntries(const QString &xml)
-{
-    QString text = xml;
-    return text.remove(publishEntryPattern());
-}
-
-QString withPublishEntry(const QString &xml, const QString &url, const QString &version)
-{
-    const QString element = QStringLiteral("<jsplugin name=\"") + pluginName + QStringLiteral("\" type=\"et\" url=\"")
-        + url.toHtmlEscaped() + QStringLiteral("\" version=\"") + version.toHtmlEscaped() + QStringLiteral("\"/>");
-    QString text = withoutPublishEntries(xml);
-    if (text.trimmed().isEmpty()) {
-        return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<jsplugins>\n  ") + element
-            + QStringLiteral("\n</jsplugins>\n");
-    }
-    static const QRegularExpression closing(QStringLiteral(R"(</jsplugins\s*>)"));
-    const qsizetype tag = text.lastIndexOf(closing);
-    if (tag >= 0) {
-        // The new element goes on its own line before the closing tag, in place of the blanks there.
-        qsizetype start = tag;
-        while (start > 0 && text.at(start - 1).isSpace())
-            --start;
-        return text.replace(start, tag - start, QStringLiteral("\n  ") + element + QLatin1Char('\n'));
-    }
-    static const QRegularExpression empty(QStringLiteral(R"(<jsplugins\s*/>)"));
-    const QRegularExpressionMatch emptyList = empty.match(text);
-    if (emptyList.hasMatch()) {
-        return text.replace(emptyList.capturedStart(), emptyList.capturedLength(),
-                            QStringLiteral("<jsplugins>\n  ") + element + QStringLiteral("\n</jsplugins>"));
-    }
-    throw unrecognised(FailureKind::UnrecognisedWpsFile, publishFileName);
 }
 
 QJsonObject withoutAuthEntries(QJsonObject root)
@@ -220,7 +219,7 @@ QJsonObject withAuthEntry(QJsonObject root, const QString &key, const QString &p
 {
     const QJsonValue existing = root.value(spreadsheetGroup);
     if (!existing.isUndefined() && !existing.isObject())
-        throw unrecognised(FailureKind::UnrecognisedWpsFile, authFileName);
+        throw unrecognised(authFileName);
     root = withoutAuthEntries(root);
     QJsonObject group = root.value(spreadsheetGroup).toObject();
     group.insert(key, QJsonObject{{QStringLiteral("name"), pluginName},
@@ -243,48 +242,24 @@ void removePluginDirectories(const QString &addonDir)
     removeOwnEntries(addonDir, true);
 }
 
-void removePublishEntries(const QString &addonDir)
+void unregisterPlugin(const QString &addonDir)
 {
-    const QString path = addonDir + QLatin1Char('/') + publishFileName;
-    if (!exists(path))
-        return;
-    AtomicFile::write(path, withoutPublishEntries(readUtf8Text(path)).toUtf8());
-}
-
-void removeAuthEntries(const QString &addonDir)
-{
-    const QString path = addonDir + QLatin1Char('/') + authFileName;
-    if (!exists(path))
-        return;
-    const QJsonDocument document = parseJson(readFile(path));
-    if (!document.isObject())
-        return;
-    AtomicFile::write(path, encodeAuthJson(withoutAuthEntries(document.object())));
+    WpsListPair::recover(addonDir);
+    const QList<WpsListPair::Change> changes = listChanges(addonDir, false, &PublishXmlEdit::withoutPluginEntries,
+                                                           &withoutAuthEntries);
+    removeOwnEntries(addonDir, true);
+    WpsListPair::write(addonDir, changes);
 }
 
 void registerPlugin(const QString &addonDir, const QString &directoryName, const QString &version)
 {
     const QString directory = addonDir + QLatin1Char('/') + directoryName;
-    const QString publishPath = addonDir + QLatin1Char('/') + publishFileName;
-    const QString authPath = addonDir + QLatin1Char('/') + authFileName;
-
-    // Both new texts are made before either file is written, so a list that cannot be read or
-    // understood leaves both files as they were.
-    const QString publish = exists(publishPath) ? readUtf8Text(publishPath) : QString();
-    const QString newPublish = withPublishEntry(publish, directoryUrl(directory), version);
-    QJsonObject auth;
-    if (exists(authPath)) {
-        const QByteArray bytes = readFile(authPath);
-        if (!bytes.trimmed().isEmpty()) {
-            const QJsonDocument document = parseJson(bytes);
-            if (!document.isObject())
-                throw unrecognised(FailureKind::UnrecognisedWpsFile, authFileName);
-            auth = document.object();
-        }
-    }
-    const QByteArray newAuth = encodeAuthJson(withAuthEntry(auth, directoryName, directory));
-    AtomicFile::write(publishPath, newPublish.toUtf8());
-    AtomicFile::write(authPath, newAuth);
+    WpsListPair::recover(addonDir);
+    const QList<WpsListPair::Change> changes = listChanges(
+        addonDir, true,
+        [&](const QByteArray &publish) { return PublishXmlEdit::withPluginEntry(publish, directoryUrl(directory), version); },
+        [&](const QJsonObject &auth) { return withAuthEntry(auth, directoryName, directory); });
+    WpsListPair::write(addonDir, changes);
 }
 
 QString installedDirectoryName(const QString &packageDir)
@@ -292,6 +267,7 @@ QString installedDirectoryName(const QString &packageDir)
     const std::optional<CachedPluginPackage> package = PackageDirectory::readPackageDirectory(packageDir);
     if (!package)
         throw Failure(FailureKind::IncompletePackageFolder);
+    // The cache and WPS's folder name a version's directory by the same rule.
     const std::optional<QString> name = PackageNames::folderNameFor(package->version);
     if (!name)
         throw Failure(FailureKind::InvalidPackageVersion);
@@ -300,9 +276,7 @@ QString installedDirectoryName(const QString &packageDir)
 
 void placeDirectory(const QString &staged, const QString &target)
 {
-    const auto failure = [name = QFileInfo(target).fileName()](int error) {
-        return LocalFiles::failure(QStringLiteral("放置插件文件夹"), name, error);
-    };
+    const auto failure = [&target](int error) { return entryFailure(QStringLiteral("放置插件文件夹"), target, error); };
     if (!exists(target)) {
         if (const int error = renamePath(staged, target))
             throw failure(error);

@@ -7,7 +7,8 @@
 // The add-in's traces in WPS's add-in directory: its package directories, its elements in the
 // add-in list "publish.xml" and its entries in the registry "authaddin.json". Both the uninstall
 // and the installer payload's helper program edit them through this unit, so what one writes the
-// other removes. Every file is replaced atomically; failures are thrown as Failure.
+// other removes. The two lists change together (WpsListPair); "publish.xml" is edited by
+// PublishXmlEdit. Failures are thrown as Failure.
 namespace WpsAddonEdits {
 
 inline const QString publishFileName = QStringLiteral("publish.xml");
@@ -19,13 +20,6 @@ inline constexpr QLatin1StringView leftoverPrefix{".corvanta-"};
 // An entry of the add-in directory that belongs to the add-in (case-sensitive).
 bool isPluginEntryName(const QString &name);
 
-// The text with every matching `jsplugin` / `jspluginonline` element and the white space around
-// it removed; everything else is kept byte for byte.
-QString withoutPublishEntries(const QString &xml);
-// The text with the add-in's elements replaced by one self-closing `jsplugin` element for the
-// directory at `url`. An empty text becomes a new list. Throws when no list element is found.
-QString withPublishEntry(const QString &xml, const QString &url, const QString &version);
-
 // Every group without the add-in's entries, each group's "namelist" rebuilt.
 QJsonObject withoutAuthEntries(QJsonObject root);
 // That, plus one entry for the installed directory in the spreadsheet group "et".
@@ -33,12 +27,11 @@ QJsonObject withAuthEntry(QJsonObject root, const QString &key, const QString &p
 // Pretty-printed with sorted keys, the form both edits write.
 QByteArray encodeAuthJson(const QJsonObject &root);
 
-// The three steps of the uninstall, in this order; each does nothing when its target is missing.
+// The uninstall: both lists are read and understood first (a list we cannot edit leaves
+// everything as it was), then the add-in's directories go, then its entries in both lists.
 // A package directory is first renamed to a hidden name and then deleted, so an interruption never
 // leaves a half-deleted add-in under its own name; hidden leftovers of our own go as well.
-void removePluginDirectories(const QString &addonDir);
-void removePublishEntries(const QString &addonDir);
-void removeAuthEntries(const QString &addonDir);
+void unregisterPlugin(const QString &addonDir);
 
 // Registers the installed directory `directoryName` in both lists (created when missing),
 // replacing any earlier registration of the add-in.
@@ -50,7 +43,8 @@ QString installedDirectoryName(const QString &packageDir);
 // Moves the complete directory `staged` to `target` in one step. When `target` exists the two are
 // exchanged, so `staged` then holds the previous directory, for the caller to delete.
 void placeDirectory(const QString &staged, const QString &target);
-// Deletes what interrupted runs left behind (see leftoverPrefix).
+// Finishes an interrupted write of the lists, then deletes what interrupted runs left behind
+// (see leftoverPrefix).
 void removeLeftovers(const QString &addonDir);
 
 // The registry's URL of an installed directory.

@@ -4,6 +4,7 @@
 #include "FuzzCheck.h"
 
 #include "core/Failure.h"
+#include "plugin/PublishXmlEdit.h"
 #include "plugin/WpsAddonEdits.h"
 
 #include <QJsonDocument>
@@ -29,15 +30,31 @@ bool holdsPluginEntry(const QJsonObject &root)
     return false;
 }
 
-void editPublish(const QString &xml)
+// A list we cannot understand is refused, with this kind and nothing else.
+template<typename Edit>
+void refusedOrDone(Edit edit)
 {
-    WpsAddonEdits::withoutPublishEntries(xml);
     try {
-        const QString registered = WpsAddonEdits::withPublishEntry(xml, url, version);
-        FUZZ_CHECK(registered.contains(QStringLiteral("name=\"CorvantaAnalysis\"")));
-    } catch (const Failure &) {
-        // A list that cannot be understood is left alone.
+        edit();
+    } catch (const Failure &failure) {
+        FUZZ_CHECK(failure.kind() == FailureKind::UnrecognisedWpsFile);
     }
+}
+
+void editPublish(const QByteArray &file)
+{
+    refusedOrDone([&] {
+        const QByteArray cleaned = PublishXmlEdit::withoutPluginEntries(file);
+        // Nothing of ours is left to find, and a list without entries of ours is left byte for byte.
+        FUZZ_CHECK(PublishXmlEdit::withoutPluginEntries(cleaned) == cleaned);
+    });
+    refusedOrDone([&] {
+        const QByteArray registered = PublishXmlEdit::withPluginEntry(file, url, version);
+        FUZZ_CHECK(registered.contains("name=\"CorvantaAnalysis\""));
+        // Registering twice is registering once; what the install wrote, the uninstall removes.
+        FUZZ_CHECK(PublishXmlEdit::withPluginEntry(registered, url, version) == registered);
+        FUZZ_CHECK(PublishXmlEdit::withoutPluginEntries(registered).size() < registered.size());
+    });
 }
 
 void editAuth(const QByteArray &json)
@@ -48,15 +65,14 @@ void editAuth(const QByteArray &json)
     const QJsonObject cleaned = WpsAddonEdits::withoutAuthEntries(document.object());
     FUZZ_CHECK(!holdsPluginEntry(cleaned));
     WpsAddonEdits::encodeAuthJson(cleaned);
-    try {
+    refusedOrDone([&] {
         const QJsonObject registered =
             WpsAddonEdits::withAuthEntry(document.object(), QStringLiteral("CorvantaAnalysis_1.4.2"), url);
         FUZZ_CHECK(holdsPluginEntry(registered));
         // What the install wrote, the uninstall removes.
         FUZZ_CHECK(!holdsPluginEntry(WpsAddonEdits::withoutAuthEntries(registered)));
         WpsAddonEdits::encodeAuthJson(registered);
-    } catch (const Failure &) {
-    }
+    });
 }
 
 } // namespace
@@ -67,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const QByteArray bytes(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     if (data[0] % 2 == 0)
-        editPublish(QString::fromUtf8(bytes));
+        editPublish(bytes);
     else
         editAuth(bytes);
     return 0;

@@ -1,6 +1,8 @@
 #include "core/ConfirmationPrompt.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
+#include "plugin/InstallerScriptRun.h"
 #include "plugin/OperationLock.h"
 
 #include "FakeRunningBundle.h"
@@ -9,8 +11,11 @@
 #include "StandinService.h"
 #include "TaskOutcome.h"
 
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -64,6 +69,9 @@ private Q_SLOTS:
     void runningWpsBlocks();
     void failedScriptKeepsPreviousAddin_data();
     void failedScriptKeepsPreviousAddin();
+    void wpsStartedMidway();
+    void wpsRunningWhenTheScriptRuns();
+    void oldVersionLeftBehind();
     void uninstallCancelledOrFailing();
     void oneOperationAcrossProcesses();
 };
@@ -170,24 +178,39 @@ void tst_PluginInstall::runningWpsBlocks()
 void tst_PluginInstall::failedScriptKeepsPreviousAddin_data()
 {
     QTest::addColumn<QByteArray>("script"); // empty: the real payload; "-": none at all
+    QTest::addColumn<QByteArray>("registry"); // what "authaddin.json" holds for the real payload
     QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("kind"); // read from the exit status, never from the text
 
-    QTest::newRow("exit 1 with one line") << QByteArray("printf '磁盘空间不足。\\n'; exit 1") << "安装失败：磁盘空间不足。\n";
-    QTest::newRow("hangs") << QByteArray("printf '正在复制'; sleep 30") << "安装失败：正在复制\n操作超时，请完全退出 WPS 表格后重试。";
-    QTest::newRow("silent") << QByteArray("exit 3") << "安装失败：WPS 插件安装脚本执行失败。";
-    QTest::newRow("no payload") << QByteArray("-") << "安装失败：安装包缺少 WPS 插件 Payload，请重新下载正式安装包。";
-    QTest::newRow("real script, registry not JSON") << QByteArray() << "安装失败：未能读取数据，因为它的格式不正确。\n";
+    const QByteArray typical;
+    QTest::newRow("exit 1 with one line") << QByteArray("printf '磁盘空间不足。\\n'; exit 1") << typical
+                                          << "安装失败：磁盘空间不足。\n" << int(FailureKind::InstallerFailed);
+    QTest::newRow("hangs") << QByteArray("printf '正在复制'; sleep 30") << typical
+                           << "安装失败：正在复制\n操作超时，请完全退出 WPS 表格后重试。" << int(FailureKind::InstallerTimedOut);
+    QTest::newRow("silent") << QByteArray("exit 3") << typical << "安装失败：WPS 插件安装脚本执行失败。" << int(FailureKind::InstallerFailed);
+    QTest::newRow("copy failed, by its status") << QByteArray("echo 登记失败; exit 66") << typical << "安装失败：登记失败\n"
+                                                << int(FailureKind::InstallerCopyFailed);
+    QTest::newRow("no payload") << QByteArray("-") << typical
+                                << "安装失败：安装包缺少 WPS 插件 Payload，请重新下载正式安装包。" << int(FailureKind::InstallerMissing);
+    QTest::newRow("real script, registry not JSON") << QByteArray() << QByteArray("{\"et\": ")
+                                                    << "安装失败：未能读取数据，因为它的格式不正确。\n"
+                                                    << int(FailureKind::InstallerRegistrationFailed);
+    QTest::newRow("real script, registry not an object") << QByteArray() << QByteArray("[]")
+                                                         << "安装失败：WPS 的加载项注册表“authaddin.json”格式无法识别，未做修改。\n"
+                                                         << int(FailureKind::InstallerRegistrationFailed);
 }
 
 void tst_PluginInstall::failedScriptKeepsPreviousAddin()
 {
     QFETCH(QByteArray, script);
+    QFETCH(QByteArray, registry);
     QFETCH(QString, message);
+    QFETCH(int, kind);
     ScratchHome home;
     FakeWpsAddons addons;
     addons.installTypical("1.3.0");
-    if (script.isEmpty())
-        addons.writeAuthAddinJsonText("{\"et\": ");
+    if (!registry.isNull())
+        addons.writeAuthAddinJsonText(registry);
     const QStringList entries = addons.entryNames();
     const QByteArray lists = Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json"));
     QTemporaryDir resources;
@@ -198,14 +221,117 @@ void tst_PluginInstall::failedScriptKeepsPreviousAddin()
     StandinService service;
     QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
     Tool tool(service.baseUrl(), script.isEmpty() ? bundleResources : resources.path());
-
-    tool.run(Install);
+    QCOMPARE(tool.run(Install).kind(), FailureKind(kind));
     QCOMPARE(tool.model.operationMessage(), message);
     QVERIFY(tool.log().contains("] " + message));
     QCOMPARE(tool.model.installedPluginVersionPublished(), "1.3.0");
     QVERIFY(!tool.model.isInstalling());
     QCOMPARE(addons.entryNames(), entries);
     QCOMPARE(Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json")), lists);
+}
+
+// WPS is started while the package trickles in (or while the uninstall's question is open): the
+// last look before WPS's files change stops the operation with the gate's refusal; the verified
+// package stays in the cache.
+void tst_PluginInstall::wpsStartedMidway()
+{
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.installTypical("1.3.0");
+    const QStringList entries = addons.entryNames();
+    const QByteArray lists = Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json"));
+    StandinService service({"--trickle-ms", "1"});
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    // A payload that only leaves a mark: the tool's own last look must keep it from starting at all.
+    QTemporaryDir resources;
+    QVERIFY(QDir().mkpath(resources.filePath("Payload/installers")));
+    QFile script(resources.filePath(InstallerScriptRun::scriptRelativePath));
+    QVERIFY(script.open(QIODevice::WriteOnly) && script.write("touch \"$HOME/script-ran\"\n") > 0);
+    script.close();
+    Tool tool(service.baseUrl(), resources.path());
+    FakeRunningBundle wps(home.path(), "wps.app", "wpsoffice", "com.kingsoft.wpsoffice.mac");
+    bool startedDuringDownload = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (service.requests().filter("GET /downloads/").isEmpty())
+            return;
+        watch.stop();
+        startedDuringDownload = wps.start();
+    });
+    watch.start(5);
+
+    const OperationOutcome outcome = tool.run(Install);
+    QVERIFY(startedDuringDownload);
+    QCOMPARE(outcome.kind(), FailureKind::WpsRunning);
+    QCOMPARE(tool.model.operationMessage(), "请先完全退出 WPS 表格，再点击“安装/修复”。");
+    QCOMPARE(tool.model.operationTone(), OperationTone::Error);
+    QVERIFY(tool.log().endsWith("] 安装/修复已拦截：WPS 正在运行\n"));
+    QCOMPARE(tool.model.installedPluginVersionPublished(), "1.3.0");
+    QCOMPARE(addons.entryNames(), entries);
+    QCOMPARE(Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json")), lists);
+    QVERIFY(QFile::exists(ToolPaths::pluginPackageCacheDir() + "/CorvantaAnalysis_1.4.2/ribbon.xml"));
+    QVERIFY(!QFile::exists(home.filePath("script-ran")));
+
+    wps.process().kill();
+    wps.process().waitForFinished();
+    tool.prompt->answer = [&] { return wps.start(); };
+    tool.run(Uninstall);
+    QCOMPARE(tool.prompt->asked, 1);
+    QCOMPARE(tool.model.operationMessage(), "请先完全退出 WPS 表格，再点击“卸载”。");
+    QVERIFY(tool.log().endsWith("] 卸载已拦截：WPS 正在运行\n"));
+    QCOMPARE(addons.entryNames(), entries);
+    QCOMPARE(Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json")), lists);
+}
+
+// The script's helper looks for itself: started with WPS running, the installer changes nothing
+// and says so by its status.
+void tst_PluginInstall::wpsRunningWhenTheScriptRuns()
+{
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.installTypical("1.3.0");
+    const QStringList entries = addons.entryNames();
+    const QByteArray lists = Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json"));
+    const QString package = FakeWpsAddons::writePackage(home.filePath("cache"), "CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
+    FakeRunningBundle wps(home.path(), "wps.app", "wpsoffice", "com.kingsoft.wpsoffice.mac");
+    QVERIFY(wps.start());
+    QProcess script;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QMap<QString, QString> variables = InstallerScriptRun::environment(home.filePath("Applications/Corvanta"), package);
+    for (auto it = variables.begin(); it != variables.end(); ++it)
+        environment.insert(it.key(), it.value());
+    script.setProcessEnvironment(environment);
+    script.start("/bin/bash", {bundleResources + "/" + InstallerScriptRun::scriptRelativePath});
+    QVERIFY(script.waitForFinished());
+    QCOMPARE(script.exitCode(), 68);
+    QCOMPARE(addons.entryNames(), entries);
+    QCOMPARE(Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json")), lists);
+}
+
+// An old version that cannot be removed (here: immutable) does not undo the install of the new one.
+void tst_PluginInstall::oldVersionLeftBehind()
+{
+    ScratchHome home;
+    FakeWpsAddons addons;
+    addons.installTypical("1.3.0");
+    const QString old = addons.filePath("CorvantaAnalysis_1.3.0");
+    if (QProcess::execute("chattr", {"+i", old}) != 0)
+        QSKIP("this file system cannot make a folder immutable");
+    const auto mutableAgain = qScopeGuard([&] { QProcess::execute("chattr", {"-i", old}); });
+    StandinService service;
+    QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
+    Tool tool(service.baseUrl());
+
+    tool.run(Install);
+    QCOMPARE(tool.model.operationMessage(), "插件已从 1.3.0 更新到 1.4.2。请完全退出并重新打开 WPS 表格。");
+    QCOMPARE(tool.model.operationTone(), OperationTone::Success);
+    QVERIFY(tool.log().contains("] 旧版插件未能移除：CorvantaAnalysis_1.3.0\n"));
+    QCOMPARE(tool.model.installedPluginVersionPublished(), "1.4.2");
+    QCOMPARE(tool.model.pluginInstallState(), PluginInstallState::UpToDate);
+    QVERIFY(addons.readPublishXml().contains(addons.packageUrl("CorvantaAnalysis_1.4.2")));
+    QVERIFY(!addons.readPublishXml().contains("CorvantaAnalysis_1.3.0"));
+    QCOMPARE(addons.readAuthAddinJson().value("et").toObject().value("namelist").toString(),
+             "CorvantaAnalysis_1.4.2;OtherAddin_1.0");
 }
 
 void tst_PluginInstall::uninstallCancelledOrFailing()
@@ -232,8 +358,9 @@ void tst_PluginInstall::uninstallCancelledOrFailing()
     tool.run(Uninstall);
     QCOMPARE(tool.model.operationMessage(), "卸载失败：未能读取数据，因为它的格式不正确。");
     QVERIFY(tool.log().endsWith("] 卸载失败：未能读取数据，因为它的格式不正确。\n"));
-    QCOMPARE(addons.entryNames(), (QStringList{"OtherAddin_1.0", "authaddin.json", "publish.xml"}));
-    QVERIFY(!addons.readPublishXml().contains("Corvanta"));
+    // Both lists are read before anything goes: a registry that cannot be read leaves all as it was.
+    QCOMPARE(addons.entryNames(), (QStringList{"CorvantaAnalysis_1.4.2", "OtherAddin_1.0", "authaddin.json", "publish.xml"}));
+    QVERIFY(addons.readPublishXml().contains("CorvantaAnalysis_1.4.2"));
     QCOMPARE(Tool::bytes(addons.filePath("authaddin.json")), "{\"et\": [");
 }
 

@@ -14,8 +14,10 @@
 #include <unistd.h>
 
 // Kills the installer script (with the helper it runs) and the uninstall edits with SIGKILL at
-// random moments and checks after every kill that WPS's lists are whole and every add-in directory
-// is one complete version. Runs go on until 220 were killed mid-way, however loaded the machine.
+// random moments and checks after every kill that WPS's lists are whole, that they agree on the
+// registered version (at once, or once the next run has finished a write the kill interrupted),
+// and that every add-in directory is one complete version. Runs go on until 220 were killed
+// mid-way, however loaded the machine.
 namespace {
 
 const QString installers = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources/Payload/installers");
@@ -33,6 +35,30 @@ QMap<QString, QByteArray> treeOf(const QString &dir)
     return tree;
 }
 
+// The add-in's directories that "publish.xml" registers.
+QStringList publishedDirectories(const QString &xml)
+{
+    QStringList directories;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == u"jsplugin"
+            && reader.attributes().value("name") == u"CorvantaAnalysis")
+            directories.append(reader.attributes().value("url").toString().section('/', -2, -2));
+    }
+    return directories;
+}
+
+// The add-in's directories that "authaddin.json" registers.
+QStringList authorisedDirectories(const QJsonObject &group)
+{
+    QStringList directories;
+    for (const QString &key : group.keys()) {
+        if (group.value(key)["name"].toString() == "CorvantaAnalysis")
+            directories.append(group.value(key)["path"].toString().section('/', -1));
+    }
+    return directories;
+}
+
 } // namespace
 
 class tst_InstallDurability : public QObject
@@ -41,6 +67,10 @@ class tst_InstallDurability : public QObject
 
 private Q_SLOTS:
     void killedRunsLeaveWholeVersions();
+    void killedBetweenTheTwoLists_data();
+    void killedBetweenTheTwoLists();
+    void registryRenameFails_data() { killedBetweenTheTwoLists_data(); }
+    void registryRenameFails();
 };
 
 void tst_InstallDurability::killedRunsLeaveWholeVersions()
@@ -70,6 +100,7 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
                                  "CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_INSTALL_DIR"})
             environment.insert(name, home.filePath("Applications/Corvanta"));
         environment.insert("CORVANTA_WPS_ANALYSIS_PLUGIN_PACKAGE_DIR", home.filePath("cache/CorvantaAnalysis_" + versions.value(action)));
+        environment.insert("CORVANTA_WPS_ANALYSIS_ADDON_DIR", addons.path());
         process->setProcessEnvironment(environment);
         process->setChildProcessModifier([] { ::setpgid(0, 0); });
         if (action == 2)
@@ -91,7 +122,7 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
     QElapsedTimer total;
     total.start();
     QRandomGenerator random(20261207);
-    int killed = 0, finishedFirst = 0;
+    int killed = 0, finishedFirst = 0, agreed = 0, finishedFromJournal = 0;
     for (int i = 0; killed < wantedKills && i < 800; ++i) {
         const int action = int(random.bounded(3));
         auto process = start(action);
@@ -113,6 +144,23 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
         QFile auth(addons.filePath("authaddin.json"));
         QVERIFY(auth.open(QIODevice::ReadOnly));
         const QJsonObject group = QJsonDocument::fromJson(auth.readAll()).object().value("et").toObject();
+        auth.close();
+        // The two lists agree, unless the kill fell between their renames: the next run then
+        // finishes the write first (here the helper's clean-up, as the installer script starts).
+        const auto listsAgree = [&] {
+            QFile registry(addons.filePath("authaddin.json"));
+            return registry.open(QIODevice::ReadOnly)
+                && publishedDirectories(addons.readPublishXml())
+                == authorisedDirectories(QJsonDocument::fromJson(registry.readAll()).object().value("et").toObject());
+        };
+        const bool interrupted = QFile::exists(addons.filePath(".corvanta-lists-journal"));
+        QVERIFY2(interrupted || listsAgree(), qPrintable(addons.readPublishXml()));
+        QProcess clean;
+        clean.start(installers + "/corvanta-wps-addins", {"clean", addons.path()});
+        QVERIFY2(clean.waitForFinished() && clean.exitCode() == 0, clean.readAllStandardError().constData());
+        QVERIFY2(listsAgree(), qPrintable(addons.readPublishXml()));
+        agreed += process->exitStatus() == QProcess::CrashExit ? 1 : 0;
+        finishedFromJournal += interrupted ? 1 : 0;
         QStringList keys = group.keys();
         keys.removeOne("namelist");
         QCOMPARE(group.value("namelist").toString(), keys.join(';'));
@@ -125,7 +173,89 @@ void tst_InstallDurability::killedRunsLeaveWholeVersions()
     }
     qInfo("durability: %d runs killed with SIGKILL mid-way, %d finished before their kill, in %.1f s", killed,
           finishedFirst, double(total.elapsed()) / 1000.0);
+    qInfo("durability: publish.xml and authaddin.json agreed after %d of %d killed runs (%d of them once the next "
+          "run had finished the interrupted write)", agreed, killed, finishedFromJournal);
     QCOMPARE(killed, wantedKills);
+    QCOMPARE(agreed, killed);
+}
+
+void tst_InstallDurability::killedBetweenTheTwoLists_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // of the helper: the command, then what follows the add-in folder
+    QTest::addColumn<int>("registryRename");    // which of the helper's renames puts "authaddin.json" in place
+
+    // Renames: the journal, "publish.xml", "authaddin.json" (after the two versions' folders when unregistering).
+    QTest::newRow("register") << QStringList{"register", "CorvantaAnalysis_1.4.2"} << 3;
+    QTest::newRow("unregister") << QStringList{"unregister"} << 5;
+}
+
+// The moment random kills seldom meet: "publish.xml" already replaced, "authaddin.json" not yet.
+// strace holds the helper just before the registry's rename, and the kill lands there.
+void tst_InstallDurability::killedBetweenTheTwoLists()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, registryRename);
+    QTemporaryDir home;
+    FakeWpsAddons addons(home.filePath("jsaddons"));
+    addons.installTypical("1.3.0");
+    addons.addPackage("CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
+    const QString before = addons.readPublishXml();
+    QProcess helper;
+    helper.setChildProcessModifier([] { ::setpgid(0, 0); });
+    const QString delay = QStringLiteral("inject=rename:delay_enter=60000000:when=%1").arg(registryRename);
+    helper.start("strace", QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e", delay,
+                                       installers + "/corvanta-wps-addins", arguments.value(0), addons.path()}
+                                + arguments.mid(1));
+    QVERIFY2(helper.waitForStarted(), "strace is needed");
+    const pid_t group = pid_t(helper.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(addons.readPublishXml() != before || helper.state() != QProcess::Running, 30000);
+    QCOMPARE(helper.state(), QProcess::Running); // held before the registry's rename
+    ::kill(-group, SIGKILL);
+    helper.waitForFinished();
+
+    const auto registered = [&] {
+        return QStringList{publishedDirectories(addons.readPublishXml()).join(','),
+                           authorisedDirectories(addons.readAuthAddinJson().value("et").toObject()).join(',')};
+    };
+    const QStringList killed = registered();
+    QCOMPARE(killed.first() == killed.last(), false);
+    QVERIFY(QFile::exists(addons.filePath(".corvanta-lists-journal")));
+    QProcess clean;
+    clean.start(installers + "/corvanta-wps-addins", {"clean", addons.path()});
+    QVERIFY2(clean.waitForFinished() && clean.exitCode() == 0, clean.readAllStandardError().constData());
+    const QStringList recovered = registered();
+    QCOMPARE(recovered.first(), recovered.last());
+    QCOMPARE(recovered.first(), arguments.size() == 2 ? "CorvantaAnalysis_1.4.2" : "");
+    qInfo("durability: killed between the lists' renames (%s): %s / %s, after the next run: %s", qPrintable(arguments.first()),
+          qPrintable(killed.first()), qPrintable(killed.last()), qPrintable(recovered.first()));
+}
+
+// The registry's rename fails (strace makes it return EIO): "publish.xml", already replaced, gets
+// its old bytes back, and both lists say what they said before.
+void tst_InstallDurability::registryRenameFails()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, registryRename);
+    QTemporaryDir home;
+    FakeWpsAddons addons(home.filePath("jsaddons"));
+    addons.installTypical("1.3.0");
+    addons.addPackage("CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
+    const auto lists = [&] {
+        QFile publish(addons.filePath("publish.xml")), auth(addons.filePath("authaddin.json"));
+        return publish.open(QIODevice::ReadOnly) && auth.open(QIODevice::ReadOnly) ? publish.readAll() + auth.readAll()
+                                                                                   : QByteArray("(missing)");
+    };
+    const QByteArray before = lists();
+    QProcess helper;
+    helper.start("strace", QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
+                                       QStringLiteral("inject=rename:error=EIO:when=%1").arg(registryRename),
+                                       installers + "/corvanta-wps-addins", arguments.value(0), addons.path()}
+                                + arguments.mid(1));
+    QVERIFY2(helper.waitForFinished(), "strace is needed");
+    QCOMPARE(helper.exitCode(), 67);
+    QCOMPARE(helper.readAllStandardError(), QByteArray("无法写入“authaddin.json”：磁盘读写出错。\n"));
+    QCOMPARE(lists(), before);
+    QCOMPARE(addons.entryNames().filter(".corvanta-"), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_InstallDurability)
