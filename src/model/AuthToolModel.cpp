@@ -15,6 +15,7 @@
 #include "plugin/PluginVersions.h"
 #include "plugin/WpsAddonEdits.h"
 #include "plugin/WpsDetection.h"
+#include "platform/HostPlatform.h"
 #include "platform/ToolPlacement.h"
 #include "plugin/SignInSession.h"
 #include "service/AuthToolError.h"
@@ -396,7 +397,7 @@ QCoro::Task<> AuthToolModel::installFromService()
     QPointer<AuthToolModel> self(this);
     const auto lock = OperationLock::acquire();
     const QString before = m_installedPluginVersion;
-    const QString app = ensureInstalledManagementApp();
+    const QString app = HostPlatform::toolPlacesItself() ? ensureInstalledManagementApp() : HostPlatform::packagedToolPath();
     const CachedPluginPackage package = co_await resolvePluginPackageForInstall();
     if (!self)
         co_return;
@@ -423,7 +424,7 @@ QCoro::Task<> AuthToolModel::installFromCache()
 {
     QPointer<AuthToolModel> self(this);
     const auto lock = OperationLock::acquire();
-    const QString app = ensureInstalledManagementApp();
+    const QString app = HostPlatform::toolPlacesItself() ? ensureInstalledManagementApp() : HostPlatform::packagedToolPath();
     const std::optional<CachedPluginPackage> package = latestCachedPluginPackage();
     if (!package)
         throw AuthToolError::message(QStringLiteral("本机没有可用插件包缓存。请联网后点击安装或更新。"));

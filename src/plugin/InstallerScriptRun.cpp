@@ -34,6 +34,8 @@ QMap<QString, QString> environment(const QString &managementAppPath, const QStri
     variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_INSTALL_DIR"),
                      QFileInfo(ToolPaths::managementToolAppPath()).path());
     variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_PLUGIN_PACKAGE_DIR"), packageDirectory);
+    // The script would otherwise assume WPS for Mac's folder.
+    variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_ADDON_DIR"), ToolPaths::addonDir());
     return variables;
 }
 

@@ -6,6 +6,7 @@
 #   CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_APP_SOURCE   the same path again
 #   CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_INSTALL_DIR  the folder of its standard place
 #   CORVANTA_WPS_ANALYSIS_PLUGIN_PACKAGE_DIR        the unpacked package to install
+#   CORVANTA_WPS_ANALYSIS_ADDON_DIR                 WPS's add-in folder (default: WPS for Mac's)
 #
 # On failure it prints one reason and exits non-zero. The new directory is copied under a hidden
 # name and renamed into place; older versions go only after the new one is registered, so a run
@@ -34,7 +35,7 @@ fi
 [[ -d $package ]] || fail "找不到要安装的插件包，请重新下载后再试。"
 [[ -n ${HOME:-} ]] || fail "无法确定当前用户的主文件夹。"
 
-addons="$HOME/Library/Containers/com.kingsoft.wpsoffice.mac/Data/.kingsoft/wps/jsaddons"
+addons=${CORVANTA_WPS_ANALYSIS_ADDON_DIR:-"$HOME/Library/Containers/com.kingsoft.wpsoffice.mac/Data/.kingsoft/wps/jsaddons"}
 
 # The helper prints its own reason on failure.
 name=$("$helper" installed-name "$package") || exit 1
