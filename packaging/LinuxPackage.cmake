@@ -1,12 +1,12 @@
 # The Debian package "corvanta-manager":
 #   /usr/lib/corvanta-manager/CorvantaManagementTool.app   the bundle, laid out as on the Mac
-#   /usr/bin/corvanta-manager                              a link to the bundle's executable
+#   /usr/bin/corvanta-manager                              starts the bundle's executable
 #   /usr/share/applications, icons/hicolor, metainfo       the desktop's view of it
 set(PACKAGE_NAME "corvanta-manager")
 set(PACKAGE_BUNDLE "lib/${PACKAGE_NAME}/${CORVANTA_EXECUTABLE}.app")
 set(APP_ID "com.corvanta.wpsanalysis.manager")
-# Qt names the window's class after the executable (ICCCM WM_CLASS), which the desktop entry must
-# repeat so docks group the window with its launcher.
+# Qt names the window's class (WM_CLASS) after the executable it was started as; the desktop entry
+# repeats it so docks group the window with its launcher (checked with xprop under Xvfb).
 set(WM_CLASS "${CORVANTA_EXECUTABLE}")
 set(LINUX_DIR "${CMAKE_CURRENT_SOURCE_DIR}/linux")
 set(GENERATED "${CMAKE_CURRENT_BINARY_DIR}/linux")
@@ -59,9 +59,11 @@ install(CODE "
                         \"\${plugin}\" COMMAND_ERROR_IS_FATAL ANY)
     endforeach()
 ")
-file(MAKE_DIRECTORY "${GENERATED}/bin")
-file(CREATE_LINK "../${PACKAGE_BUNDLE}/Contents/MacOS/${CORVANTA_EXECUTABLE}" "${GENERATED}/bin/${PACKAGE_NAME}" SYMBOLIC)
-install(FILES "${GENERATED}/bin/${PACKAGE_NAME}" DESTINATION bin)
+# A launcher, not a link: Qt takes the window's class from the name the program was started by, and
+# through a link it would be "corvanta-manager" instead of the class the desktop entry names.
+file(WRITE "${GENERATED}/bin/${PACKAGE_NAME}"
+    "#!/bin/sh\nexec /usr/${PACKAGE_BUNDLE}/Contents/MacOS/${CORVANTA_EXECUTABLE} \"$@\"\n")
+install(PROGRAMS "${GENERATED}/bin/${PACKAGE_NAME}" DESTINATION bin)
 install(FILES "${GENERATED}/${APP_ID}.desktop" DESTINATION share/applications)
 install(FILES "${GENERATED}/${APP_ID}.metainfo.xml" DESTINATION share/metainfo)
 install(DIRECTORY "${GENERATED}/icons/" DESTINATION share/icons/hicolor)
