@@ -61,6 +61,7 @@ install(CODE "
 ")
 # A launcher, not a link: Qt takes the window's class from the name the program was started by, and
 # through a link it would be "corvanta-manager" instead of the class the desktop entry names.
+file(REMOVE "${GENERATED}/bin/${PACKAGE_NAME}")
 file(WRITE "${GENERATED}/bin/${PACKAGE_NAME}"
     "#!/bin/sh\nexec /usr/${PACKAGE_BUNDLE}/Contents/MacOS/${CORVANTA_EXECUTABLE} \"$@\"\n")
 install(PROGRAMS "${GENERATED}/bin/${PACKAGE_NAME}" DESTINATION bin)

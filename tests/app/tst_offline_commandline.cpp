@@ -190,8 +190,8 @@ void tst_OfflineCommandLine::outcomes_data()
             << QStringList{QString::fromUtf8(label) + "已拦截：WPS 正在运行"} << QByteArray();
     }
     const QString fetching = u"正在获取 WPS 插件包...\n"_s;
-    QTest::newRow("install, a program named et elsewhere") << install << "installed signed-in et-elsewhere" << 0
-        << fetching + "插件已从 1.3.0 更新到 1.4.2。请完全退出并重新打开 WPS 表格。\n"
+    QTest::newRow("install, a program named et elsewhere") << install << "signed-in et-elsewhere" << 0
+        << fetching + "插件 1.4.2 已安装。请完全退出并重新打开 WPS 表格。\n"
         << QStringList{started, placed, "开始下载插件包：1.4.2", "插件包已缓存：1.4.2", "WPS 插件安装完成（1.4.2）"} << QByteArray();
     const QString offline = u"安装失败：当前离线，安装或更新需要连接 Corvanta 服务。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。"_s;
     QTest::newRow("install, offline") << install << "installed signed-in offline" << 4 << fetching + offline + "\n" << QStringList{started, placed, offline} << QByteArray();
