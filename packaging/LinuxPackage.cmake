@@ -53,6 +53,9 @@ install(CODE "
         execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment --remove-section=.note
                         \"\${bundle}/\${binary}\" COMMAND_ERROR_IS_FATAL ANY)
     endforeach()
+    # Run by bash, but a script with a #! line is marked executable as Debian expects.
+    file(CHMOD \"\${bundle}/Contents/Resources/Payload/installers/install-corvanta-wps-analysis-macos.command\"
+         PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
     file(GLOB plugins \"\${bundle}/Contents/PlugIns/*.so\")
     foreach(plugin \${plugins})
         execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment --remove-section=.note
@@ -79,8 +82,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Corvanta <bd@corvanta-data.cn>")
 set(CPACK_DEBIAN_PACKAGE_SECTION "misc")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.corvanta-data.cn")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "manager of the Corvanta Analysis add-in for WPS Spreadsheets
-Corvanta 管理工具 installs, updates and repairs the Corvanta Analysis add-in
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "manager of the Corvanta Analysis add-in for WPS Spreadsheets")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Corvanta 管理工具 installs, updates and repairs the Corvanta Analysis add-in
 (a DRG/DIP medical-record analysis workbench) in WPS for Linux, from the
 vendor's service or from the local package cache, and uninstalls it. It
 refuses every change while WPS is running.")
