@@ -8,6 +8,8 @@ IDLE_SECONDS = 1.5  # after the first frame: start-up work that follows it count
 def scratch_env(home, platform, **extra):
     """A run of its own: scratch HOME, no session bus (no desktop keychain), the given platform."""
     env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM=platform, **extra)
+    for name in ("XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"):
+        env.pop(name, None)
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
     return env
 

@@ -85,6 +85,11 @@ QJsonObject StatusReport::toJson() const
         {QStringLiteral("wpsRunning"), wpsRunning},
         {QStringLiteral("addonDir"), addonDir},
         {QStringLiteral("cachedPackages"), packages},
+        {QStringLiteral("supportDir"), locations.supportDir},
+        {QStringLiteral("downloadDir"), locations.downloadDir},
+        {QStringLiteral("packageCacheDir"), locations.packageCacheDir},
+        {QStringLiteral("logFile"), locations.logFile},
+        {QStringLiteral("settingsFile"), settingsFile},
     };
 }
 
@@ -115,5 +120,9 @@ QString StatusReport::toText() const
         + QStringLiteral("WPS：") + (wpsRunning ? QStringLiteral("正在运行") : QStringLiteral("未运行")) + u'\n'
         + QStringLiteral("插件目录：") + addonDir + u'\n'
         + QStringLiteral("本机缓存：") + (cached.isEmpty() ? QStringLiteral("无") : cached.join(QStringLiteral("、")))
-        + u'\n';
+        + u'\n' + QStringLiteral("支持文件：") + locations.supportDir + u'\n'
+        + QStringLiteral("下载目录：") + locations.downloadDir + u'\n'
+        + QStringLiteral("插件包缓存目录：") + locations.packageCacheDir + u'\n'
+        + QStringLiteral("活动日志：") + locations.logFile + u'\n'
+        + QStringLiteral("设置文件：") + settingsFile + u'\n';
 }

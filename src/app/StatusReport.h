@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/PluginInstallState.h"
+#include "core/ToolPaths.h"
 #include "plugin/CachedPluginPackage.h"
 
 #include <QJsonObject>
@@ -23,6 +24,9 @@ struct StatusReport
     bool online = false;
     bool wpsRunning = false;
     QString addonDir;
+    // Where the tool keeps its own files (addonDir above is WPS's).
+    ToolPaths::Locations locations = ToolPaths::current();
+    QString settingsFile = ToolPaths::settingsFile();
     // Newest first.
     QList<CachedPluginPackage> cachedPackages;
 

@@ -42,7 +42,7 @@ QCoro::Task<CachedPluginPackage> InstallFlow::installFromService(bool online) co
 {
     const InstallFlow self = *this;
     const auto lock = OperationLock::acquire();
-    const QString app = ManagementAppPlacement::ensureInstalledManagementApp();
+    const QString app = ManagementAppPlacement::managementAppForInstall();
     const CachedPluginPackage package = co_await self.resolvePluginPackageForInstall(online);
     co_await self.installPackage(app, package);
     co_return package;
@@ -52,7 +52,7 @@ QCoro::Task<CachedPluginPackage> InstallFlow::installFromCache() const
 {
     const InstallFlow self = *this;
     const auto lock = OperationLock::acquire();
-    const QString app = ManagementAppPlacement::ensureInstalledManagementApp();
+    const QString app = ManagementAppPlacement::managementAppForInstall();
     const std::optional<CachedPluginPackage> package = PackageDirectory::latestCachedPluginPackage();
     if (!package)
         throw Failure(FailureKind::NoCachedPackage);

@@ -6,6 +6,7 @@
 #include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
+#include "platform/HostPlatform.h"
 #include "platform/ToolPlacement.h"
 
 #include <QDir>
@@ -22,6 +23,11 @@ QString ensureInstalledManagementApp(const AppBundle &running)
     removeLegacyToolIfSafe();
     ActivityLog::append(QStringLiteral("管理工具已安装到：") + target);
     return target;
+}
+
+QString managementAppForInstall()
+{
+    return HostPlatform::toolPlacesItself() ? ensureInstalledManagementApp() : HostPlatform::packagedToolPath();
 }
 
 void removeLegacyToolIfSafe()

@@ -15,6 +15,10 @@ namespace ManagementAppPlacement {
 // Throws Failure.
 QString ensureInstalledManagementApp(const AppBundle &running = AppBundle::main());
 
+// The tool the installer script is given: the placed copy where the tool places itself (the Mac),
+// the copy the package manager installed elsewhere. Throws Failure.
+QString managementAppForInstall();
+
 // Removes the legacy tool beside it when it carries this tool's bundle identifier; silent.
 void removeLegacyToolIfSafe();
 

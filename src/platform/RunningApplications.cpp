@@ -69,6 +69,7 @@ QList<RunningApplication> list()
             continue; // another user's process, or a kernel thread
         RunningApplication application;
         application.pid = pid;
+        application.executablePath = executable;
         const AppBundle bundle = AppBundle::containingExecutable(executable);
         if (bundle.isValid()) {
             const QVariantMap info = bundle.infoDictionary();

@@ -13,6 +13,8 @@ struct RunningApplication
     QString localizedName;
     // "…/X.app" of the enclosing bundle; empty outside a bundle.
     QString bundlePath;
+    // The process's executable file; empty when it cannot be read.
+    QString executablePath;
 };
 
 // The running applications of this user and how to ask them to quit. On Linux each process of

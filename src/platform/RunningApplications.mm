@@ -25,6 +25,7 @@ QList<RunningApplication> list()
             entry.bundleIdentifier = QString::fromNSString(app.bundleIdentifier ?: @"");
             entry.localizedName = QString::fromNSString(app.localizedName ?: @"");
             entry.bundlePath = QString::fromNSString(app.bundleURL.path ?: @"");
+            entry.executablePath = QString::fromNSString(app.executableURL.path ?: @"");
             applications.append(entry);
         }
     }

@@ -82,8 +82,8 @@ QMap<QString, QString> environment(const QString &managementAppPath, const QStri
         variables.insert(name, own.value(name));
     variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_LICENSE_TOOL"), managementAppPath);
     variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_APP_SOURCE"), managementAppPath);
-    variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_INSTALL_DIR"),
-                     QFileInfo(ToolPaths::managementToolAppPath()).path());
+    // The folder the tool is installed in: ~/Applications/Corvanta on the Mac, the package's on Linux.
+    variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_LICENSE_TOOL_INSTALL_DIR"), QFileInfo(managementAppPath).path());
     variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_PLUGIN_PACKAGE_DIR"), packageDirectory);
     // One definition of WPS's folder, the tool's: the script is told, it does not guess.
     variables.insert(QStringLiteral("CORVANTA_WPS_ANALYSIS_ADDON_DIR"), ToolPaths::addonDir());

@@ -1,16 +1,14 @@
 #include "WpsDetection.h"
 
+#include "platform/HostPlatform.h"
+
 #include <algorithm>
 
 namespace WpsDetection {
 
 bool matches(const RunningApplication &application)
 {
-    const QString bundle = application.bundleIdentifier.toLower();
-    const QString name = application.localizedName.toLower();
-    // "kingsoft.wpsoffice" contains "wpsoffice": one test covers both identifiers.
-    return bundle.contains(QLatin1String("wpsoffice")) || name == QLatin1String("wps office")
-        || name.contains(QLatin1String("wpsoffice"));
+    return HostPlatform::isWpsProcess(application);
 }
 
 bool isWpsRunning()

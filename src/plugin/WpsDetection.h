@@ -2,11 +2,10 @@
 
 #include "platform/RunningApplications.h"
 
-// Whether WPS Office runs: the tool changes WPS's add-in files only while it does not.
+// Whether WPS Office runs: the tool changes WPS's add-in files only while it does not. What counts
+// as WPS is the platform's rule (HostPlatform::isWpsProcess).
 namespace WpsDetection {
 
-// By bundle identifier (containing "kingsoft.wpsoffice" or "wpsoffice") or by name (equal to
-// "WPS Office" or containing "wpsoffice"), ignoring letter case.
 bool matches(const RunningApplication &application);
 bool isWpsRunning();
 

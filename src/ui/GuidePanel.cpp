@@ -1,6 +1,7 @@
 #include "GuidePanel.h"
 
 #include "core/VendorInfo.h"
+#include "platform/HostPlatform.h"
 #include "model/AuthToolModel.h"
 #include "ui/ActionRow.h"
 #include "ui/DisclosureGroup.h"
@@ -62,7 +63,7 @@ GuidePanel::GuidePanel(AuthToolModel *model, const AppBundle &bundle, QWidget *p
 
     auto *steps = column(10);
     steps->addWidget(new GuideStep(QStringLiteral("1"), QStringLiteral("安装管理器"),
-                                   QStringLiteral("运行安装包并按系统提示允许打开。"), content));
+                                   HostPlatform::installStepText(), content));
     steps->addWidget(new GuideStep(QStringLiteral("2"), QStringLiteral("管理本机能力"),
                                    QStringLiteral("在「本机插件」页按需安装、修复或卸载插件。"), content));
     steps->addWidget(new GuideStep(QStringLiteral("3"), QStringLiteral("查看服务支持"),
@@ -70,7 +71,7 @@ GuidePanel::GuidePanel(AuthToolModel *model, const AppBundle &bundle, QWidget *p
     stack->addLayout(steps);
 
     stack->addWidget(new GuideNote(QStringLiteral("本地说明"),
-                                   QStringLiteral("插件的安装和维护都在这台 Mac 上完成；购买、账单和账户设置页面需要联网。"),
+                                   HostPlatform::guideLocalNote(),
                                    content));
 
     struct Shortcut

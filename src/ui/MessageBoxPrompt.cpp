@@ -1,5 +1,7 @@
 #include "MessageBoxPrompt.h"
 
+#include "core/AppConstants.h"
+
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -10,7 +12,9 @@ MessageBoxPrompt::MessageBoxPrompt(QWidget *parent)
 
 bool MessageBoxPrompt::confirm(const ConfirmationRequest &request)
 {
-    QMessageBox box(QMessageBox::Warning, QString(), request.messageText, QMessageBox::NoButton, m_parent.data());
+    // An alert has no title on the Mac; elsewhere an empty one would show the executable's name.
+    QMessageBox box(QMessageBox::Warning, managementToolName, request.messageText, QMessageBox::NoButton,
+                    m_parent.data());
     box.setInformativeText(request.informativeText);
     QPushButton *confirm = box.addButton(request.confirmButton, QMessageBox::AcceptRole);
     box.addButton(request.cancelButton, QMessageBox::RejectRole);

@@ -1,7 +1,8 @@
 #pragma once
 
 // The embedded browser as a library supplies it. Qt only, so the library that implements it links
-// no layer of the tool: QWebEngineView here, the system's WKWebView on macOS.
+// no layer of the tool. Qt WebEngine's QWebEngineView on every platform (the library in src/webview
+// is the only implementation, macOS included).
 
 #include <QString>
 #include <QUrl>

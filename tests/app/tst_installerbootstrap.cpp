@@ -39,7 +39,7 @@ QList<qint64> toolsRunningFrom(const QString &bundlePath)
 // The activity log without the times (the opened tool writes lines of its own too).
 QString logText(const ScratchHome &home)
 {
-    QFile file(home.filePath(QStringLiteral("Library/Logs/CorvantaWpsAnalysis/corvanta-auth-tool.log")));
+    QFile file(home.logFile());
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).remove(QRegularExpression(QStringLiteral("\\[..:..:..\\] "))) : QString();
 }
 

@@ -168,7 +168,7 @@ void tst_MainWindow::activityLogOpensWithDefaultHandler()
     delegate.showActivityLog();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 
-    const QString expected = home.filePath(QStringLiteral("Library/Logs/CorvantaWpsAnalysis/corvanta-auth-tool.log"));
+    const QString expected = home.logFile();
     QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(expected)});
     QVERIFY(QFile::exists(expected));
     QCOMPARE(delegate.model()->operationMessage(), QString());

@@ -1,4 +1,5 @@
 #include "FakeRunningBundle.h"
+#include "FakeRunningWps.h"
 #include "FakeWpsAddons.h"
 #include "ScratchHome.h"
 #include "StandinService.h"
@@ -7,6 +8,7 @@
 #include "core/ToolPaths.h"
 #include "plugin/AccountCredentialStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -58,11 +60,12 @@ bool ip(const QString &arguments)
     return QProcess::execute(u"/sbin/ip"_s, arguments.split(u' ')) == 0;
 }
 
-// Words of `words`: offline, wps, no-service, refusing, signed-in, expired, installed (1.3.0).
+// Words of `words`: offline, wps, no-service, refusing, signed-in, expired, installed (1.3.0),
+// et-elsewhere (a program named like WPS for Linux's, outside its folder).
 struct Setup
 {
     Setup(const QString &home, const QString &words, const QStringList &serviceOptions = {})
-        : wps(home, u"WPS Office.app"_s, u"wps"_s, u"com.kingsoft.wpsoffice.mac"_s)
+        : wps(home)
     {
         const auto has = [&words](const char *word) { return words.contains(QLatin1String(word)); };
         if (has("installed"))
@@ -72,6 +75,10 @@ struct Setup
                                                                                    : StandinService::validCredential));
         if (has("wps"))
             wps.start();
+        if (has("et-elsewhere")) {
+            namedEt = std::make_unique<FakeRunningBundle>(home, QString(), u"et"_s, QString());
+            namedEt->start();
+        }
         ip(has("offline") ? u"route del default"_s : u"route replace default dev lo"_s);
         QStringList options = QStringList{u"--port"_s, QString::number(serviceUrl.port()), u"--latest"_s, u"1.4.2"_s} + serviceOptions;
         if (has("refusing"))
@@ -80,7 +87,8 @@ struct Setup
             service = std::make_unique<StandinService>(options);
     }
 
-    FakeRunningBundle wps;
+    FakeRunningWps wps;
+    std::unique_ptr<FakeRunningBundle> namedEt;
     std::unique_ptr<StandinService> service;
 };
 
@@ -94,6 +102,14 @@ QStringList logMessages(const ScratchHome &home)
             messages.append(line.mid(u"[00:00:00] "_s.size()).replace(home.path(), u"<home>"_s));
     }
     return messages;
+}
+
+// The log lines expected: the placement line only where the tool places itself (the Mac).
+QStringList expectedLog(QStringList lines)
+{
+    if (hostSystem != HostSystem::Mac)
+        lines.removeAll(placed);
+    return lines;
 }
 
 // The fields of `expected` (a JSON object) that differ in `actual`, with their actual values.
@@ -173,6 +189,9 @@ void tst_OfflineCommandLine::outcomes_data()
             << QStringList{QString::fromUtf8(label) + "已拦截：WPS 正在运行"} << QByteArray();
     }
     const QString fetching = u"正在获取 WPS 插件包...\n"_s;
+    QTest::newRow("install, a program named et elsewhere") << install << "signed-in et-elsewhere" << 0
+        << fetching + "插件 1.4.2 已安装。请完全退出并重新打开 WPS 表格。\n"
+        << QStringList{started, placed, "开始下载插件包：1.4.2", "插件包已缓存：1.4.2", "WPS 插件安装完成（1.4.2）"} << QByteArray();
     const QString offline = u"安装失败：当前离线，安装或更新需要连接 Corvanta 服务。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。"_s;
     QTest::newRow("install, offline") << install << "installed signed-in offline" << 4 << fetching + offline + "\n" << QStringList{started, placed, offline} << QByteArray();
     const QString noService = u"安装失败：无法连接 Corvanta 服务，请检查网络后重试。如需应急使用旧缓存，请在「更多」中选择「用本机缓存修复」。"_s;
@@ -189,12 +208,14 @@ void tst_OfflineCommandLine::outcomes_data()
 
 void tst_OfflineCommandLine::outcomes()
 {
+    if (fetch<QString>("setup").contains("wps"_L1) && !FakeRunningWps::whyUnavailable().isEmpty())
+        QSKIP(qPrintable(FakeRunningWps::whyUnavailable()));
     ScratchHome home;
     const Setup setup(home.path(), fetch<QString>("setup"));
     const Run run = runTool(fetch<QStringList>("command"));
     QCOMPARE(run.err, fetch<QString>("err"));
     QCOMPARE(run.exitCode, fetch<int>("exitCode"));
-    QCOMPARE(logMessages(home), fetch<QStringList>("log"));
+    QCOMPARE(logMessages(home), expectedLog(fetch<QStringList>("log")));
     if (fetch<QByteArray>("fields").isEmpty())
         QCOMPARE(run.out, QString());
     else
@@ -210,7 +231,16 @@ void tst_OfflineCommandLine::installUpdateUninstall()
     auto setup = std::make_unique<Setup>(home.path(), u"signed-in"_s, QStringList{"--latest", "1.3.0"});
     QCOMPARE(differences(runTool(statusJson).out, R"({"installState":"notInstalled","installedVersion":null,"cachedPackages":[]})"), QJsonObject());
     COMPARE_RUN(0, u"正在获取 WPS 插件包...\n插件 1.3.0 已安装。请完全退出并重新打开 WPS 表格。\n"_s, u"install"_s);
-    QCOMPARE(differences(runTool(statusJson).out, R"({"installState":"upToDate","installedVersion":"1.3.0"})"), QJsonObject());
+    // In the folder this system's WPS reads, and registered there.
+    const FakeWpsAddons addons(home.addonDir());
+    QVERIFY(QFile::exists(addons.filePath(u"CorvantaAnalysis_1.3.0/ribbon.xml"_s)));
+    QVERIFY(addons.readPublishXml().contains(addons.packageUrl(u"CorvantaAnalysis_1.3.0"_s)));
+    QVERIFY(QJsonDocument(addons.readAuthAddinJson()).toJson().contains("CorvantaAnalysis_1.3.0"));
+    const QString status = runTool(statusJson).out;
+    QCOMPARE(differences(status, R"({"installState":"upToDate","installedVersion":"1.3.0"})"), QJsonObject());
+    const QJsonObject locations{{u"addonDir"_s, home.addonDir()}, {u"supportDir"_s, home.supportDir()},
+                                {u"packageCacheDir"_s, home.packageCacheDir()}, {u"logFile"_s, home.logFile()}};
+    QCOMPARE(differences(status, QJsonDocument(locations).toJson()), QJsonObject());
     setup.reset();
     setup = std::make_unique<Setup>(home.path(), QString());
     COMPARE_RUN(10, u"正在检查最新插件版本...\n发现新版本 1.4.2，可点击「更新到 1.4.2」安装。\n"_s, u"check"_s);
@@ -219,7 +249,12 @@ void tst_OfflineCommandLine::installUpdateUninstall()
     COMPARE_RUN(0, u"正在卸载 WPS 插件...\n插件已卸载。完全退出并重新打开 WPS 后生效。\n"_s, u"uninstall"_s, u"--yes"_s);
     QCOMPARE(differences(runTool(statusJson).out, R"({"installState":"notInstalled","installedVersion":null})"), QJsonObject());
     QCOMPARE(QJsonDocument::fromJson(runTool(statusJson).out.toUtf8())["cachedPackages"][0]["version"], "1.4.2"_L1);
-    QCOMPARE(logMessages(home), (QStringList{started, placed, "开始下载插件包：1.3.0", "插件包已缓存：1.3.0", "WPS 插件安装完成（1.3.0）",
+    // Nothing of the Mac's layout on Linux: no ~/Library, no placed copy in ~/Applications.
+    if (hostSystem == HostSystem::Linux) {
+        QCOMPARE(QDir(home.path()).entryList({u"Library"_s, u"Applications"_s}, QDir::AllEntries | QDir::Hidden), QStringList());
+        QVERIFY(QFile::exists(home.logFile()));
+    }
+    QCOMPARE(logMessages(home), expectedLog({started, placed, "开始下载插件包：1.3.0", "插件包已缓存：1.3.0", "WPS 插件安装完成（1.3.0）",
                                              "用户触发检查更新", started, placed, "开始下载插件包：1.4.2",
                                              "已清理旧插件缓存：CorvantaAnalysis_1.3.0", "已清理旧下载包：CorvantaAnalysis_1.3.0.zip",
                                              "插件包已缓存：1.4.2", "WPS 插件安装完成（1.4.2）", "用户触发检查更新", "开始卸载 WPS 插件",
@@ -235,7 +270,7 @@ void tst_OfflineCommandLine::secondInstallMeetsTheLock()
     QTRY_VERIFY_WITH_TIMEOUT(logMessages(home).contains(u"开始下载插件包：1.4.2"_s), 20000);
     COMPARE_RUN(5, u"正在获取 WPS 插件包...\n安装失败：另一项插件操作正在进行，请等它完成后再试。\n"_s, u"install"_s);
     QCOMPARE(finish(*first).exitCode, 0);
-    QCOMPARE(logMessages(home), (QStringList{started, placed, "开始下载插件包：1.4.2", started,
+    QCOMPARE(logMessages(home), expectedLog({started, placed, "开始下载插件包：1.4.2", started,
                                              "安装失败：另一项插件操作正在进行，请等它完成后再试。", "插件包已缓存：1.4.2",
                                              "WPS 插件安装完成（1.4.2）"}));
 }

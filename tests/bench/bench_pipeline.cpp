@@ -82,6 +82,9 @@ int main(int argc, char **argv)
     if (!QDir().mkpath(runDir + QStringLiteral("/home")) || !QDir().mkpath(runDir + QStringLiteral("/shell")))
         return fail(QStringLiteral("cannot create ") + runDir);
     qputenv("HOME", QFile::encodeName(runDir + QStringLiteral("/home")));
+    // On Linux the tool's files follow XDG_*: unset, they fall below the fresh home too.
+    for (const char *name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+        qunsetenv(name);
 
     StandinService service({QStringLiteral("--pad-mb"), QString::number(padMb)});
     if (!service.isRunning())

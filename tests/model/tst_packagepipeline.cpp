@@ -88,8 +88,9 @@ QStringList treeOutsidePipeline()
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
+        // Folders on the way to the pipeline's own count as its too (on Linux ~/.cache/corvanta-manager).
         const bool inside = std::any_of(excluded.begin(), excluded.end(), [&path](const QString &root) {
-            return path == root || path.startsWith(root + QLatin1Char('/'));
+            return path == root || path.startsWith(root + QLatin1Char('/')) || root.startsWith(path + QLatin1Char('/'));
         });
         if (!inside)
             tree.append(path + QLatin1Char(' ') + QString::number(it.fileInfo().size()));

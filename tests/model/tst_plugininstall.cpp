@@ -6,6 +6,7 @@
 #include "plugin/OperationLock.h"
 
 #include "FakeRunningBundle.h"
+#include "FakeRunningWps.h"
 #include "FakeWpsAddons.h"
 #include "ScratchHome.h"
 #include "StandinService.h"
@@ -137,32 +138,45 @@ void tst_PluginInstall::installUpdateRepairUninstall()
 void tst_PluginInstall::runningWpsBlocks_data()
 {
     QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("dir"); // empty: the scratch home
     QTest::addColumn<QString>("bundle");
     QTest::addColumn<QString>("executable");
     QTest::addColumn<QString>("identifier");
     QTest::addColumn<QString>("label"); // empty: not WPS, the uninstall goes on to its question
 
     const QString wps = "com.kingsoft.wpsoffice.mac";
-    QTest::newRow("install") << int(Install) << "wps.app" << "wpsoffice" << wps << "安装/修复";
-    QTest::newRow("cache repair") << int(CacheRepair) << "wps.app" << "wpsoffice" << wps << "用本机缓存修复";
-    QTest::newRow("uninstall") << int(Uninstall) << "wps.app" << "wpsoffice" << wps << "卸载";
-    QTest::newRow("named WPS Office") << int(Uninstall) << "Sheets.app" << "WPS Office" << "com.example.sheets" << "卸载";
-    QTest::newRow("WPS Office Helper is not WPS") << int(Uninstall) << "" << "WPS Office Helper" << "" << "";
+    if (hostSystem == HostSystem::Linux) {
+        const QString office6 = "/opt/kingsoft/wps-office/office6";
+        QTest::newRow("install") << int(Install) << office6 << "" << "et" << "" << "安装/修复";
+        QTest::newRow("cache repair") << int(CacheRepair) << office6 << "" << "wps" << "" << "用本机缓存修复";
+        QTest::newRow("uninstall") << int(Uninstall) << office6 << "" << "wpp" << "" << "卸载";
+        QTest::newRow("named et elsewhere is not WPS") << int(Uninstall) << "" << "" << "et" << "" << "";
+        QTest::newRow("WPS for Mac's bundle is not WPS for Linux") << int(Uninstall) << "" << "wps.app" << "wpsoffice" << wps << "";
+        return;
+    }
+    QTest::newRow("install") << int(Install) << "" << "wps.app" << "wpsoffice" << wps << "安装/修复";
+    QTest::newRow("cache repair") << int(CacheRepair) << "" << "wps.app" << "wpsoffice" << wps << "用本机缓存修复";
+    QTest::newRow("uninstall") << int(Uninstall) << "" << "wps.app" << "wpsoffice" << wps << "卸载";
+    QTest::newRow("named WPS Office") << int(Uninstall) << "" << "Sheets.app" << "WPS Office" << "com.example.sheets" << "卸载";
+    QTest::newRow("WPS Office Helper is not WPS") << int(Uninstall) << "" << "" << "WPS Office Helper" << "" << "";
 }
 
 void tst_PluginInstall::runningWpsBlocks()
 {
     QFETCH(int, operation);
+    QFETCH(QString, dir);
     QFETCH(QString, bundle);
     QFETCH(QString, executable);
     QFETCH(QString, identifier);
     QFETCH(QString, label);
+    if (dir.startsWith("/opt/") && !FakeRunningWps::whyUnavailable().isEmpty())
+        QSKIP(qPrintable(FakeRunningWps::whyUnavailable()));
     ScratchHome home;
     FakeWpsAddons addons;
     addons.installTypical("1.3.0");
     FakeWpsAddons::writePackage(ToolPaths::pluginPackageCacheDir(), "CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
     const QStringList before = addons.entryNames();
-    FakeRunningBundle running(home.path(), bundle, executable, identifier);
+    FakeRunningBundle running(dir.isEmpty() ? home.path() : dir, bundle, executable, identifier);
     QVERIFY(running.start());
     Tool tool;
     tool.prompt->answer = [] { return false; };
@@ -249,7 +263,9 @@ void tst_PluginInstall::wpsStartedMidway()
     QVERIFY(script.open(QIODevice::WriteOnly) && script.write("touch \"$HOME/script-ran\"\n") > 0);
     script.close();
     Tool tool(service.baseUrl(), resources.path());
-    FakeRunningBundle wps(home.path(), "wps.app", "wpsoffice", "com.kingsoft.wpsoffice.mac");
+    if (!FakeRunningWps::whyUnavailable().isEmpty())
+        QSKIP(qPrintable(FakeRunningWps::whyUnavailable()));
+    FakeRunningWps wps(home.path());
     bool startedDuringDownload = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -272,8 +288,7 @@ void tst_PluginInstall::wpsStartedMidway()
     QVERIFY(QFile::exists(ToolPaths::pluginPackageCacheDir() + "/CorvantaAnalysis_1.4.2/ribbon.xml"));
     QVERIFY(!QFile::exists(home.filePath("script-ran")));
 
-    wps.process().kill();
-    wps.process().waitForFinished();
+    wps.stop();
     tool.prompt->answer = [&] { return wps.start(); };
     tool.run(Uninstall);
     QCOMPARE(tool.prompt->asked, 1);
@@ -293,7 +308,9 @@ void tst_PluginInstall::wpsRunningWhenTheScriptRuns()
     const QStringList entries = addons.entryNames();
     const QByteArray lists = Tool::bytes(addons.filePath("publish.xml")) + Tool::bytes(addons.filePath("authaddin.json"));
     const QString package = FakeWpsAddons::writePackage(home.filePath("cache"), "CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
-    FakeRunningBundle wps(home.path(), "wps.app", "wpsoffice", "com.kingsoft.wpsoffice.mac");
+    if (!FakeRunningWps::whyUnavailable().isEmpty())
+        QSKIP(qPrintable(FakeRunningWps::whyUnavailable()));
+    FakeRunningWps wps(home.path());
     QVERIFY(wps.start());
     QProcess script;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -122,7 +122,7 @@ void tst_ToolPlacement::placement()
     const bool placed = expectedMarker != QLatin1String("old"), legacyRemoved = placed && legacyIdentifier == ours;
     // Nothing else is left beside them, no hidden copy either.
     QCOMPARE(QDir(QFileInfo(target).path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), legacyRemoved ? 1 : 2);
-    QString log = readText(home.filePath(QStringLiteral("Library/Logs/CorvantaWpsAnalysis/corvanta-auth-tool.log")));
+    QString log = readText(home.logFile());
     log.remove(QRegularExpression(QStringLiteral("^\\[..:..:..\\] "), QRegularExpression::MultilineOption));
     QCOMPARE(log, QString((legacyRemoved ? QStringLiteral("已清理旧版 Corvanta 授权工具：") + legacy + "\n" : QString())
                           + (placed ? QStringLiteral("管理工具已安装到：") + target + "\n" : QString())));

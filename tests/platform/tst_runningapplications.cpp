@@ -60,6 +60,7 @@ void tst_RunningApplications::listsIdentifierAndName()
     QCOMPARE(found->bundleIdentifier, identifier);
     QCOMPARE(found->localizedName, expectedName);
     QCOMPARE(found->bundlePath, fake.bundlePath());
+    QCOMPARE(found->executablePath, fake.executablePath());
 }
 
 void tst_RunningApplications::terminateAndForce()
