@@ -23,6 +23,8 @@ configure_and_build() {
     local dir="$1"; shift
     local launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    # Paths relative to the checkout, so another clone of it (CI's, a worktree) finds the same cache.
+    export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=true
     cmake -S "${SOURCE_DIR:-$ROOT}" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
     local targets=()
     [ -n "${BUILD_TARGETS:-}" ] && targets=(--target $BUILD_TARGETS)
