@@ -234,7 +234,6 @@ QCoro::Task<> AuthToolModel::publishInstalled(CachedPluginPackage package)
         recomputeInstallState();
 }
 
-// The download stops when the model goes.
 InstallFlow AuthToolModel::installFlow()
 {
     return InstallFlow(m_apiClient, m_credentialStore, QPointer<QObject>(this), m_installer, publishingHandlers());
@@ -281,7 +280,6 @@ QCoro::Task<OperationOutcome> AuthToolModel::runOperation(OperationSteps steps)
         co_return OperationOutcome::refused(OperationOutcome::Gate::NotConfirmed);
     showOperation(steps.progressMessage, OperationTone::Info);
     appendLog(steps.startLogLine);
-
     std::exception_ptr error;
     try {
         co_await steps.work();
@@ -293,8 +291,7 @@ QCoro::Task<OperationOutcome> AuthToolModel::runOperation(OperationSteps steps)
     // A cancelled operation was wanted to stop: nothing to show or log.
     if (OperationOutcome::kindOf(error) == FailureKind::Cancelled || !self)
         co_return OperationOutcome::cancelled();
-    // WPS started while the operation ran (during a long download, say): the gate's own message and
-    // log line, as when it runs at the start.
+    // WPS started while it ran (during a long download, say): the gate's own refusal, as at the start.
     if (OperationOutcome::kindOf(error) == FailureKind::WpsRunning && !self->requireWpsClosed(steps.wpsGateAction))
         co_return OperationOutcome::refused(OperationOutcome::Gate::WpsRunning);
     const QString failure = describeError(error);
