@@ -96,7 +96,8 @@ qint64 resumableSize(const Request &request, QByteArray &validator)
         record = QJsonDocument::fromJson(sidecar.read(4096)).object();
     validator = record.value(QLatin1String("validator")).toString().toLatin1();
     const qint64 age = partial.lastModified().secsTo(QDateTime::currentDateTime());
-    const bool usable = partial.isFile() && !partial.isSymLink() && partial.size() > 0 && age >= 0
+    // A minute of clock skew is forgiven; a date further ahead is not one this tool wrote.
+    const bool usable = partial.isFile() && !partial.isSymLink() && partial.size() > 0 && age > -60
         && age < partialMaxAgeSeconds && isHeaderSafe(validator)
         && record.value(QLatin1String("sha256")).toString() == request.expectedSha256.toLower()
         && record.value(QLatin1String("urlName")).toString() == request.url.fileName();
