@@ -116,6 +116,9 @@ CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
     case FailureKind::Offline:
     case FailureKind::ServiceUnreachable:
     case FailureKind::Timeout:
+    // The proxy stands between the tool and the service: the service cannot be reached until the
+    // system's proxy settings carry credentials.
+    case FailureKind::ProxyAuthenticationRequired:
         return ServiceUnreachable;
     case FailureKind::Busy:
         return OperationBusy;
@@ -133,6 +136,8 @@ CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
     case FailureKind::MalformedAnswer:
     case FailureKind::CredentialStorage:
     case FailureKind::ChecksumMismatch:
+    case FailureKind::ReleaseUnsigned:
+    case FailureKind::ReleaseSignatureInvalid:
     case FailureKind::UnsafeArchive:
     case FailureKind::IncompletePackage:
     case FailureKind::UnsafeName:

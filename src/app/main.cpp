@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "platform/DesktopIntegration.h"
+#include "service/ServiceNetwork.h"
 #include "ui/UiFont.h"
 
 #include "BuildConfig.h"
@@ -17,6 +18,8 @@ int main(int argc, char *argv[])
         return CommandLineRunner::exec(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::projectVersion));
+    // Before the embedded browser starts: it takes Qt's proxy settings once, at its start.
+    ServiceNetwork::useSystemProxy();
     UiFont::useForApplication();
     // The installer copy places the tool, opens it and ends: no model, window or instance channel.
     if (InstallerBootstrap::installAndRelaunchIfNeeded())

@@ -252,6 +252,14 @@ QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
         return QStringLiteral("无法写入下载文件“") + details.path + QStringLiteral("”") + reason
             + QStringLiteral("，请检查磁盘空间和目录权限后重试。");
     }
+
+    // Proxies and signed releases.
+    case FailureKind::ProxyAuthenticationRequired:
+        return QStringLiteral("代理服务器要求身份验证，请在系统的网络代理设置中填写用户名和密码后重试。");
+    case FailureKind::ReleaseUnsigned:
+        return QStringLiteral("插件安装包没有厂商签名，无法确认来源，已拒绝安装。请稍后重试或联系厂商。");
+    case FailureKind::ReleaseSignatureInvalid:
+        return QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。");
     }
     return QStringLiteral("发生了内部错误，请重试。");
 }

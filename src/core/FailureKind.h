@@ -124,4 +124,12 @@ enum class FailureKind {
     InstallerPackageRefused,
     InstallerCopyFailed,
     InstallerRegistrationFailed,
+
+    // Networks with proxies, and releases signed by the vendor.
+    // The HTTP proxy asked for credentials (407) that the tool does not have.
+    ProxyAuthenticationRequired,
+    // A build with release keys got a release without a signature.
+    ReleaseUnsigned,
+    // The release's signature is not one of the build's keys over the archive's digest.
+    ReleaseSignatureInvalid,
 };

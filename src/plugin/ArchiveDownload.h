@@ -12,9 +12,19 @@
 // ".download-<UUID>" file and hashed while it arrives, so a large archive is never held in memory
 // and never read twice. Only a body whose checksum matches takes the archive's name, so a bad
 // download never replaces a good archive already there.
+//
+// A transfer whose connection breaks keeps what it received as ".partial-<file name>", with a
+// sidecar ".partial-<file name>.json" naming the server's validator (ETag, else Last-Modified), the
+// address's file name and the expected checksum. The next download of the same release reads the
+// partial file back into the hash and asks only for the rest (Range with If-Range); an answer of
+// the whole body, another validator, a range that starts elsewhere, or a partial file older than a
+// day starts from the first byte. A cancelled, timed-out, refused or unwritable transfer keeps
+// nothing: only a cut connection is worth resuming.
 namespace ArchiveDownload {
 
 inline const QString temporaryPrefix = QStringLiteral(".download-");
+inline const QString partialPrefix = QStringLiteral(".partial-");
+inline constexpr int partialMaxAgeSeconds = 24 * 60 * 60;
 // Bytes the network layer may buffer ahead of the file; keeps memory flat for any archive size.
 inline constexpr qint64 readBufferSize = 256 * 1024;
 
@@ -28,7 +38,8 @@ struct Request
     QString expectedSha256;
 };
 
-// (bytes received, bytes expected or -1 when the server did not say)
+// (bytes received, bytes expected or -1 when the server did not say); a resumed download starts
+// at the size it already has.
 using ProgressHandler = std::function<void(qint64, qint64)>;
 
 // Whether text is a SHA-256 digest: 64 hexadecimal digits, any case.

@@ -29,11 +29,12 @@ void removeQuietly(const QString &path)
 } // namespace
 
 PackagePipeline::PackagePipeline(ClientAuthAPI api, AccountCredentialStore credentialStore,
-                                 QPointer<QObject> owner, Handlers handlers)
+                                 QPointer<QObject> owner, Handlers handlers, ReleaseSignatureVerifier verifier)
     : m_api(std::move(api))
     , m_credentialStore(std::move(credentialStore))
     , m_owner(std::move(owner))
     , m_handlers(std::move(handlers))
+    , m_verifier(std::move(verifier))
 {
 }
 
@@ -57,6 +58,9 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::downloadAuthorizedPluginPackag
     const QString fileName = PackageNames::archiveFileName(release.fileName.value_or(QString()), release.version);
     PackageNames::packageDirectoryName(release.version);
     ArchiveDownload::requireFetchable(*release.downloadURL, release.sha256);
+    // The signature is over the digest the download is then held to, so checking it first refuses
+    // a forged release before a byte is fetched, and a good archive already here stays.
+    self.m_verifier.verify(release.sha256, release.signature);
 
     self.log(QStringLiteral("开始下载插件包：") + release.version);
     const QString archive = co_await self.downloadPluginArchive(*release.downloadURL, fileName, release.sha256);

@@ -2,6 +2,7 @@
 
 #include "plugin/AccountCredentialStore.h"
 #include "plugin/CachedPluginPackage.h"
+#include "plugin/ReleaseSignatureVerifier.h"
 #include "service/ClientAuthAPI.h"
 
 #include <QCoro/QCoroTask>
@@ -27,8 +28,9 @@ public:
         std::function<void(qint64, qint64)> progress;
     };
 
+    // The verifier holds the build's release keys unless a test gives others.
     PackagePipeline(ClientAuthAPI api, AccountCredentialStore credentialStore, QPointer<QObject> owner,
-                    Handlers handlers);
+                    Handlers handlers, ReleaseSignatureVerifier verifier = ReleaseSignatureVerifier());
 
     // Throws the error the user is shown; the caller adds its failure prefix.
     QCoro::Task<CachedPluginPackage> downloadAuthorizedPluginPackage() const;
@@ -44,4 +46,5 @@ private:
     AccountCredentialStore m_credentialStore;
     QPointer<QObject> m_owner;
     Handlers m_handlers;
+    ReleaseSignatureVerifier m_verifier;
 };

@@ -59,12 +59,11 @@ QString Sha256Hasher::hexDigest()
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), length).toHex());
 }
 
-QString sha256File(const QString &path)
+void Sha256Hasher::addFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw unreadableFile(path);
-    Sha256Hasher hasher;
     QByteArray buffer(fileChunkSize, Qt::Uninitialized);
     for (;;) {
         const qint64 count = file.read(buffer.data(), buffer.size());
@@ -72,8 +71,14 @@ QString sha256File(const QString &path)
             throw unreadableFile(path);
         if (count == 0)
             break;
-        hasher.addData(QByteArrayView(buffer.constData(), count));
+        addData(QByteArrayView(buffer.constData(), count));
     }
+}
+
+QString sha256File(const QString &path)
+{
+    Sha256Hasher hasher;
+    hasher.addFile(path);
     return hasher.hexDigest();
 }
 

@@ -18,12 +18,15 @@ public:
     Sha256Hasher &operator=(const Sha256Hasher &) = delete;
 
     void addData(QByteArrayView chunk);
+    // Feeds a file's bytes, read in 1 MiB pieces: how a resumed download gets its hash state back.
+    // A read failure throws a Failure (UnreadableFile) naming the file.
+    void addFile(const QString &path);
+    // Back to the hash of nothing, as for a download that starts again from its first byte.
+    void reset();
     // 64 lower-case hexadecimal digits. Ends this hash: the hasher starts afresh afterwards.
     QString hexDigest();
 
 private:
-    void reset();
-
     struct ContextDeleter
     {
         void operator()(evp_md_ctx_st *context) const;

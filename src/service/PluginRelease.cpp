@@ -18,6 +18,7 @@ PluginRelease PluginRelease::fromData(const QJsonObject &data)
     release.sha256 = *sha256;
     release.fileName = stringValue(data.value(QLatin1String("fileName")));
     release.minManagerVersion = stringValue(data.value(QLatin1String("minManagerVersion")));
+    release.signature = stringValue(data.value(QLatin1String("signature")));
     const std::optional<QString> downloadUrl = stringValue(data.value(QLatin1String("downloadUrl")));
     if (downloadUrl && !downloadUrl->isEmpty()) {
         const QUrl url(*downloadUrl, QUrl::StrictMode);

@@ -14,6 +14,8 @@ struct PluginRelease
     std::optional<QString> minManagerVersion;
     QString sha256;
     QString version;
+    // Base64 Ed25519 signature over the archive's SHA-256 digest bytes, when the vendor signs.
+    std::optional<QString> signature;
 
     // Throws ReleaseWithoutVersion (checked first) or ReleaseWithoutChecksum when "version" or
     // "sha256" is missing or empty.

@@ -1,6 +1,7 @@
 #include "ServiceNetwork.h"
 
 #include <QCoreApplication>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QTimer>
@@ -108,10 +109,16 @@ void deleteSharedManager()
 QNetworkAccessManager &ServiceNetwork::manager()
 {
     if (!sharedManager) {
+        useSystemProxy();
         sharedManager = new WatchedNetworkAccessManager(QCoreApplication::instance());
         qAddPostRoutine(deleteSharedManager);
     }
     return *sharedManager;
+}
+
+void ServiceNetwork::useSystemProxy()
+{
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
 }
 
 void ServiceNetwork::setTransferTimeout(std::chrono::milliseconds timeout)

@@ -22,6 +22,12 @@ public:
 
     static QNetworkAccessManager &manager();
 
+    // Requests follow the system's proxy settings (on Linux the http_proxy, https_proxy and no_proxy
+    // variables and the desktop's settings, read by Qt through libproxy; on macOS the system
+    // settings). The embedded browser takes Qt's proxy when it starts, so the application calls this
+    // before any page is made; the manager calls it too.
+    static void useSystemProxy();
+
     // Applies to requests started afterwards; tests use a short one.
     static void setTransferTimeout(std::chrono::milliseconds timeout);
     // Applies to requests started afterwards; tests use a short window.

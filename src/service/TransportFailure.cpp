@@ -127,6 +127,13 @@ Failure fromCode(int code, const QString &host)
 
 Failure fromReply(const QNetworkReply &reply)
 {
+    // The tool keeps no proxy password of its own; the sentence sends the user to the system's settings.
+    if (reply.error() == QNetworkReply::ProxyAuthenticationRequiredError) {
+        FailureDetails details;
+        details.urlCode = UserAuthenticationRequired;
+        details.host = reply.url().host();
+        return Failure(FailureKind::ProxyAuthenticationRequired, std::move(details));
+    }
     int code = codeFor(reply.error(), reply.errorString());
     if (ServiceNetwork::hasTimedOut(reply))
         code = TimedOut;

@@ -66,6 +66,10 @@ void tst_CommandLine::exitCodeByOutcome_data()
         << "本机没有可用插件包缓存。请联网后点击安装或更新。";
     QTest::newRow("checksum") << failedWith(FailureKind::ChecksumMismatch) << 1 << "";
     QTest::newRow("installer failed") << failedWith(FailureKind::InstallerFailed) << 1 << "";
+    QTest::newRow("proxy wants a password") << failedWith(FailureKind::ProxyAuthenticationRequired) << 4
+        << "代理服务器要求身份验证，请在系统的网络代理设置中填写用户名和密码后重试。";
+    QTest::newRow("release unsigned") << failedWith(FailureKind::ReleaseUnsigned) << 1 << "";
+    QTest::newRow("release signature invalid") << failedWith(FailureKind::ReleaseSignatureInvalid) << 1 << "";
     QTest::newRow("file system") << failedWith(FailureKind::FileSystem) << 1 << "";
     // Failures below HTTP, by their URL-loading code.
     QTest::newRow("no internet") << failedWith(transport(UrlErrorCode::NotConnectedToInternet)) << 4 << "似乎已断开与互联网的连接。";

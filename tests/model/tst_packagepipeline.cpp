@@ -11,12 +11,15 @@
 #include "StandinService.h"
 #include "TaskOutcome.h"
 
+#include <QDateTime>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QFile>
 #include <QSignalSpy>
 #include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -135,6 +138,10 @@ private Q_SLOTS:
     void modelGoneMidDownloadLeavesNoFile();
     void tricklingDownloadTimesOut();
     void cancelledDownloadShowsAndLogsNothing();
+    void droppedDownloadResumes_data();
+    void droppedDownloadResumes();
+    void signedReleases_data();
+    void signedReleases();
 };
 
 void tst_PackagePipeline::initTestCase()
@@ -269,8 +276,10 @@ void tst_PackagePipeline::hostileInputStaysContained_data()
     QTest::newRow("endless token answer") << QStringList{"--endless-answer", "token"} << malformedAnswer << false
                                           << none;
     QTest::newRow("answers of 8 MiB") << QStringList{"--answer-pad-mb", "8"} << malformedAnswer << false << none;
+    // What arrived is kept for the next attempt (see droppedDownloadResumes), never under the archive's name.
     QTest::newRow("connection dropped halfway")
-        << QStringList{"--drop-connection", "--pad-mb", "2"} << QStringLiteral("网络连接已中断。") << true << none;
+        << QStringList{"--drop-connection", "--pad-mb", "2"} << QStringLiteral("网络连接已中断。") << true
+        << QStringList{".partial-CorvantaAnalysis_1.4.2.zip", ".partial-CorvantaAnalysis_1.4.2.zip.json"};
 }
 
 void tst_PackagePipeline::hostileInputStaysContained()
@@ -462,6 +471,135 @@ void tst_PackagePipeline::cancelledDownloadShowsAndLogsNothing()
     QCOMPARE(outcome.result(), OperationOutcome::Result::Cancelled);
     QCOMPARE(logMessages(), (QStringList{QStringLiteral("开始安装或修复 WPS 插件"), QStringLiteral("开始下载插件包：1.4.2")}));
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
+}
+
+void tst_PackagePipeline::droppedDownloadResumes_data()
+{
+    QTest::addColumn<QStringList>("laterOptions"); // empty: the same stand-in serves again
+    QTest::addColumn<int>("ageHours"); // of the partial file before the retry
+    QTest::addColumn<QString>("answerStart"); // the retry's archive answer before " sent=N"; %1: bytes kept
+    QTest::addColumn<bool>("resumed");
+
+    QTest::newRow("same archive: only the rest")
+        << QStringList{} << 0 << QStringLiteral("status=206 range=bytes=%1- if-range=\"") << true;
+    QTest::newRow("partial file older than a day")
+        << QStringList{} << 25 << QStringLiteral("status=200 range=- if-range=- sent=") << false;
+    // Its checksum differs from the one the partial file was fetched for: nothing of it is asked for.
+    QTest::newRow("another archive behind the name")
+        << QStringList{"--pad-mb", "2"} << 0 << QStringLiteral("status=200 range=- if-range=- sent=") << false;
+}
+
+// A transfer cut after 330000 bytes (about 30 % of the archive) keeps what reached the tool (all of
+// it, or up to what the network layer held when the connection broke); the retry asks only for
+// the rest when the server still has the same archive, and starts over otherwise. Either way the
+// installed archive is the verified one and no partial file remains.
+void tst_PackagePipeline::droppedDownloadResumes()
+{
+    QFETCH(QStringList, laterOptions);
+    QFETCH(int, ageHours);
+    QFETCH(QString, answerStart);
+    QFETCH(bool, resumed);
+    ScratchHome home;
+    const QString downloads = ToolPaths::pluginPackageDownloadDir();
+    const QString partial = downloads + QStringLiteral("/.partial-") + archiveName;
+    auto first = std::make_unique<StandinService>(QStringList{"--pad-mb", "1", "--drop-after-bytes", "330000"});
+    QVERIFY2(first->isRunning(), qPrintable(first->errorOutput()));
+    {
+        AuthToolModel model{ClientAuthAPI(first->baseUrl())};
+        QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
+        const Outcome dropped = awaitOutcome(model.downloadAuthorizedPluginPackage());
+        QVERIFY2(dropped.kind() == FailureKind::ServiceUnreachable, qPrintable(dropped.description()));
+    }
+    qInfo() << "dropped transfer:" << first->archiveAnswers();
+    QCOMPARE(entries(downloads), (QStringList{QStringLiteral(".partial-CorvantaAnalysis_1.4.2.zip"),
+                                              QStringLiteral(".partial-CorvantaAnalysis_1.4.2.zip.json")}));
+    const qint64 kept = QFileInfo(partial).size();
+    qInfo() << "bytes kept of the dropped transfer:" << kept;
+    QVERIFY(kept > 0 && kept <= 330000);
+    if (ageHours > 0) {
+        QFile file(partial);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600 * ageHours), QFileDevice::FileModificationTime));
+    }
+    std::unique_ptr<StandinService> later;
+    if (!laterOptions.isEmpty()) {
+        first.reset();
+        later = std::make_unique<StandinService>(laterOptions);
+        QVERIFY2(later->isRunning(), qPrintable(later->errorOutput()));
+    }
+    StandinService &serving = later ? *later : *first;
+
+    AuthToolModel model{ClientAuthAPI(serving.baseUrl())};
+    QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
+    QList<qint64> progress;
+    connect(&model, &AuthToolModel::downloadBytesReceivedChanged, &model, [&progress](qint64 bytes) {
+        if (bytes > 0)
+            progress.append(bytes);
+    });
+    const Outcome retried = awaitOutcome(model.downloadAuthorizedPluginPackage());
+    QCOMPARE(retried.description(), QString());
+
+    const QString archive = downloads + QLatin1Char('/') + archiveName;
+    const qint64 size = QFileInfo(archive).size();
+    const QString answer = serving.archiveAnswers().last();
+    qInfo() << "retried transfer:" << answer << "of an archive of" << size << "bytes";
+    QVERIFY2(answer.startsWith(answerStart.arg(kept)), qPrintable(answer));
+    QVERIFY2(answer.endsWith(QStringLiteral(" sent=") + QString::number(resumed ? size - kept : size)), qPrintable(answer));
+    QVERIFY(!progress.isEmpty());
+    // The bar starts at what the partial file holds.
+    if (resumed)
+        QCOMPARE(progress.first(), kept);
+    QCOMPARE(entries(downloads), QStringList{archiveName});
+    QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList{packageName});
+}
+
+void tst_PackagePipeline::signedReleases_data()
+{
+    QTest::addColumn<QString>("signingKey"); // the stand-in's: empty, "vendor" or "stranger"
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("message"); // empty: installs
+
+    QTest::newRow("signed by the vendor") << QStringLiteral("vendor") << QStringList{} << QString();
+    QTest::newRow("unsigned") << QString() << QStringList{}
+                              << QStringLiteral("插件安装包没有厂商签名，无法确认来源，已拒绝安装。请稍后重试或联系厂商。");
+    QTest::newRow("another key") << QStringLiteral("stranger") << QStringList{}
+                                 << QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。");
+    // The service names another archive by its checksum; the signature is still the genuine one's.
+    QTest::newRow("another archive behind the checksum") << QStringLiteral("vendor") << QStringList{"--wrong-sha256"}
+                                 << QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。");
+}
+
+// A pipeline holding the vendor's public key, as a build with CORVANTA_RELEASE_PUBLIC_KEYS does,
+// against the stand-in signing with the key the row names: a refused release fetches nothing.
+void tst_PackagePipeline::signedReleases()
+{
+    QFETCH(QString, signingKey);
+    QFETCH(QStringList, options);
+    QFETCH(QString, message);
+    QTemporaryDir keys;
+    QStringList publicKeys;
+    for (const QString name : {QStringLiteral("vendor"), QStringLiteral("stranger")}) {
+        const QString pem = keys.filePath(name + QStringLiteral(".pem"));
+        QCOMPARE(QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519", "-out", pem}), 0);
+        QProcess publicKey;
+        publicKey.start(QStringLiteral("openssl"), {"pkey", "-in", pem, "-pubout", "-outform", "DER"});
+        QVERIFY(publicKey.waitForFinished());
+        publicKeys.append(QString::fromLatin1(publicKey.readAllStandardOutput().right(32).toBase64()));
+    }
+    if (!signingKey.isEmpty())
+        options << QStringLiteral("--signing-key") << keys.filePath(signingKey + QStringLiteral(".pem"));
+    PipelineRig rig(options);
+    QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
+    QVERIFY(rig.signIn());
+
+    const PackagePipeline pipeline(ClientAuthAPI(rig.service.baseUrl()), rig.model->credentialStore(),
+                                   QPointer<QObject>(rig.model.get()), {}, ReleaseSignatureVerifier({publicKeys.first()}));
+    const Outcome outcome = awaitOutcome(pipeline.downloadAuthorizedPluginPackage());
+    QCOMPARE(outcome.description(), message);
+    const bool fetched = !rig.service.requests().filter(QStringLiteral("GET /downloads/")).isEmpty();
+    QCOMPARE(fetched, message.isEmpty());
+    QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), message.isEmpty() ? QStringList{packageName} : QStringList());
+    QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), message.isEmpty() ? QStringList{archiveName} : QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_PackagePipeline)

@@ -7,6 +7,7 @@
 #include "TaskOutcome.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -54,6 +55,8 @@ private Q_SLOTS:
     void uncreatableDownloadDirectory();
     void fileSystemRefusesTheBody_data();
     void fileSystemRefusesTheBody();
+    void partialFileIsResumedOrDropped_data();
+    void partialFileIsResumedOrDropped();
 
 private:
     ArchiveDownload::Request request(const QUrl &url, const QString &sha256) const
@@ -211,6 +214,75 @@ void tst_ArchiveDownload::fileSystemRefusesTheBody()
     QVERIFY2(description.endsWith(QStringLiteral("”（") + reason + QStringLiteral("），请检查磁盘空间和目录权限后重试。")),
              qPrintable(description));
     QCOMPARE(QDir(m_downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+void tst_ArchiveDownload::partialFileIsResumedOrDropped_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("sameChecksum"); // the sidecar's against the request's
+    QTest::addColumn<int>("ageHours");
+    QTest::addColumn<QList<QByteArray>>("ranges"); // Range header of each request, empty for none
+    QTest::addColumn<FailureKind>("kind"); // Internal: saved
+
+    const QByteArray rest = body.mid(1000);
+    using K = FailureKind;
+    QTest::newRow("whole body instead of the rest (200)")
+        << 200 << body << true << 0 << QList<QByteArray>{"bytes=1000-"} << K::Internal;
+    // A 206 that does not say it starts at byte 1000 cannot be appended: asked again from zero (this
+    // server then sends the same rest again, which the checksum refuses).
+    QTest::newRow("206 without a matching Content-Range")
+        << 206 << rest << true << 0 << QList<QByteArray>{"bytes=1000-", ""} << K::ChecksumMismatch;
+    QTest::newRow("partial file of another release")
+        << 200 << body << false << 0 << QList<QByteArray>{""} << K::Internal;
+    QTest::newRow("partial file older than a day")
+        << 200 << body << true << 25 << QList<QByteArray>{""} << K::Internal;
+}
+
+// A partial file with its sidecar, as a broken transfer leaves them; the server here answers every
+// request alike, so what the download asks for shows in its requests.
+void tst_ArchiveDownload::partialFileIsResumedOrDropped()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, sameChecksum);
+    QFETCH(int, ageHours);
+    QFETCH(QList<QByteArray>, ranges);
+    QFETCH(FailureKind, kind);
+    ScriptedHttpServer server;
+    server.setReply({status, reply, "application/zip"});
+    QVERIFY(QDir().mkpath(m_downloads));
+    const QString partial = m_downloads + QStringLiteral("/.partial-CorvantaAnalysis_2.0.zip");
+    QFile file(partial);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(body.left(1000));
+    file.close();
+    QFile sidecar(partial + QStringLiteral(".json"));
+    QVERIFY(sidecar.open(QIODevice::WriteOnly));
+    sidecar.write(QStringLiteral(R"({"validator":"\"v1\"","urlName":"a.zip","sha256":"%1"})")
+                      .arg(sameChecksum ? digestOf(body) : digestOf("other"))
+                      .toUtf8());
+    sidecar.close();
+    if (ageHours > 0) {
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600 * ageHours), QFileDevice::FileModificationTime));
+        file.close();
+    }
+
+    const TaskOutcome<QString> outcome = awaitOutcome(
+        ArchiveDownload::download(request(server.baseUrl().resolved(QUrl(QStringLiteral("/a.zip"))), digestOf(body))));
+    QCOMPARE(outcome.kind(), kind);
+    QList<QByteArray> sent;
+    for (const ScriptedHttpServer::Request &each : server.requests()) {
+        sent.append(each.headers.value("range"));
+        if (!each.headers.value("range").isEmpty())
+            QCOMPARE(each.headers.value("if-range"), QByteArray("\"v1\""));
+    }
+    QCOMPARE(sent, ranges);
+    QCOMPARE(QDir(m_downloads).entryList(QDir::Files | QDir::Hidden),
+             kind == FailureKind::Internal ? QStringList{"CorvantaAnalysis_2.0.zip"} : QStringList());
+    if (kind == FailureKind::Internal)
+        QCOMPARE(contents(destination()), body);
 }
 
 QTEST_GUILESS_MAIN(tst_ArchiveDownload)

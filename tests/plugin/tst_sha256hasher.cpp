@@ -16,6 +16,7 @@ private Q_SLOTS:
     void knownVectors();
     void chunkingDoesNotMatter();
     void multiChunkFileMatchesSha256sum();
+    void fileThenChunksAreOneHash();
     void unreadableFileThrows_data();
     void unreadableFileThrows();
 };
@@ -93,6 +94,24 @@ void tst_Sha256Hasher::unreadableFileThrows()
     } catch (const Failure &error) {
         QCOMPARE(error.sentence(), QStringLiteral("无法读取文件 ") + path + QStringLiteral("，请确认文件存在且可读后重试。"));
     }
+}
+
+// A resumed download reads its partial file back and hashes on with what arrives; a reset starts
+// over, as for a server that sends the whole body again.
+void tst_Sha256Hasher::fileThenChunksAreOneHash()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("partial"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(1500000, 'a'));
+    file.close();
+    Sha256Hasher hasher;
+    hasher.addData("stale bytes of an answer that was dropped");
+    hasher.reset();
+    hasher.addFile(file.fileName());
+    hasher.addData(QByteArray(500000, 'a'));
+    // SHA-256 of 2,000,000 times "a".
+    QCOMPARE(hasher.hexDigest(), QStringLiteral("bcf7f9d1b4311c3352e60502255ce09a6744df84e8f2c89f79c4b5d74933a95a"));
 }
 
 QTEST_GUILESS_MAIN(tst_Sha256Hasher)

@@ -57,6 +57,8 @@ QString fileSha256(const QString &path)
 ReleaseCatalog::ReleaseCatalog(const StandinOptions &options, const QString &workDir)
     : m_options(options)
 {
+    if (!options.signingKey.isEmpty())
+        m_signer = std::make_shared<ReleaseSigner>(options.signingKey);
     QStringList versions = QDir(options.packagesDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     if (versions.isEmpty())
         fail(QStringLiteral("no sample packages in %1").arg(options.packagesDir));
@@ -164,5 +166,8 @@ QJsonObject ReleaseCatalog::descriptor(const ReleaseArchive &archive, const std:
         data.insert(QStringLiteral("minManagerVersion"), *archive.minManagerVersion);
     if (downloadUrl)
         data.insert(QStringLiteral("downloadUrl"), *downloadUrl);
+    // Always over the archive as built: a descriptor whose checksum was altered keeps the old signature.
+    if (m_signer)
+        data.insert(QStringLiteral("signature"), m_signer->signDigest(archive.sha256));
     return data;
 }

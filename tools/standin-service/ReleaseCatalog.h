@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ReleaseSigner.h"
 #include "StandinOptions.h"
 
 #include <QJsonObject>
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // One release archive built at start from a sample package.
@@ -37,4 +39,5 @@ private:
     const StandinOptions &m_options;
     QList<ReleaseArchive> m_archives;
     qsizetype m_latestIndex = 0;
+    std::shared_ptr<ReleaseSigner> m_signer;
 };

@@ -42,7 +42,9 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
         "Local stand-in of the Corvanta vendor service on 127.0.0.1: latest release, download token,\n"
         "release archives built at start from sample packages, and the vendor's web pages.\n"
         "Prints \"listening on 127.0.0.1:PORT\" as its first line. Each request is printed as\n"
-        "\"request: METHOD TARGET\". Credentials: \"standin-valid-token\" (and every --credential) is\n"
+        "\"request: METHOD TARGET\"; every archive answer as \"archive: status=S range=R if-range=V sent=N\".\n"
+        "Archives carry an ETag and a Last-Modified date and answer Range requests (If-Range honoured).\n"
+        "Credentials: \"standin-valid-token\" (and every --credential) is\n"
         "accepted; \"standin-expired-token\" (and every --expired-credential) is refused with status\n"
         "400 and reason refresh_token_invalid under \"data\"; any other or no credential gets 401.\n"
         "Sign-in on the site (/account/sign-in) as demo@corvanta.test with password corvanta-demo issues a\n"
@@ -51,6 +53,8 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
     const QList<QCommandLineOption> options = {
         {QStringLiteral("port"), QStringLiteral("Port on 127.0.0.1; 0 picks a free one."), QStringLiteral("N"),
          QStringLiteral("0")},
+        {QStringLiteral("host"), QStringLiteral("Address to listen on (default 127.0.0.1)."), QStringLiteral("ADDRESS"),
+         QStringLiteral("127.0.0.1")},
         {QStringLiteral("packages"), QStringLiteral("Directory of sample packages, one folder per version."),
          QStringLiteral("DIR"), QStringLiteral(STANDIN_PACKAGES_DIR)},
         {QStringLiteral("latest"), QStringLiteral("Version offered as latest (default: the highest)."),
@@ -75,6 +79,9 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
          QStringLiteral("TEXT")},
         {QStringLiteral("download-url"), QStringLiteral("downloadUrl of the download token (e.g. file:///etc/passwd)."),
          QStringLiteral("URL")},
+        {QStringLiteral("signing-key"),
+         QStringLiteral("Signs descriptors (\"signature\") with this PEM Ed25519 private key, over the archive's SHA-256 digest bytes."),
+         QStringLiteral("FILE")},
         {QStringLiteral("redirect-archive"), QStringLiteral("Answers archive requests with 302 to URL."),
          QStringLiteral("URL")},
         {QStringLiteral("endless-answer"),
@@ -90,6 +97,9 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
         {QStringLiteral("slow-ms"), QStringLiteral("Waits N ms before every answer."), QStringLiteral("N"),
          QStringLiteral("0")},
         {QStringLiteral("drop-connection"), QStringLiteral("Closes the connection halfway through an archive body.")},
+        {QStringLiteral("drop-after-bytes"),
+         QStringLiteral("Closes the connection of the first archive answer after N body bytes; later answers are whole."),
+         QStringLiteral("N")},
         {QStringLiteral("credential"), QStringLiteral("Another accepted credential; repeatable."),
          QStringLiteral("TOKEN")},
         {QStringLiteral("expired-credential"), QStringLiteral("Another expired credential; repeatable."),
@@ -104,6 +114,7 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
     result.port = nonNegative(parser, QStringLiteral("port"));
     if (result.port > 65535)
         fail(QStringLiteral("--port must be below 65536"));
+    result.host = parser.value(QStringLiteral("host"));
     result.packagesDir = parser.value(QStringLiteral("packages"));
     result.latest = parser.value(QStringLiteral("latest"));
     if (parser.isSet(QStringLiteral("min-manager-version")))
@@ -125,6 +136,7 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
         result.descriptorSha256 = parser.value(QStringLiteral("descriptor-sha256"));
     if (parser.isSet(QStringLiteral("download-url")))
         result.downloadUrl = parser.value(QStringLiteral("download-url"));
+    result.signingKey = parser.value(QStringLiteral("signing-key"));
     result.redirectArchive = parser.value(QStringLiteral("redirect-archive"));
     result.endlessEndpoints = parser.values(QStringLiteral("endless-answer"));
     for (const QString &endpoint : std::as_const(result.endlessEndpoints)) {
@@ -144,6 +156,8 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
     }
     result.slowMs = nonNegative(parser, QStringLiteral("slow-ms"));
     result.dropConnection = parser.isSet(QStringLiteral("drop-connection"));
+    if (parser.isSet(QStringLiteral("drop-after-bytes")))
+        result.dropAfterBytes = nonNegative(parser, QStringLiteral("drop-after-bytes"));
     result.validCredentials = QStringList{QStringLiteral("standin-valid-token")} + parser.values(QStringLiteral("credential"));
     result.expiredCredentials =
         QStringList{QStringLiteral("standin-expired-token")} + parser.values(QStringLiteral("expired-credential"));

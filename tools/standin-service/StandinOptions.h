@@ -14,6 +14,7 @@ struct StandinOptions
     enum class Layout { TopLevel, OneFolder, TwoFolders, MissingIndex, DotDot, Empty, NotZip };
 
     int port = 0;
+    QString host = QStringLiteral("127.0.0.1");
     QString packagesDir;
     QString latest; // empty: the highest version found
     std::optional<QString> minManagerVersion; // empty text: leave the key out
@@ -29,11 +30,13 @@ struct StandinOptions
     std::optional<QString> descriptorVersion;
     std::optional<QString> descriptorSha256;
     std::optional<QString> downloadUrl;
+    QString signingKey; // PEM Ed25519 private key; empty: releases go unsigned
 
     // Faults.
     QMap<QString, int> statusByEndpoint; // "latest", "token", "archive", "page"
     int slowMs = 0;
     bool dropConnection = false;
+    qint64 dropAfterBytes = -1; // the first archive answer stops after this many body bytes
     // Hostile answers.
     QString redirectArchive; // Location of a 302 instead of the archive
     QStringList endlessEndpoints; // "latest", "token": a JSON body that never ends

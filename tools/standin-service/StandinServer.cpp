@@ -2,10 +2,13 @@
 
 #include "SitePages.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
+#include <QLocale>
 #include <QRandomGenerator>
 #include <QUrlQuery>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -64,6 +67,9 @@ bool isKnownPlatform(const QString &platform)
 StandinServer::StandinServer(const StandinOptions &options, const ReleaseCatalog &catalog)
     : m_options(options)
     , m_catalog(catalog)
+    , m_startedAt(QLocale::c()
+                      .toString(QDateTime::currentDateTimeUtc(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+                      .toStdString())
 {
     // One request per connection: no idle keep-alive connection holds up a stop.
     m_server.set_keep_alive_max_count(1);
@@ -80,13 +86,13 @@ StandinServer::StandinServer(const StandinOptions &options, const ReleaseCatalog
 
 int StandinServer::bind(int port)
 {
-    const std::string host = "127.0.0.1";
+    const std::string host = m_options.host.toStdString();
     if (port == 0)
         port = m_server.bind_to_any_port(host);
     else if (!m_server.bind_to_port(host, port))
         port = -1;
     if (port > 0)
-        m_baseUrl = QStringLiteral("http://127.0.0.1:%1").arg(port);
+        m_baseUrl = QStringLiteral("http://%1:%2").arg(m_options.host).arg(port);
     return port;
 }
 
@@ -192,24 +198,52 @@ void StandinServer::addArchiveRoute()
             response.status = 404;
             return;
         }
+        // A validator of the content: a restarted stand-in with other content gives another ETag.
+        const std::string etag = "\"" + archive->sha256.left(32).toStdString() + "\"";
+        response.set_header("ETag", etag);
+        response.set_header("Last-Modified", m_startedAt);
+        const std::string range = request.get_header_value("Range");
+        const std::string ifRange = request.get_header_value("If-Range");
+        // A stale If-Range asks for the whole new body. The server object owns the request and
+        // hands it on as const; its ranges are what cpp-httplib answers with 206 from.
+        if (!ifRange.empty() && ifRange != etag && ifRange != m_startedAt)
+            const_cast<httplib::Request &>(request).ranges.clear();
+        const int status = request.ranges.empty() ? 200 : 206;
         auto file = std::make_shared<std::ifstream>(archive->path.toStdString(), std::ios::binary);
         const size_t size = size_t(archive->size);
         // Dropping stops after half the body although the full length was announced.
         const size_t deliver = m_options.dropConnection ? size / 2 : size;
+        const qint64 dropAfter = m_options.dropAfterBytes >= 0 && m_archiveAnswers.fetch_add(1) == 0
+            ? m_options.dropAfterBytes
+            : -1;
+        auto sent = std::make_shared<std::atomic<size_t>>(0);
         const int trickleMs = m_options.trickleMs;
-        response.set_content_provider(size, "application/zip",
-                                      [file, deliver, trickleMs](size_t offset, size_t length, httplib::DataSink &sink) {
-                                          if (offset >= deliver)
-                                              return false;
-                                          if (trickleMs > 0) {
-                                              std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
-                                              length = 1;
-                                          }
-                                          std::vector<char> buffer(std::min<size_t>({length, deliver - offset, 64 * 1024}));
-                                          file->seekg(std::streamoff(offset));
-                                          file->read(buffer.data(), std::streamsize(buffer.size()));
-                                          return file->good() && sink.write(buffer.data(), buffer.size());
-                                      });
+        response.set_content_provider(
+            size, "application/zip",
+            [file, deliver, trickleMs, dropAfter, sent](size_t offset, size_t length, httplib::DataSink &sink) {
+                if (offset >= deliver || (dropAfter >= 0 && *sent >= size_t(dropAfter)))
+                    return false;
+                if (trickleMs > 0) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
+                    length = 1;
+                }
+                size_t count = std::min<size_t>({length, deliver - offset, 64 * 1024});
+                if (dropAfter >= 0)
+                    count = std::min(count, size_t(dropAfter) - *sent);
+                std::vector<char> buffer(count);
+                file->seekg(std::streamoff(offset));
+                file->read(buffer.data(), std::streamsize(buffer.size()));
+                if (!file->good() || !sink.write(buffer.data(), buffer.size()))
+                    return false;
+                *sent += count;
+                return true;
+            },
+            [status, range, ifRange, sent](bool) {
+                std::printf("archive: status=%d range=%s if-range=%s sent=%zu\n", status,
+                            range.empty() ? "-" : range.c_str(), ifRange.empty() ? "-" : ifRange.c_str(),
+                            size_t(*sent));
+                std::fflush(stdout);
+            });
     });
 }
 

@@ -10,7 +10,9 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <mutex>
+#include <string>
 
 // The stand-in's HTTP side on 127.0.0.1: the release and download-token API, the archive
 // downloads behind one-off tokens, and the site pages. Each request is answered on its own thread.
@@ -43,6 +45,8 @@ private:
     const ReleaseCatalog &m_catalog;
     httplib::Server m_server;
     QString m_baseUrl;
+    const std::string m_startedAt; // Last-Modified of every archive
+    std::atomic<int> m_archiveAnswers{0};
     std::mutex m_tokensMutex;
     QSet<QString> m_tokens;
     std::mutex m_accountsMutex;

@@ -45,10 +45,10 @@ int main(int argc, char *argv[])
         StandinServer server(options, catalog);
         const int port = server.bind(options.port);
         if (port < 0) {
-            std::fprintf(stderr, "corvanta-standin-service: cannot listen on 127.0.0.1:%d\n", options.port);
+            std::fprintf(stderr, "corvanta-standin-service: cannot listen on %s:%d\n", qPrintable(options.host), options.port);
             return 1;
         }
-        std::printf("listening on 127.0.0.1:%d\n", port);
+        std::printf("listening on %s:%d\n", qPrintable(options.host), port);
         std::fflush(stdout);
 
         std::thread signalWaiter([&stopSignals, &server] {
