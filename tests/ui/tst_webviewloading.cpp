@@ -8,6 +8,7 @@
 #include "ui/WebViewLoader.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QOpenGLContext>
 #include <QSignalSpy>
@@ -20,6 +21,31 @@ bool webEngineMapped()
 {
     QFile maps(QStringLiteral("/proc/self/maps"));
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngine");
+}
+
+// The engine's renderer processes below this one.
+int rendererCount()
+{
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    QMap<QString, QString> parentOf;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
+    for (const QString &pid : pids) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (stat.open(QIODevice::ReadOnly)) {
+            const QByteArray text = stat.readAll();
+            parentOf.insert(pid, QString::fromLatin1(text.mid(text.lastIndexOf(')') + 2).split(' ').value(1)));
+        }
+    }
+    int count = 0;
+    for (const QString &pid : pids) {
+        QString ancestor = parentOf.value(pid);
+        while (!ancestor.isEmpty() && ancestor != self && ancestor != QLatin1String("0"))
+            ancestor = parentOf.value(ancestor);
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (ancestor == self && commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains("--type=renderer"))
+            ++count;
+    }
+    return count;
 }
 } // namespace
 
@@ -63,6 +89,20 @@ void tst_WebViewLoading::loadsOnFirstOnlinePage()
     // The page paints, in the background the tool's script gives it.
     const QPoint probe = browser->mapTo(&view, QPoint(browser->width() - 12, browser->height() - 12));
     QTRY_COMPARE_WITH_TIMEOUT(view.grab().toImage().pixelColor(probe).name(), QStringLiteral("#f6f8fb"), 15000);
+
+    // Left for the idle delay, the browser's renderer ends; back on the page, it loads afresh.
+    QVERIFY(rendererCount() > 0);
+    WebViewLoader::setIdleReleaseDelayMs(1000);
+    QTest::mouseClick(view.sidebar()->item(AppPage::Overview), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(rendererCount(), 0, 30000);
+    QTest::mouseClick(view.sidebar()->item(AppPage::ServicePlan), Qt::LeftButton);
+    panel = qobject_cast<OnlinePagePanel *>(view.currentPage());
+    QVERIFY(panel && panel->webView() && panel->webView()->browser());
+    QSignalSpy reloaded(panel->webView()->browser(), SIGNAL(loadFinished(bool)));
+    QVERIFY(reloaded.wait(30000));
+    QCOMPARE(reloaded.first().first().toBool(), true);
+    QCOMPARE(standin.requests().count(QStringLiteral("GET /pricing")), 2);
+    QVERIFY(rendererCount() > 0);
 }
 
 QTEST_MAIN(tst_WebViewLoading)

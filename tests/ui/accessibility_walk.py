@@ -1,0 +1,254 @@
+#!/usr/bin/python3
+"""The window as a screen reader reads it: the built tool under Xvfb, read over AT-SPI.
+
+   accessibility_walk.py TOOL STANDIN   (through tests/in-namespaces.sh --offline, in dbus-run-session)
+
+Walks the five pages, an online page's web content, an operation's banner and the uninstall dialog,
+and fails on: an interactive object without a name, a focus stop that is no control, a control the
+Tab key never reaches, the page shown not exposed as selected, a banner message that no screen
+reader would speak, focus that leaves the button that started an operation.
+"""
+import sys
+
+import pyatspi
+
+sys.path.insert(0, __import__("os").path.dirname(__file__))
+from desktop_session import (INTERACTIVE_ROLES, Desktop, FocusTracker, describe, find, find_all, focused, press, pump, showing,
+                             states, wait_for)
+
+focus = None
+PAGES = ["概览", "本机插件", "服务方案", "账户设置", "帮助支持"]
+HEADINGS = {"概览": "Corvanta 管理工具"}
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message, flush=True)
+    return condition
+
+
+def audit(root, where):
+    """Every showing object that takes focus is a control with a name; so is every control."""
+    for node in find_all(root):
+        role, state = node.getRole(), states(node)
+        if role in (pyatspi.ROLE_FRAME, pyatspi.ROLE_DOCUMENT_WEB):
+            continue
+        if state.contains(pyatspi.STATE_FOCUSABLE) and role not in INTERACTIVE_ROLES:
+            if is_browser(node):
+                check(node.name.strip(), f"{where}: the browser's Tab stop has no name")
+            else:
+                check(False, f"{where}: a focus stop that is no control: {describe(node)}")
+        if role in INTERACTIVE_ROLES and not node.name.strip():
+            check(False, f"{where}: a control without a name: {describe(node)} ({node.description!r})")
+
+
+def focus_stops(desktop, root):
+    """What Tab reaches from the current focus, in order, until it comes round (through the web
+    page's own stops, which are the site's)."""
+    start = focused(root)
+    stops = [start]
+    for _ in range(80):
+        desktop.key("Tab")
+        node = focused(root)
+        if node is not None and node.path == start.path:
+            break
+        stops.append(node)
+    return stops
+
+
+def reachable(desktop, root, where):
+    """Every showing control of the window can be reached with Tab."""
+    stops = focus_stops(desktop, root)
+    reached = {node.path for node in stops if node is not None}
+    controls = [node for node in find_all(root)
+                if node.getRole() in INTERACTIVE_ROLES and states(node).contains(pyatspi.STATE_FOCUSABLE)
+                and states(node).contains(pyatspi.STATE_ENABLED)]
+    for node in controls:
+        check(node.path in reached, f"{where}: Tab never reaches {describe(node)}")
+    return stops
+
+
+def sidebar_tab(frame, title):
+    return find(frame, role=pyatspi.ROLE_PAGE_TAB, name=title)
+
+
+def show_page(desktop, title):
+    tab = sidebar_tab(desktop.frame, title)
+    press(tab)
+    heading = HEADINGS.get(title, title)
+    wait_for(lambda: find(desktop.frame, role=pyatspi.ROLE_HEADING, name=heading), 10, f"the heading of {title}")
+    return tab
+
+
+def main(tool, standin):
+    desktop = Desktop(tool, standin)
+    try:
+        walk_window(desktop)
+    finally:
+        desktop.close()
+    if failures:
+        print(f"{len(failures)} failure(s)")
+        return 1
+    print("all checks passed")
+    return 0
+
+
+def walk_window(desktop):
+    global focus
+    focus = FocusTracker()
+    desktop.start_tool()
+    app, frame = desktop.app, desktop.frame
+    check(frame.name == "Corvanta 管理工具", f"the main window is {describe(frame)}")
+    start = wait_for(lambda: focused(app), 10, "the first focused object")
+    check(start.getRole() in INTERACTIVE_ROLES and start.name == "概览",
+          f"focus starts on {describe(start)}, not on a named control")
+    desktop.focus_window()
+
+    for title in PAGES:
+        tab = show_page(desktop, title)
+        pump(0.5)
+        selected = [t.name for t in find_all(frame, role=pyatspi.ROLE_PAGE_TAB)
+                    if t.name in PAGES and states(t).contains(pyatspi.STATE_SELECTED)]
+        check(selected == [title], f"{title}: the sidebar exposes {selected} as selected")
+        check(states(tab).contains(pyatspi.STATE_CHECKED), f"{title}: its sidebar entry is not checked")
+        if title == "帮助支持":
+            contact = find(frame, name="商务联系与二维码", role=None)
+            check(contact is not None, "帮助支持: no control for the contact section")
+            if contact:
+                press(contact)
+                pump(1)
+            opens = [b for b in find_all(frame, role=pyatspi.ROLE_PUSH_BUTTON) if b.name == "打开"]
+            descriptions = sorted(b.description for b in opens)
+            check(len(opens) == 3 and len(set(descriptions)) == 3 and all(descriptions),
+                  f"帮助支持: the three 打开 cannot be told apart: {descriptions}")
+            check(find(frame, role=pyatspi.ROLE_LABEL, name="安装管理器") is not None,
+                  "帮助支持: the first step's title is no label")
+        audit(frame, title)
+        stops = reachable(desktop, frame, title)
+        if title == "账户设置":
+            tabs = [t.name for t in find_all(frame, role=pyatspi.ROLE_PAGE_TAB) if t.name not in PAGES]
+            check(len(tabs) >= 2, f"账户设置: its tabs are {tabs}")
+            selected = [t.name for t in find_all(frame, role=pyatspi.ROLE_PAGE_TAB)
+                        if t.name not in PAGES and states(t).contains(pyatspi.STATE_SELECTED)]
+            check(len(selected) == 1, f"账户设置: selected tabs {selected}")
+        if title == "服务方案":
+            heading = wait_for(lambda: find(frame, role=pyatspi.ROLE_HEADING, name="服务方案", inside_documents=True)
+                               and [h for h in find_all(frame, role=pyatspi.ROLE_HEADING, inside_documents=True)
+                                    if h.name == "服务方案" and is_in_document(h)], 60, "the web page's heading")
+            check(bool(heading), "服务方案: the web page exposes no heading")
+        # Back to the page's sidebar entry for the next page.
+        del stops
+    frames = [describe(f) for f in find_all(app, role=pyatspi.ROLE_FRAME)]
+    check(frames == [describe(frame)], f"top-level frames after the online pages: {frames}")
+
+    banner_and_focus(desktop)
+    uninstall_dialog(desktop)
+
+
+def is_browser(node):
+    """The engine's view: the Tab stop before the page's own, holding the web document."""
+    return any(n.getRole() == pyatspi.ROLE_DOCUMENT_WEB for n in find_all(node, showing_only=False)
+               if n is not node)
+
+
+def is_in_document(node):
+    parent = node.parent
+    while parent is not None:
+        if parent.getRole() == pyatspi.ROLE_DOCUMENT_WEB:
+            return True
+        parent = parent.parent
+    return False
+
+
+def banner_and_focus(desktop):
+    """安装 from the keyboard: the banner's message arrives as an alert shown, focus stays on the button."""
+    frame = desktop.frame
+    show_page(desktop, "本机插件")
+    alerts = []
+
+    def heard(event):
+        try:
+            if event.detail1 == 1 and event.source.getRole() == pyatspi.ROLE_ALERT:
+                alerts.append(event.source.name)
+        except Exception:
+            pass
+
+    pyatspi.Registry.registerEventListener(heard, "object:state-changed:showing")
+    primary = wait_for(lambda: find(frame, role=pyatspi.ROLE_PUSH_BUTTON, name="安装"), 15, "the 安装 button")
+    menu_items = open_more_menu(desktop)
+    check("卸载插件" not in menu_items, f"nothing installed, yet the menu offers {menu_items}")
+    desktop.key("Escape")
+    sidebar_tab(frame, "本机插件").queryComponent().grabFocus()
+    while focused(frame).path != primary.path:
+        before = focused(frame).path
+        desktop.key("Tab")
+        if focused(frame).path == before:
+            break
+    check(focused(frame).path == primary.path, "Tab does not reach 安装")
+    desktop.key("space")
+    try:
+        wait_for(lambda: find(frame, role=pyatspi.ROLE_PUSH_BUTTON, name="检查更新"), 60, "the install to finish")
+    except AssertionError:
+        print("alerts heard:", alerts, "buttons:", [b.name for b in find_all(frame, role=pyatspi.ROLE_PUSH_BUTTON)])
+        raise
+    pump(1)
+    pyatspi.Registry.deregisterEventListener(heard, "object:state-changed:showing")
+    check("正在获取 WPS 插件包..." in alerts, f"the progress message was not announced as an alert: {alerts}")
+    check(any(a.startswith("插件") and "已安装" in a for a in alerts),
+          f"the outcome was not announced as an alert: {alerts}")
+    now = focused(frame)
+    check(now is not None and now.path == primary.path, f"after 安装 the focus is on {describe(now)}")
+
+
+def open_more_menu(desktop):
+    """"更多" from the keyboard (its menu runs a loop of its own, so an action call would not return);
+    the names of its items as the arrow keys reach them, first to last, the first one focused after."""
+    find(desktop.frame, role=pyatspi.ROLE_PUSH_BUTTON, name="更多").queryComponent().grabFocus()
+    desktop.key("Return")
+    names = []
+    for _ in range(6):
+        desktop.key("Down")
+        pump(0.2)
+        item = focus.last
+        if item is None or item.getRole() != pyatspi.ROLE_MENU_ITEM or item.name in names:
+            break
+        names.append(item.name)
+    return names
+
+
+def choose_menu_item(desktop, name):
+    for _ in range(6):
+        if focus.last is not None and focus.last.name == name:
+            desktop.key("Return")
+            return True
+        desktop.key("Down")
+        pump(0.2)
+    return False
+
+
+def uninstall_dialog(desktop):
+    """The uninstall's confirmation: a named alert with named buttons; declining keeps the add-in."""
+    frame = desktop.frame
+    items = open_more_menu(desktop)
+    check("卸载插件" in items, f"installed, yet the menu offers {items}")
+    if not choose_menu_item(desktop, "卸载插件"):
+        check(False, "the keyboard does not reach 卸载插件 in the menu")
+        return
+    dialog = wait_for(lambda: [d for d in find_all(desktop.app) if d.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG)
+                               and find(d, role=pyatspi.ROLE_PUSH_BUTTON, name="取消")], 10, "the uninstall dialog")[0]
+    audit(dialog, "the uninstall dialog")
+    buttons = sorted(b.name for b in find_all(dialog, role=pyatspi.ROLE_PUSH_BUTTON))
+    check(buttons == ["卸载", "取消"], f"the dialog's buttons are {buttons}")
+    texts = " ".join(n.name for n in find_all(dialog) if n.getRole() == pyatspi.ROLE_LABEL)
+    check("卸载 Corvanta分析插件？" in texts, f"the dialog reads {texts!r}")
+    press(find(dialog, role=pyatspi.ROLE_PUSH_BUTTON, name="取消"))
+    wait_for(lambda: not showing(dialog) or not find(desktop.app, role=pyatspi.ROLE_PUSH_BUTTON, name="取消"), 10,
+             "the dialog to close")
+    pump(1)
+    check(find(frame, role=pyatspi.ROLE_PUSH_BUTTON, name="检查更新") is not None, "declining uninstalled the add-in")
+
+
+if __name__ == "__main__":
+    sys.exit(main(*sys.argv[1:3]))
