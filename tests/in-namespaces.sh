@@ -37,6 +37,7 @@ if [ -n "$outside" ]; then
         kill "$outside_pid"
     else
         echo "FAIL: the copy of the tool outside the suite's namespace ($outside_pid) was ended" >&2
+        ls -l "/proc/$outside_pid/exe" >&2; grep State "/proc/$outside_pid/status" >&2
         status=1
     fi
     wait "$outside_pid" 2>/dev/null

@@ -5,7 +5,7 @@ namespace of its own (tests/in-namespaces.sh --offline): the stand-in service an
 where the built tool sends its requests, and a default route over the loopback makes the tool online.
 Needs root, an accessibility-capable session bus (dbus-run-session) and Xvfb.
 """
-import os, shutil, signal, subprocess, sys, tempfile, time
+import json, os, shutil, signal, subprocess, sys, tempfile, time
 
 import pyatspi
 from gi.repository import GLib
@@ -82,6 +82,17 @@ class Desktop:
                    # The engine refuses port 9 (discard) unless told; the tool is built to ask there.
                    QTWEBENGINE_CHROMIUM_FLAGS="--explicitly-allowed-ports=9")
         return env
+
+    def install_addin(self, version="1.4.2"):
+        """An installed add-in where the tool looks (it says where), without signing in anywhere."""
+        status = subprocess.run([self.tool_path, "status", "--json", "--offline"], env=self.environment(),
+                                capture_output=True, text=True, check=True)
+        package = os.path.join(json.loads(status.stdout)["addonDir"], "CorvantaAnalysis_" + version)
+        os.makedirs(os.path.join(package, "app"), exist_ok=True)
+        for name, text in (("ribbon.xml", "<customUI/>"), ("app/index.html", "<html></html>"),
+                           ("version.json", json.dumps({"version": version}))):
+            with open(os.path.join(package, name), "w") as file:
+                file.write(text)
 
     def start_tool(self, log=None):
         if log is None and os.environ.get("CORVANTA_TOOL_LOG"):
