@@ -132,7 +132,7 @@ int main(int argc, char *argv[])
                 int(mappedIdle), int(webEngineMapped()), idlePss, pssKiB(self));
     if (app.arguments().contains(QStringLiteral("--leave"))) {
         window.contentView()->sidebar()->item(AppPage::Overview)->click();
-        idle(WebViewLoader::idleReleaseDelayMs() + 5000);
+        idle(35000); // the browser's idle delay (30 s) and some
         std::printf(" left-pss=%lld left-helpers-pss=%lld", pssKiB(self), helperPssKiB());
     }
     std::printf("\n");
