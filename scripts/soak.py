@@ -160,6 +160,7 @@ def main(minutes, seed, tool, standin):
     end = time.monotonic() + float(minutes) * 60
     began = time.monotonic()
     try:
+        desktop.install_addin()  # something to repair, update and uninstall from the first step
         soak.start()
         while time.monotonic() < end:
             try:
@@ -170,6 +171,11 @@ def main(minutes, seed, tool, standin):
     finally:
         desktop.close()
     counts = soak.counts
+    kinds = {}
+    for done in soak.walk:
+        kind = done.split(" ")[0]
+        kinds[kind] = kinds.get(kind, 0) + 1
+    print("walk:", ", ".join(f"{kind} {count}" for kind, count in sorted(kinds.items())))
     print(f"soak: seed {seed}, {counts['actions']} actions in {(time.monotonic() - began) / 60:.1f} minutes;"
           f" exits {counts['exits']}, crashes {counts['crashes']}, hangs {counts['hangs']}")
     return 1 if counts["exits"] or counts["crashes"] or counts["hangs"] else 0

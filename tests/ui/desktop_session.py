@@ -47,7 +47,7 @@ class Desktop:
 
     def __init__(self, tool, standin, standin_options=()):
         prepare_network()
-        self.tool_path = tool
+        self.tool_path = os.path.abspath(tool)
         self.home = tempfile.mkdtemp(prefix="corvanta-desktop-")
         self.processes = []
         read, write = os.pipe()
