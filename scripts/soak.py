@@ -23,13 +23,23 @@ class Soak:
         self.counts = {"actions": 0, "exits": 0, "crashes": 0, "hangs": 0}
         self.walk = []
         self.online = True
-        self.log = open(os.path.join(desktop.home, "tool.log"), "wb")
+        # Outside the scratch home, which goes with the run: what the tool said stays for a look.
+        self.log_path = os.environ.get("SOAK_TOOL_LOG", "/tmp/corvanta-soak-tool.log")
+        self.log = open(self.log_path, "wb")
 
     def start(self):
         # Core files land in the tool's working directory (the machine's pattern is a bare "core").
         os.chdir(self.desktop.home)
         resource.setrlimit(resource.RLIMIT_CORE, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
-        self.desktop.start_tool(log=self.log)
+        try:
+            self.desktop.start_tool(log=self.log)
+        except AssertionError:
+            # Started but never showed up: an exit at start (it is counted), or one that lingers.
+            self.desktop.tool.wait(10) if self.desktop.tool.poll() is None else None
+            self.counts["exits"] += 1
+            self.report_end(self.desktop.tool.poll())
+            self.desktop.stop_tool()
+            self.desktop.start_tool(log=self.log)
         self.desktop.focus_window()
 
     def frame(self):
@@ -127,12 +137,10 @@ class Soak:
             self.start()
             return
         started = time.monotonic()
-        try:
-            self.frame().childCount
-            self.frame().getState()
-        except Exception:
-            pass
-        if time.monotonic() - started >= HANG_SECONDS or not self.answers():
+        answered = self.answers()
+        if self.desktop.tool.poll() is not None:
+            return self.alive()  # it ended while being asked: an exit, not a hang
+        if time.monotonic() - started >= HANG_SECONDS or not answered:
             self.counts["hangs"] += 1
             print(f"HANG after: {self.walk[-5:]}", flush=True)
             subprocess.run(["gdb", "-batch", "-p", str(self.desktop.tool.pid), "-ex", "thread apply 1 bt"])
@@ -141,12 +149,16 @@ class Soak:
 
     def answers(self):
         try:
+            self.frame().getState()
             return self.frame().name is not None
         except Exception:
             return False
 
     def report_end(self, status):
         print(f"EXIT {status} after: {self.walk[-10:]}", flush=True)
+        self.log.flush()
+        with open(self.log_path, "rb") as said:
+            print(said.read()[-3000:].decode(errors="replace"), flush=True)
         for core in glob.glob(os.path.join(self.desktop.home, "core*")):
             subprocess.run(["gdb", "-batch", "-ex", "bt", self.desktop.tool_path, core])
             os.remove(core)

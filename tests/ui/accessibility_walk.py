@@ -109,6 +109,10 @@ def walk_window(desktop):
     desktop.focus_window()
 
     for title in PAGES:
+        if title == "服务方案":
+            # The first online page makes Qt re-create the native window: place, size, keyboard and focus stay.
+            extents_before = frame.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            focus_before = focused(frame)
         tab = show_page(desktop, title)
         pump(0.5)
         selected = [t.name for t in find_all(frame, role=pyatspi.ROLE_PAGE_TAB)
@@ -127,22 +131,25 @@ def walk_window(desktop):
                   f"帮助支持: the three 打开 cannot be told apart: {descriptions}")
             check(find(frame, role=pyatspi.ROLE_LABEL, name="安装管理器") is not None,
                   "帮助支持: the first step's title is no label")
+        if title == "服务方案":
+            heading = wait_for(lambda: [h for h in find_all(frame, role=pyatspi.ROLE_HEADING, inside_documents=True)
+                                        if h.name == "服务方案" and is_in_document(h)], 60, "the web page's heading")
+            check(bool(heading), "服务方案: the web page exposes no heading")
+            extents = frame.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            check(tuple(extents) == tuple(extents_before), f"the window moved from {extents_before} to {extents}")
+            check(states(frame).contains(pyatspi.STATE_ACTIVE), "the window lost the keyboard at the first online page")
+            now = focused(frame)
+            check(now is not None and now.path == focus_before.path,
+                  f"the first online page moved the focus from {describe(focus_before)} to {describe(now)}")
         audit(frame, title)
-        stops = reachable(desktop, frame, title)
+        reachable(desktop, frame, title)
         if title == "账户设置":
             tabs = [t.name for t in find_all(frame, role=pyatspi.ROLE_PAGE_TAB) if t.name not in PAGES]
             check(len(tabs) >= 2, f"账户设置: its tabs are {tabs}")
             selected = [t.name for t in find_all(frame, role=pyatspi.ROLE_PAGE_TAB)
                         if t.name not in PAGES and states(t).contains(pyatspi.STATE_SELECTED)]
             check(len(selected) == 1, f"账户设置: selected tabs {selected}")
-        if title == "服务方案":
-            heading = wait_for(lambda: find(frame, role=pyatspi.ROLE_HEADING, name="服务方案", inside_documents=True)
-                               and [h for h in find_all(frame, role=pyatspi.ROLE_HEADING, inside_documents=True)
-                                    if h.name == "服务方案" and is_in_document(h)], 60, "the web page's heading")
-            check(bool(heading), "服务方案: the web page exposes no heading")
-        # Back to the page's sidebar entry for the next page.
-        del stops
-    frames = [describe(f) for f in find_all(app, role=pyatspi.ROLE_FRAME)]
+    frames = [describe(f) for f in find_all(app, role=pyatspi.ROLE_FRAME, showing_only=False)]
     check(frames == [describe(frame)], f"top-level frames after the online pages: {frames}")
 
     alerts = AlertListener()
