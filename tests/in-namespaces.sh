@@ -17,13 +17,17 @@ done
 if [ "$(id -u)" -ne 0 ]; then
     exec "$@"
 fi
+# When a living (not zombie) process started: the same process, not a later one with its number.
+started() {
+    awk '{ sub(/.*\) /, ""); if ($1 != "Z") print $20 }' "/proc/$1/stat" 2>/dev/null
+}
 if [ -n "$outside" ]; then
     outside_home="$(mktemp -d)"
     HOME="$outside_home" XDG_CONFIG_HOME="$outside_home/.config" QT_QPA_PLATFORM=offscreen "$outside" >/dev/null 2>&1 &
     outside_pid=$!
     sleep 1
-    outside_exe="$(readlink "/proc/$outside_pid/exe")"
-    if ! kill -0 "$outside_pid" 2>/dev/null || [ -z "$outside_exe" ]; then
+    outside_started="$(started "$outside_pid")"
+    if [ -z "$outside_started" ]; then
         echo "FAIL: the copy of the tool meant to run outside the suite's namespace did not start" >&2
         exit 1
     fi
@@ -33,11 +37,10 @@ fi
 unshare --pid --fork --mount-proc --kill-child $offline sh -c '"$@"; exit $?' sh "$@"
 status=$?
 if [ -n "$outside" ]; then
-    if kill -0 "$outside_pid" 2>/dev/null && [ "$(readlink "/proc/$outside_pid/exe")" = "$outside_exe" ]; then
+    if [ "$(started "$outside_pid")" = "$outside_started" ]; then
         kill "$outside_pid"
     else
         echo "FAIL: the copy of the tool outside the suite's namespace ($outside_pid) was ended" >&2
-        ls -l "/proc/$outside_pid/exe" >&2; grep State "/proc/$outside_pid/status" >&2
         status=1
     fi
     wait "$outside_pid" 2>/dev/null
