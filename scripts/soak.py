@@ -6,6 +6,8 @@
 Watches for exits nobody asked for, crashes (backtrace from the core file) and hangs (the window's
 thread answering no screen-reader query for 10 s: it is the thread that paints). Prints counts.
 """
+import sys
+sys.dont_write_bytecode = True  # no caches in the source tree
 import glob, os, random, resource, subprocess, sys, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "ui"))

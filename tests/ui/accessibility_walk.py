@@ -9,6 +9,7 @@ Tab key never reaches, the page shown not exposed as selected, a banner message 
 reader would speak, focus that leaves the button that started an operation.
 """
 import sys
+sys.dont_write_bytecode = True  # no caches in the source tree
 
 import pyatspi
 
