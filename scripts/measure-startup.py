@@ -46,12 +46,13 @@ def run_once(program, platform):
 
 
 def online_page(program, platform, runs):
-    """The first online page's extra memory (tests/bench/bench_onlinepage), medians over fresh runs."""
+    """The first online page's extra memory (tests/bench/bench_onlinepage), medians over fresh runs;
+    then what stays 30 s after leaving it, tool and helpers together (PSS)."""
     figures = []
     for _ in range(runs):
         home = tempfile.mkdtemp(prefix="bench-online-")
         env = scratch_env(home, platform, QTWEBENGINE_DISABLE_SANDBOX="1")
-        result = subprocess.run([program], env=env, capture_output=True, text=True, timeout=120)
+        result = subprocess.run([program, "--leave"], env=env, capture_output=True, text=True, timeout=180)
         shutil.rmtree(home, ignore_errors=True)
         line = result.stdout.strip().splitlines()[-1] if result.stdout.strip() else ""
         values = dict(item.split("=") for item in line.split())
@@ -67,6 +68,12 @@ def online_page(program, platform, runs):
     print(f"  tool resident before {median('idle-rss') / 1024:.1f} MiB, after {median('page-rss') / 1024:.1f} MiB")
     print("  WebEngine mapped before the page: " + ("YES" if any(f["mapped-idle"] for f in figures) else "no")
           + ", after: " + ("yes" if all(f["mapped-page"] for f in figures) else "NO"))
+    idle = median("idle-pss") / 1024
+    page = (median("page-pss") + median("helpers-pss")) / 1024
+    left = (median("left-pss") + median("left-helpers-pss")) / 1024
+    print(f"memory, tool and engine helpers together (PSS): idle {idle:.1f} MiB, first online page {page:.1f} MiB,"
+          f" 30 s after leaving it {left:.1f} MiB ({left / idle:.2f}x idle;"
+          f" helpers then {median('left-helpers-pss') / 1024:.1f} MiB)")
 
 
 def main():
@@ -97,7 +104,7 @@ def main():
     print(f"{'ratio':6}{medians['tool'][0] / medians['bare'][0]:>12.2f}x{medians['tool'][1] / medians['bare'][1]:>12.2f}x")
     print("idle tool maps a WebEngine library: " + ("YES" if mapped else "no"))
     if args.online:
-        online_page(args.online, args.platform, args.runs)
+        online_page(args.online, args.platform, min(args.runs, 3))
 
 
 if __name__ == "__main__":

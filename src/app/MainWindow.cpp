@@ -2,6 +2,7 @@
 
 #include "core/AppConstants.h"
 #include "platform/AppBundle.h"
+#include "ui/Accessibility.h"
 #include "ui/ContentView.h"
 
 #include <QCloseEvent>
@@ -31,6 +32,8 @@ std::unique_ptr<QSettings> frameSettings()
 MainWindow::MainWindow(AuthToolModel *model, QWidget *parent)
     : QWidget(parent, Qt::Window)
 {
+    // A frame named by its title, as assistive technology expects a main window, not a filler.
+    Accessibility::setRole(this, QAccessible::Window);
     setWindowTitle(titleFor(AppBundle::main().infoDictionary()));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -73,6 +76,41 @@ void MainWindow::saveFrame()
 {
     if (m_framePlaced)
         frameSettings()->setValue(frameSettingsKey, saveGeometry());
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::WinIdChange)
+        keepThroughRecreation();
+    return QWidget::event(event);
+}
+
+// The first browser view makes Qt re-create the native window for OpenGL composition: choosing an
+// OpenGL surface from the start would load the OpenGL stack into every idle start. Without a window
+// manager the new window would have neither the keyboard focus nor, always, the old place. The
+// user has just acted in this window (chosen the online page), so it takes the keyboard back even
+// when Qt had not yet counted it active.
+void MainWindow::keepThroughRecreation()
+{
+    if (!internalWinId()) {
+        if (isVisible())
+            m_recreation = Recreation{geometry(), focusWidget(), true};
+        return;
+    }
+    if (!m_recreation)
+        return;
+    const Recreation kept = *std::exchange(m_recreation, std::nullopt);
+    QMetaObject::invokeMethod(
+        this,
+        [this, kept] {
+            if (geometry() != kept.geometry)
+                setGeometry(kept.geometry);
+            if (kept.active)
+                activateWindow();
+            if (kept.focus && kept.focus->window() == this)
+                kept.focus->setFocus(Qt::ActiveWindowFocusReason);
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::moveEvent(QMoveEvent *event)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QPointer>
 #include <QVariantMap>
 #include <QWidget>
+
+#include <optional>
 
 class AuthToolModel;
 class ContentView;
@@ -30,6 +33,7 @@ Q_SIGNALS:
     void quitRequested();
 
 protected:
+    bool event(QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -38,8 +42,17 @@ protected:
 private:
     void placeOnScreen();
     void saveFrame();
+    void keepThroughRecreation();
 
     ContentView *m_contentView = nullptr;
     bool m_framePlaced = false;
     bool m_firstFrameReported = false;
+    // What the native window had when Qt destroyed it to make it anew.
+    struct Recreation
+    {
+        QRect geometry;
+        QPointer<QWidget> focus;
+        bool active = false;
+    };
+    std::optional<Recreation> m_recreation;
 };

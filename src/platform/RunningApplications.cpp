@@ -12,6 +12,7 @@
 #include <cerrno>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -51,6 +52,15 @@ char processState(qint64 pid)
     return close >= 0 && close + 2 < line.size() ? line.at(close + 2) : 0;
 }
 
+// Root sees every user's executables; a copy of the tool that another user (or a job run as
+// root beside us) started is not ours to list or signal.
+bool isOwnProcess(qint64 pid)
+{
+    struct stat status;
+    return ::stat(QFile::encodeName(QStringLiteral("/proc/%1").arg(pid)).constData(), &status) == 0
+        && status.st_uid == ::geteuid();
+}
+
 } // namespace
 
 namespace RunningApplications {
@@ -62,7 +72,7 @@ QList<RunningApplication> list()
     for (const QString &entry : entries) {
         bool isPid = false;
         const qint64 pid = entry.toLongLong(&isPid);
-        if (!isPid)
+        if (!isPid || !isOwnProcess(pid))
             continue;
         const QString executable = readLink(QStringLiteral("/proc/%1/exe").arg(pid));
         if (executable.isEmpty())

@@ -18,7 +18,7 @@ struct RunningApplication
 };
 
 // The running applications of this user and how to ask them to quit. On Linux each process of
-// /proc whose executable can be read; its bundle is the "X.app/Contents/MacOS/" around that
+// /proc owned by the effective user whose executable can be read; its bundle is the "X.app/Contents/MacOS/" around that
 // executable. On macOS the workspace's list of running applications.
 namespace RunningApplications {
 

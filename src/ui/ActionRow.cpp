@@ -1,5 +1,6 @@
 #include "ActionRow.h"
 
+#include "ui/Accessibility.h"
 #include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/TextLine.h"
@@ -38,6 +39,13 @@ ActionRow::ActionRow(const QString &symbol, const QString &title, const QString 
     if (m_accessory)
         m_layout->addWidget(m_accessory, 0, Qt::AlignVCenter);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // The texts are painted: the row reads as a labelled group, and its control says which row it
+    // acts on (several rows carry the same "打开").
+    Accessibility::setRole(this, QAccessible::Grouping);
+    setAccessibleName(title);
+    setAccessibleDescription(subtitle);
+    if (m_accessory)
+        m_accessory->setAccessibleDescription(title + QStringLiteral("：") + subtitle);
 }
 
 int ActionRow::textBlockHeight() const

@@ -7,6 +7,7 @@
 #include "ui/OverviewPanel.h"
 #include "ui/PlaceholderPanel.h"
 #include "ui/Sidebar.h"
+#include "ui/SidebarItem.h"
 #include "ui/UiPalette.h"
 #include "ui/WebView.h"
 
@@ -54,15 +55,13 @@ ContentView::ContentView(AuthToolModel *model, QWidget *parent)
     m_panel->setSpacing(0);
     row->addWidget(panel, 1);
 
-    // The view itself holds focus until the keyboard moves it, so no control wears a focus ring
-    // before the user reaches for Tab.
-    setFocusPolicy(Qt::ClickFocus);
-    setFocus();
-
     connect(m_sidebar, &Sidebar::pageChosen, this, &ContentView::showPage);
     // Signing out on the site also forgets the site's cookies.
     connect(model, &AuthToolModel::accountSignedOut, this, &WebView::clearSiteData);
     showPage(m_selectedPage);
+    // Focus starts on the entry of the page shown, so a screen reader starts on a named control;
+    // given without the keyboard, it wears no ring until the user reaches for Tab.
+    m_sidebar->item(m_selectedPage)->setFocus(Qt::OtherFocusReason);
 }
 
 void ContentView::showPage(AppPage page)

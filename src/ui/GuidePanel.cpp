@@ -37,6 +37,8 @@ GuidePanel::GuidePanel(AuthToolModel *model, const AppBundle &bundle, QWidget *p
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The page's controls take focus from the keyboard; the frame itself is no stop of its own.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->viewport()->setAutoFillBackground(false);
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

@@ -1,5 +1,6 @@
 #include "GuideStep.h"
 
+#include "ui/Accessibility.h"
 #include "ui/TextBlock.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
@@ -20,6 +21,8 @@ public:
         , m_number(number)
     {
         setFixedSize(badgeSide, badgeSide);
+        Accessibility::setRole(this, QAccessible::StaticText);
+        setAccessibleName(number);
     }
 
 protected:

@@ -76,7 +76,7 @@ void InlineButton::setDisabled(bool disabled)
 
 void InlineButton::applyState()
 {
-    setEnabled(!isInert());
+    setEnabled(!m_disabled);
     if (m_busy)
         m_spinnerTimer.start();
     else
@@ -155,8 +155,18 @@ void InlineButton::paintEvent(QPaintEvent *)
         FocusRing::draw(painter, rect(), 8, palette());
 }
 
+bool InlineButton::hitButton(const QPoint &position) const
+{
+    return !m_busy && QAbstractButton::hitButton(position);
+}
+
 void InlineButton::keyPressEvent(QKeyEvent *event)
 {
+    if (m_busy && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter
+                   || event->key() == Qt::Key_Select)) {
+        event->accept();
+        return;
+    }
     // Space is the button's own key; Return acts the same, as it does on a focused macOS button.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
         animateClick();

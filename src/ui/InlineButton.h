@@ -5,7 +5,9 @@
 #include <QTimer>
 
 // The compact rounded button of the pages. Busy shows a spinner and "处理中"; busy or disabled,
-// it ignores clicks and is drawn faded. Tab reaches it; Space and Return press it.
+// it ignores clicks and is drawn faded. Tab reaches it; Space and Return press it. Busy, it stays
+// enabled and keeps the keyboard focus that started the operation (disabling would hand the focus
+// to the next control), and only ignores presses.
 class InlineButton : public QAbstractButton
 {
     Q_OBJECT
@@ -36,6 +38,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool hitButton(const QPoint &position) const override;
 
 private:
     bool isInert() const { return m_busy || m_disabled; }

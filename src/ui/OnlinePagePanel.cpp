@@ -88,6 +88,13 @@ void OnlinePagePanel::setSelectedIndex(int index)
     // The same browser stays; it loads only when the address differs from the one it has.
     if (m_webView)
         m_webView->setUrl(m_model->webURL(currentEntry().path));
+    nameWebView();
+}
+
+void OnlinePagePanel::nameWebView()
+{
+    if (m_webView)
+        m_webView->setPageName(currentEntry().title + QStringLiteral("（网页）"));
 }
 
 QString OnlinePagePanel::detailText() const
@@ -121,6 +128,7 @@ void OnlinePagePanel::showConnectivity(bool online)
         m_webView = new WebView(m_model->webURL(currentEntry().path), true, this);
         connect(m_webView, &WebView::ownSchemeNavigation, this,
                 [this](const QUrl &address, const QUrl &fromPage) { handOverAccountChange(address, fromPage); });
+        nameWebView();
         m_browserArea->addWidget(m_webView);
         if (isVisible())
             m_webView->show();

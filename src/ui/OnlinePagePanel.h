@@ -46,6 +46,7 @@ protected:
 private:
     void showConnectivity(bool online);
     void updateDetail();
+    void nameWebView();
     QCoro::Task<> handOverAccountChange(QUrl address, QUrl fromPage);
 
     AuthToolModel *m_model;

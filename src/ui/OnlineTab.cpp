@@ -1,11 +1,14 @@
 #include "OnlineTab.h"
 
+#include "ui/Accessibility.h"
+#include "ui/FocusRing.h"
 #include "ui/RoundedPanel.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace {
@@ -21,10 +24,12 @@ OnlineTab::OnlineTab(const QString &symbol, const QString &title, const QColor &
     , m_symbol(symbol)
     , m_selectedColor(selectedColor)
 {
+    Accessibility::setRole(this, QAccessible::PageTab);
     setText(title);
     setAccessibleName(title);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
+    setCheckable(true);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -33,6 +38,7 @@ void OnlineTab::setSelected(bool selected)
     if (m_selected == selected)
         return;
     m_selected = selected;
+    setChecked(selected);
     update();
 }
 
@@ -59,4 +65,15 @@ void OnlineTab::paintEvent(QPaintEvent *)
     painter.setFont(titleFont());
     painter.setPen(foreground);
     painter.drawText(content.adjusted(symbol + spacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+    if (FocusRing::shows(this))
+        FocusRing::draw(painter, rect(), 9, palette());
+}
+
+void OnlineTab::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }

@@ -4,6 +4,7 @@
 #include <QColor>
 
 // One tab of an online page: symbol and title; filled with the entry's colour while selected.
+// Tab reaches it, Space and Return choose it; assistive technology hears a page tab, selected or not.
 class OnlineTab : public QAbstractButton
 {
     Q_OBJECT
@@ -20,6 +21,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    // The page decides what is selected, not a click.
+    void nextCheckState() override {}
 
 private:
     QString m_symbol;

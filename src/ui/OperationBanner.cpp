@@ -8,6 +8,8 @@
 OperationBanner::OperationBanner(QWidget *parent)
     : NoticeStrip({14, UiFont::system(12, QFont::DemiBold), 9, 11, 0.1, 0.24}, parent)
 {
+    // Its message is the outcome of what the user started: screen readers speak an alert that shows.
+    Accessibility::setRole(this, QAccessible::AlertMessage);
     setMessage(QString(), OperationTone::Info);
 }
 

@@ -1,5 +1,6 @@
 #include "PageTitle.h"
 
+#include "ui/Accessibility.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
@@ -20,6 +21,7 @@ PageTitle::PageTitle(const QString &title, const QString &subtitle, QWidget *par
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
+    Accessibility::setRole(this, QAccessible::Heading);
     setAccessibleName(title);
     setAccessibleDescription(subtitle);
 }

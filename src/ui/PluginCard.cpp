@@ -64,7 +64,7 @@ PluginCard::PluginCard(AuthToolModel *model, QWidget *parent)
     m_moreButton = new MenuButton(QStringLiteral("更多"), this);
     auto *menu = new PopupMenu(m_moreButton);
     m_repairAction = menu->addAction(QStringLiteral("用本机缓存修复"));
-    menu->addSeparator();
+    m_uninstallSeparator = menu->addSeparator();
     m_uninstallAction = menu->addAction(QStringLiteral("卸载插件"));
     PopupMenu::setDestructive(m_uninstallAction);
     m_moreButton->setMenu(menu);
@@ -125,6 +125,10 @@ void PluginCard::sync()
         versionLine(state, m_model->installedPluginVersionPublished(), m_model->latestPluginVersion()));
     m_primaryButton->setTitle(primaryButtonText(state, m_model->latestPluginVersion()));
     m_primaryButton->setBusy(m_model->isInstalling());
+    // Nothing on disk, nothing to uninstall: offering it would only report a removal that never was.
+    const bool installed = !m_model->installedPluginVersionPublished().isEmpty();
+    m_uninstallAction->setVisible(installed);
+    m_uninstallSeparator->setVisible(installed);
 }
 
 void PluginCard::startPrimaryAction()

@@ -48,4 +48,5 @@ private:
     MenuButton *m_moreButton = nullptr;
     QAction *m_repairAction = nullptr;
     QAction *m_uninstallAction = nullptr;
+    QAction *m_uninstallSeparator = nullptr;
 };

@@ -33,7 +33,8 @@ public:
         setReadOnly(true);
         setFrame(false);
         setFont(valueFont());
-        setFocusPolicy(Qt::ClickFocus);
+        // Tab reaches it too, so the keyboard (and a screen reader) can read and copy the value.
+        setFocusPolicy(Qt::StrongFocus);
         setContextMenuPolicy(Qt::DefaultContextMenu);
         QPalette transparentBase = palette();
         for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})

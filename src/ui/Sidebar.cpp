@@ -1,6 +1,7 @@
 #include "Sidebar.h"
 
 #include "model/AuthToolModel.h"
+#include "ui/Accessibility.h"
 #include "ui/SidebarItem.h"
 #include "ui/SmallStatusPill.h"
 #include "ui/UiFont.h"
@@ -46,6 +47,8 @@ public:
         : QWidget(parent), m_text(text), m_font(font), m_secondary(secondary)
     {
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        Accessibility::setRole(this, QAccessible::StaticText);
+        setAccessibleName(text);
     }
     QSize sizeHint() const override
     {

@@ -1,5 +1,6 @@
 #include "SidebarItem.h"
 
+#include "ui/Accessibility.h"
 #include "ui/FocusRing.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
@@ -22,12 +23,14 @@ SidebarItem::SidebarItem(const QString &symbol, const QString &title, QWidget *p
     : QAbstractButton(parent)
     , m_symbol(symbol)
 {
+    Accessibility::setRole(this, QAccessible::PageTab);
     setText(title);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAccessibleName(title);
+    setCheckable(true);
 }
 
 void SidebarItem::setActive(bool active)
@@ -35,6 +38,7 @@ void SidebarItem::setActive(bool active)
     if (m_active == active)
         return;
     m_active = active;
+    setChecked(active);
     update();
 }
 
@@ -64,8 +68,16 @@ void SidebarItem::paintEvent(QPaintEvent *)
     painter.setFont(UiFont::system(fontPoints, QFont::DemiBold));
     painter.setPen(foreground);
     painter.drawText(content.adjusted(symbolWidth + spacing, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
-    if (FocusRing::shows(this))
+    if (FocusRing::shows(this) && !m_quietFocus)
         FocusRing::draw(painter, bounds, 9, palette());
+}
+
+void SidebarItem::focusInEvent(QFocusEvent *event)
+{
+    // A window that comes back to the front returns focus as it was, ring or not.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        m_quietFocus = event->reason() == Qt::OtherFocusReason;
+    QAbstractButton::focusInEvent(event);
 }
 
 void SidebarItem::keyPressEvent(QKeyEvent *event)

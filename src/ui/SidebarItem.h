@@ -4,6 +4,7 @@
 
 // One page entry of the sidebar: symbol and title, a light rounded plate while active, a fainter
 // one under the pointer. Tab reaches it, Space and Return choose it, Up and Down ask for a step.
+// Assistive technology hears a page tab, selected while its page shows.
 class SidebarItem : public QAbstractButton
 {
     Q_OBJECT
@@ -26,8 +27,13 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    // The page decides what is active, not a click.
+    void nextCheckState() override {}
 
 private:
     QString m_symbol;
     bool m_active = false;
+    // Focus given without the keyboard (the window's start) wears no ring until the keyboard moves.
+    bool m_quietFocus = true;
 };

@@ -20,6 +20,7 @@ SmallStatusPill::SmallStatusPill(const QString &text, const QColor &color, QWidg
     , m_color(color)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    Accessibility::setRole(this, QAccessible::StaticText);
     Accessibility::announce(this, text);
 }
 

@@ -33,6 +33,7 @@ StatusTile::StatusTile(QWidget *parent)
     : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    Accessibility::setRole(this, QAccessible::StaticText);
 }
 
 void StatusTile::setContent(const QString &symbol, const QString &label, const QString &value, const QString &detail,

@@ -1,5 +1,6 @@
 #include "TextBlock.h"
 
+#include "ui/Accessibility.h"
 #include "ui/TextLine.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
@@ -19,6 +20,10 @@ TextBlock::TextBlock(const QString &title, const QFont &titleFont, const QString
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
+    Accessibility::setRole(this, QAccessible::StaticText);
+    setAccessibleName(title.isEmpty() ? detail : title);
+    if (!title.isEmpty())
+        setAccessibleDescription(detail);
 }
 
 int TextBlock::titleHeight() const

@@ -1,5 +1,6 @@
 #include "TextLine.h"
 
+#include "ui/Accessibility.h"
 #include "ui/UiPalette.h"
 
 #include <QFontMetrics>
@@ -11,6 +12,7 @@ TextLine::TextLine(const QString &text, const QFont &font, Style style, QWidget 
     , m_style(style)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    Accessibility::setRole(this, QAccessible::StaticText);
     setText(text);
 }
 

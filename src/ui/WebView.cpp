@@ -5,14 +5,26 @@
 #include "ui/WebViewBackend.h"
 #include "ui/WebViewLoader.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 constexpr qreal cornerRadius = 12;
+
+// The engine draws through a Qt Quick widget whose offscreen window, never shown, is a top-level
+// window to Qt: screen readers would list it as a second frame, "Offscreen". Qt lists no popups.
+void keepOffscreenWindowsFromScreenReaders()
+{
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        if (window->objectName() == QLatin1String("QQuickWidgetOffscreenWindow") && window->type() != Qt::Popup)
+            window->setFlags((window->flags() & ~Qt::WindowType_Mask) | Qt::Popup);
+    }
 }
+} // namespace
 
 const QString websiteChromeHidingScript = QStringLiteral(
     "(function () {\n"
@@ -37,6 +49,15 @@ WebView::WebView(const QUrl &url, bool hidesWebsiteChrome, QWidget *parent)
 {
     // The browser sits inside the one-point border.
     m_layout->setContentsMargins(1, 1, 1, 1);
+}
+
+WebView::~WebView()
+{
+    if (!m_backend)
+        return;
+    // The browser goes first, so the factory finds no view left when the idle delay runs out.
+    delete m_backend->widget();
+    WebViewLoader::browserDestroyed();
 }
 
 QWidget *WebView::browser() const
@@ -82,9 +103,40 @@ void WebView::createBrowser()
         if (self)
             Q_EMIT self->ownSchemeNavigation(address, fromPage);
     });
+    WebViewLoader::browserCreated();
+    // The engine makes its drawing widget when the first page commits.
+    m_backend->widget()->installEventFilter(this);
+    nameBrowser();
     m_layout->addWidget(m_backend->widget());
     clipBrowser();
     loadRequested(m_url);
+}
+
+bool WebView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ChildAdded) {
+        QMetaObject::invokeMethod(this, &keepOffscreenWindowsFromScreenReaders, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &WebView::nameBrowser, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Tab stops on the browser before it enters the page: a screen reader says which page it is.
+void WebView::nameBrowser()
+{
+    if (!m_backend)
+        return;
+    QWidget *browser = m_backend->widget();
+    for (QWidget *stop : {browser, browser->focusProxy()}) {
+        if (stop)
+            stop->setAccessibleName(accessibleName());
+    }
+}
+
+void WebView::setPageName(const QString &name)
+{
+    setAccessibleName(name);
+    nameBrowser();
 }
 
 void WebView::resizeEvent(QResizeEvent *event)

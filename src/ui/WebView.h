@@ -19,6 +19,7 @@ class WebView : public QWidget
 
 public:
     WebView(const QUrl &url, bool hidesWebsiteChrome, QWidget *parent = nullptr);
+    ~WebView() override;
 
     QUrl url() const { return m_url; }
     void setUrl(const QUrl &url);
@@ -28,6 +29,8 @@ public:
     QWidget *browser() const;
     // Loads the current address again, as after the site handed the tool an account change.
     void reload();
+    // What a screen reader calls the browser (its first Tab stop, before the page's own).
+    void setPageName(const QString &name);
     // Forgets the site's cookies and stored data (signing out); nothing when no browser ever ran.
     static void clearSiteData();
 
@@ -36,6 +39,7 @@ Q_SIGNALS:
     void ownSchemeNavigation(const QUrl &address, const QUrl &fromPage);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -44,6 +48,7 @@ private:
     void createBrowser();
     void loadRequested(const QUrl &url);
     void clipBrowser();
+    void nameBrowser();
 
     QUrl m_url;
     bool m_hidesWebsiteChrome;

@@ -44,6 +44,9 @@ public:
                                        InterceptHandler onIntercepted) = 0;
     // Forgets the site's cookies and visited links.
     virtual void clearSiteData() = 0;
+    // With no view left: lets go of what the views shared (the engine's profile, and with it its
+    // renderer processes); the next view starts it afresh from what is on disk.
+    virtual void releaseIdle() = 0;
 };
 
 #define CorvantaWebViewFactory_iid "com.corvanta.wpsanalysis.manager.WebViewFactory/1"

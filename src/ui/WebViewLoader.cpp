@@ -11,6 +11,12 @@
 #include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QPluginLoader>
+#include <QPointer>
+#include <QTimer>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 // Exported by QtGui without a public header.
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
@@ -57,6 +63,12 @@ WebViewFactory *load()
         return nullptr;
     }
     prepareSharedOpenGLContext();
+#ifdef Q_OS_LINUX
+    // On Linux the engine keeps the pages' content from AT-SPI unless asked, before it starts; a
+    // screen reader would find an empty document.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+#endif
     // Owned for the process's life: the engine cannot be unloaded once started.
     auto *loader = new QPluginLoader(path, qApp);
     QObject *instance = loader->instance();
@@ -71,6 +83,30 @@ WebViewFactory *load()
 
 bool attempted = false;
 WebViewFactory *loadedFactory = nullptr;
+int liveBrowsers = 0;
+int idleDelayMs = 30000;
+
+void releaseIdle()
+{
+    if (liveBrowsers > 0 || !loadedFactory)
+        return;
+    loadedFactory->releaseIdle();
+#ifdef __GLIBC__
+    // The engine's freed heap stays with the process unless handed back.
+    malloc_trim(0);
+#endif
+}
+
+QTimer *idleTimer()
+{
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(qApp);
+        timer->setSingleShot(true);
+        QObject::connect(timer, &QTimer::timeout, qApp, &releaseIdle);
+    }
+    return timer;
+}
 
 } // namespace
 
@@ -101,6 +137,28 @@ QString libraryPath()
 void setLibraryDirectory(const QString &directory)
 {
     libraryDirectoryOverride() = directory;
+}
+
+void browserCreated()
+{
+    ++liveBrowsers;
+    idleTimer()->stop();
+}
+
+void browserDestroyed()
+{
+    if (--liveBrowsers == 0)
+        idleTimer()->start(idleDelayMs);
+}
+
+int idleReleaseDelayMs()
+{
+    return idleDelayMs;
+}
+
+void setIdleReleaseDelayMs(int delay)
+{
+    idleDelayMs = delay;
 }
 
 } // namespace WebViewLoader

@@ -17,4 +17,12 @@ QString libraryPath();
 // For programs that run outside the bundle (test suites): the directory that holds the library.
 void setLibraryDirectory(const QString &directory);
 
+// A browser view was made or went. Once none has been left for the idle delay the factory lets go
+// of what the views shared and the process hands freed memory back: the tool lives in the tray all
+// day, the online pages are visited now and then.
+void browserCreated();
+void browserDestroyed();
+int idleReleaseDelayMs();
+void setIdleReleaseDelayMs(int delay);
+
 } // namespace WebViewLoader

@@ -7,6 +7,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
@@ -54,6 +55,8 @@ WebViewBackend *WebEngineViewFactory::createView(QWidget *parent, const QString 
                                                  InterceptHandler onIntercepted)
 {
     auto *page = new InterceptingPage(profile(), m_settings.interceptedScheme, std::move(onIntercepted));
+    // A page that loads leaves the keyboard focus where the user put it (the page's tab, say).
+    page->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
     if (!documentEndScript.isEmpty()) {
         QWebEngineScript script;
         script.setName(QStringLiteral("corvanta-document-end"));
@@ -64,6 +67,13 @@ WebViewBackend *WebEngineViewFactory::createView(QWidget *parent, const QString 
         page->scripts().insert(script);
     }
     return new WebEngineBrowser(page, parent);
+}
+
+void WebEngineViewFactory::releaseIdle()
+{
+    // Cookies and site storage are on disk; the in-memory HTTP cache is the only thing lost.
+    delete m_profile;
+    m_profile = nullptr;
 }
 
 void WebEngineViewFactory::clearSiteData()

@@ -18,6 +18,7 @@ public:
     WebViewBackend *createView(QWidget *parent, const QString &documentEndScript,
                                InterceptHandler onIntercepted) override;
     void clearSiteData() override;
+    void releaseIdle() override;
 
 private:
     QWebEngineProfile *profile();

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -83,6 +84,14 @@ void tst_InstallerBootstrap::placesOpensAndReplaces()
                                QStringLiteral("CorvantaManagementTool"), toolId, {}, QStringLiteral(processhelper_PATH));
     QVERIFY(stubborn.start({QStringLiteral("ignore-term")}));
     QVERIFY(stubborn.process().waitForReadyRead(5000)); // "ignoring": the handler is in place
+    // Another user's copy, which root (as the suites run) could signal but must not.
+    QVERIFY(QFile::setPermissions(elsewhere.path(), QFile::permissions(elsewhere.path()) | QFile::ExeOther));
+    FakeRunningBundle othersCopy(elsewhere.path(), QStringLiteral("其他用户.app"), QStringLiteral("CorvantaManagementTool"), toolId);
+    othersCopy.process().setChildProcessModifier([] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(127);
+    });
+    QVERIFY(othersCopy.start());
     QElapsedTimer elapsed;
     elapsed.start();
     QVERIFY(runInstaller());
@@ -90,6 +99,8 @@ void tst_InstallerBootstrap::placesOpensAndReplaces()
     QVERIFY(elapsed.elapsed() >= 3000); // the full polite wait came before the force
     QVERIFY(stubborn.process().waitForFinished(1000));
     QCOMPARE(stubborn.process().exitCode(), SIGKILL);
+    if (::geteuid() == 0)
+        QVERIFY(!RunningApplications::isTerminated(othersCopy.pid()));
     QVERIFY(RunningApplications::isTerminated(firstTool));
     QVERIFY(!QFileInfo::exists(installed + QStringLiteral("/Contents/old-copy")));
     QTRY_COMPARE_WITH_TIMEOUT(toolsRunningFrom(installed).size(), 1, 5000);

@@ -1,5 +1,6 @@
 // The first online page's cost, for scripts/bench-startup --online: the tool's window against the
-// stand-in, measured once idle after its first frame, then again once the "服务方案" page has loaded.
+// stand-in, measured once idle after its first frame, then again once the "服务方案" page has loaded,
+// and with --leave once more after going back to "概览" and waiting out the browser's idle delay.
 // Prints one line of key=value figures; memory in KiB.
 #include "StandinService.h"
 #include "app/MainWindow.h"
@@ -106,6 +107,7 @@ int main(int argc, char *argv[])
     const QString self = QStringLiteral("self");
     const qint64 idleRss = statusKiB(self, "VmRSS");
     const qint64 idleHwm = statusKiB(self, "VmHWM");
+    const qint64 idlePss = pssKiB(self);
     const bool mappedIdle = webEngineMapped();
 
     QElapsedTimer clock;
@@ -125,8 +127,14 @@ int main(int argc, char *argv[])
     const qint64 loadMs = clock.elapsed();
     idle(idleMs);
     std::printf("loaded=%d load-ms=%lld idle-rss=%lld idle-hwm=%lld page-rss=%lld page-hwm=%lld helpers-pss=%lld "
-                "mapped-idle=%d mapped-page=%d\n",
+                "mapped-idle=%d mapped-page=%d idle-pss=%lld page-pss=%lld",
                 int(ok), loadMs, idleRss, idleHwm, statusKiB(self, "VmRSS"), statusKiB(self, "VmHWM"), helperPssKiB(),
-                int(mappedIdle), int(webEngineMapped()));
+                int(mappedIdle), int(webEngineMapped()), idlePss, pssKiB(self));
+    if (app.arguments().contains(QStringLiteral("--leave"))) {
+        window.contentView()->sidebar()->item(AppPage::Overview)->click();
+        idle(35000); // the browser's idle delay (30 s) and some
+        std::printf(" left-pss=%lld left-helpers-pss=%lld", pssKiB(self), helperPssKiB());
+    }
+    std::printf("\n");
     return ok ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "ui/Sidebar.h"
 #include "ui/SidebarItem.h"
 #include "ui/WebView.h"
+#include "ui/WebViewBackend.h"
 #include "ui/WebViewLoader.h"
 
 #include <QApplication>
@@ -21,6 +22,17 @@ bool webEngineMapped()
     QFile maps(QStringLiteral("/proc/self/maps"));
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngine");
 }
+
+// The browser profiles the loaded library holds (the engine's renderers live as long as one does).
+int profileCount()
+{
+    auto *factory = dynamic_cast<QObject *>(WebViewLoader::factory());
+    int count = 0;
+    for (QObject *child : factory->findChildren<QObject *>())
+        count += QLatin1String(child->metaObject()->className()) == QLatin1String("QWebEngineProfile");
+    return count;
+}
+
 } // namespace
 
 // The browser library as the tool loads it: not linked, mapped only once an online page shows, and
@@ -63,6 +75,21 @@ void tst_WebViewLoading::loadsOnFirstOnlinePage()
     // The page paints, in the background the tool's script gives it.
     const QPoint probe = browser->mapTo(&view, QPoint(browser->width() - 12, browser->height() - 12));
     QTRY_COMPARE_WITH_TIMEOUT(view.grab().toImage().pixelColor(probe).name(), QStringLiteral("#f6f8fb"), 15000);
+
+    // Left for the idle delay, the browser's profile goes (and with it the engine's renderers, see
+    // scripts/bench-startup --online); back on the page, it loads afresh.
+    QCOMPARE(profileCount(), 1);
+    WebViewLoader::setIdleReleaseDelayMs(1000);
+    QTest::mouseClick(view.sidebar()->item(AppPage::Overview), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(profileCount(), 0, 30000);
+    QTest::mouseClick(view.sidebar()->item(AppPage::ServicePlan), Qt::LeftButton);
+    panel = qobject_cast<OnlinePagePanel *>(view.currentPage());
+    QVERIFY(panel && panel->webView() && panel->webView()->browser());
+    QSignalSpy reloaded(panel->webView()->browser(), SIGNAL(loadFinished(bool)));
+    QVERIFY(reloaded.wait(30000));
+    QCOMPARE(reloaded.first().first().toBool(), true);
+    QCOMPARE(standin.requests().count(QStringLiteral("GET /pricing")), 2);
+    QCOMPARE(profileCount(), 1);
 }
 
 QTEST_MAIN(tst_WebViewLoading)

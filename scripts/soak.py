@@ -1,0 +1,199 @@
+#!/usr/bin/python3
+"""A seeded random walk of what users do, over the built tool under Xvfb; see scripts/soak.
+
+   soak.py MINUTES SEED TOOL STANDIN   (through tests/in-namespaces.sh --offline, in dbus-run-session)
+
+Watches for exits nobody asked for, crashes (backtrace from the core file) and hangs (the window's
+thread answering no screen-reader query for 10 s: it is the thread that paints). Prints counts.
+"""
+import sys
+sys.dont_write_bytecode = True  # no caches in the source tree
+import glob, os, random, resource, subprocess, sys, time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "ui"))
+import pyatspi
+from gi.repository import Atspi
+from desktop_session import Desktop, find, find_all, focused, press, pump, set_online, wait_for
+
+PAGES = ["概览", "本机插件", "服务方案", "账户设置", "帮助支持"]
+HANG_SECONDS = 10
+
+
+class Soak:
+    def __init__(self, desktop, rng):
+        self.desktop, self.rng = desktop, rng
+        self.counts = {"actions": 0, "exits": 0, "crashes": 0, "hangs": 0}
+        self.walk = []
+        self.online = True
+        # Outside the scratch home, which goes with the run: what the tool said stays for a look.
+        self.log_path = os.environ.get("SOAK_TOOL_LOG", "/tmp/corvanta-soak-tool.log")
+        self.log = open(self.log_path, "wb")
+
+    def start(self):
+        # Core files land in the tool's working directory (the machine's pattern is a bare "core").
+        os.chdir(self.desktop.home)
+        resource.setrlimit(resource.RLIMIT_CORE, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+        try:
+            self.desktop.start_tool(log=self.log)
+        except AssertionError:
+            # Started but never showed up: an exit at start (it is counted), or one that lingers.
+            self.desktop.tool.wait(10) if self.desktop.tool.poll() is None else None
+            self.counts["exits"] += 1
+            self.report_end(self.desktop.tool.poll())
+            self.desktop.stop_tool()
+            self.desktop.start_tool(log=self.log)
+        self.desktop.focus_window()
+
+    def frame(self):
+        return self.desktop.frame
+
+    # The actions: each returns what it did, for the walk's record.
+    def page(self):
+        title = self.rng.choice(PAGES)
+        press(find(self.frame(), role=pyatspi.ROLE_PAGE_TAB, name=title))
+        return f"page {title}"
+
+    def online_tab(self):
+        tabs = [t for t in find_all(self.frame(), role=pyatspi.ROLE_PAGE_TAB) if t.name not in PAGES]
+        if not tabs:
+            return self.page()
+        tab = self.rng.choice(tabs)
+        press(tab)
+        return f"tab {tab.name}"
+
+    def primary(self):
+        press(find(self.frame(), role=pyatspi.ROLE_PAGE_TAB, name="本机插件"))
+        pump(0.5)
+        buttons = [b for b in find_all(self.frame(), role=pyatspi.ROLE_PUSH_BUTTON)
+                   if b.name in ("安装", "安装 / 修复", "检查更新") or b.name.startswith("更新到")]
+        if not buttons:
+            return "primary (busy)"
+        press(buttons[0])
+        return f"press {buttons[0].name}"
+
+    def menu_item(self, name, answer=None):
+        press(find(self.frame(), role=pyatspi.ROLE_PAGE_TAB, name="本机插件"))
+        pump(0.5)
+        more = find(self.frame(), role=pyatspi.ROLE_PUSH_BUTTON, name="更多")
+        if more is None:
+            return f"{name} (no menu)"
+        press(more)
+        pump(0.5)
+        item = find(self.desktop.app, role=pyatspi.ROLE_MENU_ITEM, name=name)
+        if item is None:
+            self.desktop.key("Escape")
+            return f"{name} (not offered)"
+        press(item)
+        if answer:
+            button = wait_for(lambda: find(self.desktop.app, role=pyatspi.ROLE_PUSH_BUTTON, name=answer), 10,
+                              "the dialog")
+            press(button)
+        return f"{name} {answer or ''}".strip()
+
+    def repair(self):
+        return self.menu_item("用本机缓存修复")
+
+    def uninstall(self):
+        return self.menu_item("卸载插件", self.rng.choice(["卸载", "取消"]))
+
+    def resize(self):
+        width, height = self.rng.randint(980, 1380), self.rng.randint(660, 880)
+        wid = self.desktop.window_id()
+        if wid:
+            self.desktop.xdotool("windowsize", wid, str(width), str(height))
+        return f"resize {width}x{height}"
+
+    def network(self):
+        self.online = not self.online
+        set_online(self.online)
+        return "online" if self.online else "offline"
+
+    def reopen(self):
+        self.desktop.focus_window()
+        self.desktop.key("ctrl+q")
+        try:
+            self.desktop.tool.wait(15)
+        except subprocess.TimeoutExpired:
+            return "quit (did not end)"
+        self.start()
+        return "quit and reopen"
+
+    def step(self):
+        action = self.rng.choices(
+            [self.page, self.online_tab, self.primary, self.repair, self.uninstall, self.resize, self.network,
+             self.reopen],
+            weights=[30, 10, 15, 8, 8, 10, 8, 3])[0]
+        done = action()
+        self.counts["actions"] += 1
+        self.walk.append(done)
+        pump(self.rng.uniform(0.2, 2.0))
+
+    def alive(self):
+        """Checks the tool after a step; counts and restarts it when it went or stopped answering."""
+        status = self.desktop.tool.poll()
+        if status is not None:
+            self.counts["exits"] += 1
+            if status < 0:
+                self.counts["crashes"] += 1
+            self.report_end(status)
+            self.start()
+            return
+        started = time.monotonic()
+        answered = self.answers()
+        if self.desktop.tool.poll() is not None:
+            return self.alive()  # it ended while being asked: an exit, not a hang
+        if time.monotonic() - started >= HANG_SECONDS or not answered:
+            self.counts["hangs"] += 1
+            print(f"HANG after: {self.walk[-5:]}", flush=True)
+            subprocess.run(["gdb", "-batch", "-p", str(self.desktop.tool.pid), "-ex", "thread apply 1 bt"])
+            self.desktop.stop_tool()
+            self.start()
+
+    def answers(self):
+        try:
+            self.frame().getState()
+            return self.frame().name is not None
+        except Exception:
+            return False
+
+    def report_end(self, status):
+        print(f"EXIT {status} after: {self.walk[-10:]}", flush=True)
+        self.log.flush()
+        with open(self.log_path, "rb") as said:
+            print(said.read()[-3000:].decode(errors="replace"), flush=True)
+        for core in glob.glob(os.path.join(self.desktop.home, "core*")):
+            subprocess.run(["gdb", "-batch", "-ex", "bt", self.desktop.tool_path, core])
+            os.remove(core)
+
+
+def main(minutes, seed, tool, standin):
+    Atspi.set_timeout(HANG_SECONDS * 1000, HANG_SECONDS * 1000)
+    rng = random.Random(int(seed))
+    desktop = Desktop(tool, standin)
+    soak = Soak(desktop, rng)
+    end = time.monotonic() + float(minutes) * 60
+    began = time.monotonic()
+    try:
+        desktop.install_addin()  # something to repair, update and uninstall from the first step
+        soak.start()
+        while time.monotonic() < end:
+            try:
+                soak.step()
+            except Exception as error:  # the object went with a page change; the walk goes on
+                soak.walk.append(f"({type(error).__name__})")
+            soak.alive()
+    finally:
+        desktop.close()
+    counts = soak.counts
+    kinds = {}
+    for done in soak.walk:
+        kind = done.split(" ")[0]
+        kinds[kind] = kinds.get(kind, 0) + 1
+    print("walk:", ", ".join(f"{kind} {count}" for kind, count in sorted(kinds.items())))
+    print(f"soak: seed {seed}, {counts['actions']} actions in {(time.monotonic() - began) / 60:.1f} minutes;"
+          f" exits {counts['exits']}, crashes {counts['crashes']}, hangs {counts['hangs']}")
+    return 1 if counts["exits"] or counts["crashes"] or counts["hangs"] else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(*sys.argv[1:5]))
