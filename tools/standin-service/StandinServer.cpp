@@ -7,6 +7,7 @@
 #include <QUrlQuery>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -197,13 +198,19 @@ void StandinServer::addArchiveRoute()
         // Dropping stops after half the body although the full length was announced.
         const size_t deliver = m_options.dropConnection ? size / 2 : size;
         const int trickleMs = m_options.trickleMs;
+        // Bytes [trickleFrom, trickleEnd) go one at a time; before and after them, at full speed.
+        const size_t trickleFrom = size_t(m_options.trickleFrom);
+        const size_t trickleEnd = m_options.trickleBytes > 0 ? trickleFrom + size_t(m_options.trickleBytes) : SIZE_MAX;
         response.set_content_provider(size, "application/zip",
-                                      [file, deliver, trickleMs](size_t offset, size_t length, httplib::DataSink &sink) {
+                                      [file, deliver, trickleMs, trickleFrom, trickleEnd](size_t offset, size_t length,
+                                                                                          httplib::DataSink &sink) {
                                           if (offset >= deliver)
                                               return false;
-                                          if (trickleMs > 0) {
+                                          if (trickleMs > 0 && offset >= trickleFrom && offset < trickleEnd) {
                                               std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
                                               length = 1;
+                                          } else if (trickleMs > 0 && offset < trickleFrom) {
+                                              length = std::min(length, trickleFrom - offset);
                                           }
                                           std::vector<char> buffer(std::min<size_t>({length, deliver - offset, 64 * 1024}));
                                           file->seekg(std::streamoff(offset));
