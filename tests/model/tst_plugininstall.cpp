@@ -204,6 +204,11 @@ void tst_PluginInstall::failedScriptKeepsPreviousAddin_data()
     QTest::newRow("silent") << QByteArray("exit 3") << typical << "安装失败：WPS 插件安装脚本执行失败。" << int(FailureKind::InstallerFailed);
     QTest::newRow("copy failed, by its status") << QByteArray("echo 登记失败; exit 66") << typical << "安装失败：登记失败\n"
                                                 << int(FailureKind::InstallerCopyFailed);
+    QTest::newRow("package refused, by its status") << QByteArray("echo 插件包不完整; exit 65") << typical
+                                                    << "安装失败：插件包不完整\n" << int(FailureKind::InstallerPackageRefused);
+    QTest::newRow("WPS running, by its status") << QByteArray("echo 'WPS is running'; exit 68") << typical
+                                                << "安装失败：WPS 表格正在运行，未做任何修改。请先完全退出 WPS 表格后重试。"
+                                                << int(FailureKind::WpsRunning);
     QTest::newRow("no payload") << QByteArray("-") << typical
                                 << "安装失败：安装包缺少 WPS 插件 Payload，请重新下载正式安装包。" << int(FailureKind::InstallerMissing);
     QTest::newRow("real script, registry not JSON") << QByteArray() << QByteArray("{\"et\": ")
