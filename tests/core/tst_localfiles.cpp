@@ -1,3 +1,4 @@
+#include "core/AtomicFile.h"
 #include "core/Failure.h"
 #include "core/LocalFiles.h"
 
@@ -8,7 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QScopeGuard>
+
 #include <cerrno>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class tst_LocalFiles : public QObject
 {
@@ -19,6 +26,8 @@ private Q_SLOTS:
     void tooLongNameReachesTheUserInChinese();
     void moveIntoPlace_data();
     void moveIntoPlace();
+    void atomicWrite_data();
+    void atomicWrite();
 };
 
 namespace {
@@ -111,6 +120,66 @@ void tst_LocalFiles::moveIntoPlace()
 
     QCOMPARE(LocalFiles::moveIntoPlace(from, to), error);
     QCOMPARE(describe(to), error == 0 ? staged : existing);
+    QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QCOMPARE(left, QStringList{QStringLiteral("target")});
+}
+
+void tst_LocalFiles::atomicWrite_data()
+{
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<int>("mode"); // of the existing file
+    QTest::addColumn<bool>("mountedOnItself");
+    QTest::addColumn<int>("error");
+    QTest::newRow("new file") << "" << 0 << false << 0;
+    QTest::newRow("over a file, keeping its mode") << "file:old" << 0600 << false << 0;
+    QTest::newRow("over a group-readable file") << "file:old" << 0640 << false << 0;
+    // The temporary is made and written; only the final rename fails.
+    QTest::newRow("rename refused: a folder in the way") << "folder:a,b" << 0 << false << EISDIR;
+    QTest::newRow("rename refused: an empty folder in the way") << "folder:" << 0 << false << EISDIR;
+    QTest::newRow("rename refused: the file is a mount point") << "file:old" << 0644 << true << EBUSY;
+}
+
+// The file holds the old bytes or the new ones, and nothing of ours is left beside it, whichever
+// step failed.
+void tst_LocalFiles::atomicWrite()
+{
+    QFETCH(QString, existing);
+    QFETCH(int, mode);
+    QFETCH(bool, mountedOnItself);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("target"));
+    make(path, existing);
+    if (mode != 0)
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+    const QByteArray target = QFile::encodeName(path);
+    if (mountedOnItself) {
+        // In a mount namespace of this thread's own: the mount never leaves the test.
+        if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0
+            || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            QSKIP("needs root for a mount namespace");
+        QCOMPARE(::mount(target.constData(), target.constData(), nullptr, MS_BIND, nullptr), 0);
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (mountedOnItself)
+            ::umount2(target.constData(), MNT_DETACH);
+    });
+
+    int thrown = 0;
+    try {
+        AtomicFile::write(path, "new");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.kind(), FailureKind::FileSystem);
+        QCOMPARE(failure.details().path, QStringLiteral("target"));
+        thrown = failure.details().errorNumber;
+    }
+    QCOMPARE(thrown, error);
+    QCOMPARE(describe(path), error == 0 ? QStringLiteral("file:new") : existing);
+    if (error == 0) {
+        struct stat written = {};
+        QCOMPARE(::stat(target.constData(), &written), 0);
+        QCOMPARE(int(written.st_mode & 07777), mode != 0 ? mode : 0644);
+    }
     QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     QCOMPARE(left, QStringList{QStringLiteral("target")});
 }

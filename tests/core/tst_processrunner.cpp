@@ -117,17 +117,18 @@ void tst_ProcessRunner::outcomes_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");
     // Timers never fire early, so a timed-out run lasts at least its timeout, plus the 2 s grace
-    // before SIGKILL when the child ignores SIGTERM.
+    // before SIGKILL when the child ignores SIGTERM. A row that must see output first gives the
+    // child 2 s to start on a busy machine.
     QTest::addColumn<int>("atLeastMs");
     const QString message = QStringLiteral("操作超时，请完全退出 WPS 表格后重试。");
 
     QTest::newRow("silent success") << QStringList{"exit", "0"} << 5.0 << 0 << QString() << 0;
     QTest::newRow("exit 3 before timeout") << QStringList{"exit", "3", "failed"} << 5.0 << 3 << QStringLiteral("failed") << 0;
     QTest::newRow("text then timeout")
-        << QStringList{"print-then-sleep", "abc", "30"} << 0.5 << 124 << QStringLiteral("abc\n") + message << 500;
+        << QStringList{"print-then-sleep", "abc", "30"} << 2.0 << 124 << QStringLiteral("abc\n") + message << 2000;
     QTest::newRow("silent timeout") << QStringList{"sleep", "30"} << 0.5 << 124 << message << 500;
     QTest::newRow("SIGTERM ignored, killed later")
-        << QStringList{"ignore-term"} << 0.5 << 124 << QStringLiteral("ignoring\n") + message << 2500;
+        << QStringList{"ignore-term"} << 2.0 << 124 << QStringLiteral("ignoring\n") + message << 4000;
     QTest::newRow("both streams in write order")
         << QStringList{"interleave"} << 5.0 << 0 << QStringLiteral("out1\nerr1\nout2\n") << 0;
     QTest::newRow("utf-8 text") << QStringList{"utf8"} << 5.0 << 0 << QStringLiteral("插件已安装\n警告\n") << 0;
@@ -160,9 +161,9 @@ void tst_ProcessRunner::signalDeathReportsTheSignal()
 
 void tst_ProcessRunner::laterTimeoutStepIsHarmless()
 {
-    const ProcessResult result = runHelper({"exit", "3"}, 0.2);
+    const ProcessResult result = runHelper({"exit", "3"}, 1.0);
     QCOMPARE(result.exitCode, 3);
-    QTest::qWait(400); // past the would-be timeout and nothing stirs
+    QTest::qWait(1200); // past the would-be timeout and nothing stirs
     QVERIFY(result.output.isEmpty());
 }
 
@@ -294,10 +295,10 @@ void tst_ProcessRunner::timeoutStopsWhatTheChildStarted()
                                 childArgument};
     if (sync) {
         int status = 0;
-        ProcessRunner::runSync(QStringLiteral("/bin/bash"), arguments, &status, 500);
+        ProcessRunner::runSync(QStringLiteral("/bin/bash"), arguments, &status, 2000);
         QCOMPARE(status, ProcessRunner::syncTimedOutStatus);
     } else {
-        const ProcessResult result = QCoro::waitFor(ProcessRunner::run(QStringLiteral("/bin/bash"), arguments, {}, 0.5));
+        const ProcessResult result = QCoro::waitFor(ProcessRunner::run(QStringLiteral("/bin/bash"), arguments, {}, 2.0));
         QCOMPARE(result.exitCode, 124);
     }
     QFile file(ticks);

@@ -18,6 +18,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/wait.h>
+
 namespace {
 
 const QString bundleResources = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources");
@@ -143,22 +146,26 @@ void tst_PluginInstall::runningWpsBlocks_data()
     QTest::addColumn<QString>("executable");
     QTest::addColumn<QString>("identifier");
     QTest::addColumn<QString>("label"); // empty: not WPS, the uninstall goes on to its question
+    // Stopped (SIGSTOP) once started: it still holds its files and may go on at any moment.
+    QTest::addColumn<bool>("stopped");
 
     const QString wps = "com.kingsoft.wpsoffice.mac";
     if (hostSystem == HostSystem::Linux) {
         const QString office6 = "/opt/kingsoft/wps-office/office6";
-        QTest::newRow("install") << int(Install) << office6 << "" << "et" << "" << "安装/修复";
-        QTest::newRow("cache repair") << int(CacheRepair) << office6 << "" << "wps" << "" << "用本机缓存修复";
-        QTest::newRow("uninstall") << int(Uninstall) << office6 << "" << "wpp" << "" << "卸载";
-        QTest::newRow("named et elsewhere is not WPS") << int(Uninstall) << "" << "" << "et" << "" << "";
-        QTest::newRow("WPS for Mac's bundle is not WPS for Linux") << int(Uninstall) << "" << "wps.app" << "wpsoffice" << wps << "";
+        QTest::newRow("install") << int(Install) << office6 << "" << "et" << "" << "安装/修复" << false;
+        QTest::newRow("cache repair") << int(CacheRepair) << office6 << "" << "wps" << "" << "用本机缓存修复" << false;
+        QTest::newRow("uninstall") << int(Uninstall) << office6 << "" << "wpp" << "" << "卸载" << false;
+        QTest::newRow("stopped WPS") << int(Install) << office6 << "" << "et" << "" << "安装/修复" << true;
+        QTest::newRow("named et elsewhere is not WPS") << int(Uninstall) << "" << "" << "et" << "" << "" << false;
+        QTest::newRow("WPS for Mac's bundle is not WPS for Linux") << int(Uninstall) << "" << "wps.app" << "wpsoffice" << wps << "" << false;
         return;
     }
-    QTest::newRow("install") << int(Install) << "" << "wps.app" << "wpsoffice" << wps << "安装/修复";
-    QTest::newRow("cache repair") << int(CacheRepair) << "" << "wps.app" << "wpsoffice" << wps << "用本机缓存修复";
-    QTest::newRow("uninstall") << int(Uninstall) << "" << "wps.app" << "wpsoffice" << wps << "卸载";
-    QTest::newRow("named WPS Office") << int(Uninstall) << "" << "Sheets.app" << "WPS Office" << "com.example.sheets" << "卸载";
-    QTest::newRow("WPS Office Helper is not WPS") << int(Uninstall) << "" << "" << "WPS Office Helper" << "" << "";
+    QTest::newRow("install") << int(Install) << "" << "wps.app" << "wpsoffice" << wps << "安装/修复" << false;
+    QTest::newRow("cache repair") << int(CacheRepair) << "" << "wps.app" << "wpsoffice" << wps << "用本机缓存修复" << false;
+    QTest::newRow("uninstall") << int(Uninstall) << "" << "wps.app" << "wpsoffice" << wps << "卸载" << false;
+    QTest::newRow("stopped WPS") << int(Install) << "" << "wps.app" << "wpsoffice" << wps << "安装/修复" << true;
+    QTest::newRow("named WPS Office") << int(Uninstall) << "" << "Sheets.app" << "WPS Office" << "com.example.sheets" << "卸载" << false;
+    QTest::newRow("WPS Office Helper is not WPS") << int(Uninstall) << "" << "" << "WPS Office Helper" << "" << "" << false;
 }
 
 void tst_PluginInstall::runningWpsBlocks()
@@ -169,6 +176,7 @@ void tst_PluginInstall::runningWpsBlocks()
     QFETCH(QString, executable);
     QFETCH(QString, identifier);
     QFETCH(QString, label);
+    QFETCH(bool, stopped);
     if (dir.startsWith("/opt/") && !FakeRunningWps::whyUnavailable().isEmpty())
         QSKIP(qPrintable(FakeRunningWps::whyUnavailable()));
     ScratchHome home;
@@ -178,6 +186,11 @@ void tst_PluginInstall::runningWpsBlocks()
     const QStringList before = addons.entryNames();
     FakeRunningBundle running(dir.isEmpty() ? home.path() : dir, bundle, executable, identifier);
     QVERIFY(running.start());
+    if (stopped) {
+        QCOMPARE(::kill(pid_t(running.pid()), SIGSTOP), 0);
+        siginfo_t info = {};
+        QTRY_VERIFY(::waitid(P_PID, id_t(running.pid()), &info, WSTOPPED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0);
+    }
     Tool tool;
     tool.prompt->answer = [] { return false; };
 
@@ -204,6 +217,11 @@ void tst_PluginInstall::failedScriptKeepsPreviousAddin_data()
     QTest::newRow("silent") << QByteArray("exit 3") << typical << "安装失败：WPS 插件安装脚本执行失败。" << int(FailureKind::InstallerFailed);
     QTest::newRow("copy failed, by its status") << QByteArray("echo 登记失败; exit 66") << typical << "安装失败：登记失败\n"
                                                 << int(FailureKind::InstallerCopyFailed);
+    QTest::newRow("package refused, by its status") << QByteArray("echo 插件包不完整; exit 65") << typical
+                                                    << "安装失败：插件包不完整\n" << int(FailureKind::InstallerPackageRefused);
+    QTest::newRow("WPS running, by its status") << QByteArray("echo 'WPS is running'; exit 68") << typical
+                                                << "安装失败：WPS 表格正在运行，未做任何修改。请先完全退出 WPS 表格后重试。"
+                                                << int(FailureKind::WpsRunning);
     QTest::newRow("no payload") << QByteArray("-") << typical
                                 << "安装失败：安装包缺少 WPS 插件 Payload，请重新下载正式安装包。" << int(FailureKind::InstallerMissing);
     QTest::newRow("real script, registry not JSON") << QByteArray() << QByteArray("{\"et\": ")

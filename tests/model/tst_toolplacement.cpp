@@ -8,7 +8,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,19 +63,22 @@ void tst_ToolPlacement::placement_data()
     QTest::addColumn<bool>("copyBreaksOff"); // by the file-size limit, as on a full disk (binds root too)
     // HOME names a link to the home folder, while the system gives the running bundle's path resolved.
     QTest::addColumn<bool>("homeThroughLink");
+    // The copy is made but cannot be swapped in: the installed bundle is a mount point.
+    QTest::addColumn<bool>("swapRefused");
 
     const QString image = QStringLiteral("Volumes/Corvanta/安装 Corvanta 管理工具.app");
     const QString downloads = QStringLiteral("Downloads/Corvanta 管理工具.app");
-    QTest::newRow("from the installed place") << "Applications/Corvanta/Corvanta 管理工具.app" << QStringList() << ours << "old" << false << false;
-    QTest::newRow("outside any bundle") << QString() << QStringList() << ours << "old" << false << false;
-    QTest::newRow("from Downloads, legacy ours") << downloads << QStringList() << ours << "running" << false << false;
-    QTest::newRow("legacy of another identity") << downloads << QStringList() << "com.example.other" << "running" << false << false;
-    QTest::newRow("legacy Info.plist unreadable") << downloads << QStringList() << "garbage" << "running" << false << false;
-    QTest::newRow("embedded tool first") << image << QStringList({"Corvanta 授权工具", "Corvanta 管理工具"}) << "" << "Corvanta 管理工具" << false << false;
-    QTest::newRow("embedded legacy tool") << image << QStringList({"Corvanta 授权工具"}) << "" << "Corvanta 授权工具" << false << false;
-    QTest::newRow("copy breaks off") << downloads << QStringList() << ours << "old" << true << false;
-    QTest::newRow("from the installed place, home through a link") << "Applications/Corvanta/Corvanta 管理工具.app" << QStringList() << ours << "old" << false << true;
-    QTest::newRow("from Downloads, home through a link") << downloads << QStringList() << ours << "running" << false << true;
+    QTest::newRow("from the installed place") << "Applications/Corvanta/Corvanta 管理工具.app" << QStringList() << ours << "old" << false << false << false;
+    QTest::newRow("outside any bundle") << QString() << QStringList() << ours << "old" << false << false << false;
+    QTest::newRow("from Downloads, legacy ours") << downloads << QStringList() << ours << "running" << false << false << false;
+    QTest::newRow("legacy of another identity") << downloads << QStringList() << "com.example.other" << "running" << false << false << false;
+    QTest::newRow("legacy Info.plist unreadable") << downloads << QStringList() << "garbage" << "running" << false << false << false;
+    QTest::newRow("embedded tool first") << image << QStringList({"Corvanta 授权工具", "Corvanta 管理工具"}) << "" << "Corvanta 管理工具" << false << false << false;
+    QTest::newRow("embedded legacy tool") << image << QStringList({"Corvanta 授权工具"}) << "" << "Corvanta 授权工具" << false << false << false;
+    QTest::newRow("copy breaks off") << downloads << QStringList() << ours << "old" << true << false << false;
+    QTest::newRow("swap refused") << downloads << QStringList() << ours << "old" << false << false << true;
+    QTest::newRow("from the installed place, home through a link") << "Applications/Corvanta/Corvanta 管理工具.app" << QStringList() << ours << "old" << false << true << false;
+    QTest::newRow("from Downloads, home through a link") << downloads << QStringList() << ours << "running" << false << true << false;
 }
 
 void tst_ToolPlacement::placement()
@@ -83,6 +89,7 @@ void tst_ToolPlacement::placement()
     QFETCH(QString, expectedMarker);
     QFETCH(bool, copyBreaksOff);
     QFETCH(bool, homeThroughLink);
+    QFETCH(bool, swapRefused);
     ScratchHome home;
     const QString link = home.path() + QStringLiteral("-link");
     if (homeThroughLink) {
@@ -102,6 +109,19 @@ void tst_ToolPlacement::placement()
     if (copyBreaksOff)
         writeText(home.filePath(running) + QStringLiteral("/Contents/MacOS/big"), QString(1 << 20, QLatin1Char('x')));
 
+    const QByteArray mountPoint = QFile::encodeName(target);
+    if (swapRefused) {
+        // In a mount namespace of this thread's own: the mount never leaves the test.
+        if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0
+            || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            QSKIP("needs root for a mount namespace");
+        QCOMPARE(::mount(mountPoint.constData(), mountPoint.constData(), nullptr, MS_BIND, nullptr), 0);
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (swapRefused)
+            ::umount2(mountPoint.constData(), MNT_DETACH);
+    });
+
     rlimit previous {};
     ::getrlimit(RLIMIT_FSIZE, &previous);
     const rlimit limited {copyBreaksOff ? 64 * 1024 : previous.rlim_cur, previous.rlim_max};
@@ -115,7 +135,12 @@ void tst_ToolPlacement::placement()
     }
     ::setrlimit(RLIMIT_FSIZE, &previous);
 
-    QVERIFY2(copyBreaksOff ? result.startsWith(QStringLiteral("无法复制“big”：")) : result == target, qPrintable(result));
+    if (copyBreaksOff)
+        QVERIFY2(result.startsWith(QStringLiteral("无法复制“big”：")), qPrintable(result));
+    else if (swapRefused)
+        QCOMPARE(result, QStringLiteral("无法替换“Corvanta 管理工具.app”：项目正被占用。"));
+    else
+        QCOMPARE(result, target);
     QCOMPARE(readText(target + QStringLiteral("/Contents/marker")), expectedMarker);
     QCOMPARE(QFile::symLinkTarget(target + QStringLiteral("/Contents/link")), target + QStringLiteral("/Contents/marker"));
     QVERIFY(QFileInfo(target + QStringLiteral("/Contents/MacOS/tool")).isExecutable());

@@ -348,10 +348,29 @@ with zipfile.ZipFile(os.environ["ARCHIVE"], "w", zipfile.ZIP_DEFLATED, compressl
     with z.open("app/data.bin", "w", force_zip64=True) as f:
         for i in range(120): f.write(bytes(1 << 24))
 ')" << QStringLiteral("插件包解压后过大（超过 2 GB），已拒绝安装，请重新下载。");
+    // Two entries of 1 GiB each: neither is too large, together they are.
+    QTest::newRow("zip bomb in two entries") << R"(python3 -c '
+import os, zipfile
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+    for name in ["app/a.bin", "app/b.bin"]:
+        with z.open(name, "w", force_zip64=True) as f:
+            for i in range(64): f.write(bytes(1 << 24))
+')" << QStringLiteral("插件包解压后过大（超过 2 GB），已拒绝安装，请重新下载。");
     QTest::newRow("too many entries") << R"(python3 -c '
 import os, zipfile
 with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
     for i in range(20001): z.writestr("app/%d.js" % i, "")
+')" << QStringLiteral("插件包含有的文件过多（超过 20000 个），已拒绝安装，请重新下载。");
+    // The end record may understate the count: the directory itself is counted.
+    QTest::newRow("too many entries, one declared") << R"(python3 -c '
+import os, struct, zipfile
+path = os.environ["ARCHIVE"]
+with zipfile.ZipFile(path, "w") as z:
+    for i in range(20001): z.writestr("app/%d.js" % i, "")
+data = bytearray(open(path, "rb").read())
+end = data.rfind(b"PK\x05\x06")
+data[end + 8:end + 12] = struct.pack("<HH", 1, 1)
+open(path, "wb").write(data)
 ')" << QStringLiteral("插件包含有的文件过多（超过 20000 个），已拒绝安装，请重新下载。");
     QTest::newRow("link leading out of the package") << "ln -s ../../shared/fonts pkg/app/fonts" + zipPackage << outsideLink;
     QTest::newRow("absolute link") << "ln -s /Users/dev/node_modules pkg/app/node_modules" + zipPackage << outsideLink;
@@ -394,6 +413,16 @@ with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
     z.write("pkg/ribbon.xml", "ribbon.xml")
     z.write("pkg/app/index.html", "app/index.html")
     info = zipfile.ZipInfo("a\\..\\..\\x")
+    info.create_system = 0
+    z.writestr(info, "x")
+')" << outsideName;
+    // unzip reads a Windows name's backslash as a separator: this one starts at the root.
+    QTest::newRow("leading backslash") << R"(python3 -c '
+import os, zipfile
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
+    z.write("pkg/ribbon.xml", "ribbon.xml")
+    z.write("pkg/app/index.html", "app/index.html")
+    info = zipfile.ZipInfo("\\corvanta-outside\\x")
     info.create_system = 0
     z.writestr(info, "x")
 ')" << outsideName;

@@ -101,16 +101,20 @@ void tst_ClientAuthAPI::successBodies_data()
     QTest::addColumn<QString>("error"); // "" none, "format", "parse"
     QTest::addColumn<qint64>("code");   // -1 absent
     QTest::addColumn<bool>("hasData");
+    QTest::addColumn<qint64>("announced"); // Content-Length, -1 the body's
 
-    QTest::newRow("envelope") << QByteArray(R"({"code":0,"message":"ok","data":{"a":1}})") << QString() << qint64(0) << true;
-    QTest::newRow("code as text") << QByteArray(R"({"code":"0"})") << QString() << qint64(0) << false;
-    QTest::newRow("code as fraction") << QByteArray(R"({"code":2.9})") << QString() << qint64(2) << false;
-    QTest::newRow("code as blank text") << QByteArray(R"({"code":" 1"})") << QString() << qint64(-1) << false;
-    QTest::newRow("data as text") << QByteArray(R"({"data":"x"})") << QString() << qint64(-1) << false;
-    QTest::newRow("data as array") << QByteArray(R"({"data":[1]})") << QString() << qint64(-1) << false;
-    QTest::newRow("empty array") << QByteArray("[]") << QStringLiteral("format") << qint64(-1) << false;
-    QTest::newRow("not json") << QByteArray("<html>ok</html>") << QStringLiteral("parse") << qint64(-1) << false;
-    QTest::newRow("empty body") << QByteArray() << QStringLiteral("parse") << qint64(-1) << false;
+    QTest::newRow("envelope") << QByteArray(R"({"code":0,"message":"ok","data":{"a":1}})") << QString() << qint64(0) << true << qint64(-1);
+    QTest::newRow("code as text") << QByteArray(R"({"code":"0"})") << QString() << qint64(0) << false << qint64(-1);
+    QTest::newRow("code as fraction") << QByteArray(R"({"code":2.9})") << QString() << qint64(2) << false << qint64(-1);
+    QTest::newRow("code as blank text") << QByteArray(R"({"code":" 1"})") << QString() << qint64(-1) << false << qint64(-1);
+    QTest::newRow("data as text") << QByteArray(R"({"data":"x"})") << QString() << qint64(-1) << false << qint64(-1);
+    QTest::newRow("data as array") << QByteArray(R"({"data":[1]})") << QString() << qint64(-1) << false << qint64(-1);
+    QTest::newRow("empty array") << QByteArray("[]") << QStringLiteral("format") << qint64(-1) << false << qint64(-1);
+    QTest::newRow("not json") << QByteArray("<html>ok</html>") << QStringLiteral("parse") << qint64(-1) << false << qint64(-1);
+    QTest::newRow("empty body") << QByteArray() << QStringLiteral("parse") << qint64(-1) << false << qint64(-1);
+    // Refused on the announcement, not after waiting for the rest of it.
+    QTest::newRow("announced larger than 4 MiB") << QByteArray(R"({"code":0)") << QStringLiteral("format") << qint64(-1)
+                                                 << false << qint64(4 * 1024 * 1024 + 1);
 }
 
 void tst_ClientAuthAPI::successBodies()
@@ -119,9 +123,10 @@ void tst_ClientAuthAPI::successBodies()
     QFETCH(QString, error);
     QFETCH(qint64, code);
     QFETCH(bool, hasData);
+    QFETCH(qint64, announced);
 
     ScriptedHttpServer server;
-    server.setReply({200, body});
+    server.setReply({200, body, "application/json", false, announced});
     const auto outcome = awaitOutcome(ClientAuthAPI(server.baseUrl()).get(QStringLiteral("/x")));
     if (error == QLatin1String("format")) {
         QCOMPARE(outcome.kind(), FailureKind::MalformedAnswer);

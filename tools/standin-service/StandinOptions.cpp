@@ -91,6 +91,11 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
          QStringLiteral("N"), QStringLiteral("0")},
         {QStringLiteral("trickle-ms"), QStringLiteral("Sends archive bodies one byte every N ms."), QStringLiteral("N"),
          QStringLiteral("0")},
+        {QStringLiteral("trickle-from"), QStringLiteral("With --trickle-ms, the first N bytes go at full speed."),
+         QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("trickle-bytes"),
+         QStringLiteral("With --trickle-ms, only N bytes trickle and the rest goes at full speed (0: all)."),
+         QStringLiteral("N"), QStringLiteral("0")},
         {QStringLiteral("status"),
          QStringLiteral("Answer ENDPOINT (latest, token, archive, page) with STATUS and no body; repeatable."),
          QStringLiteral("ENDPOINT=STATUS")},
@@ -145,6 +150,8 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
     }
     result.answerPadMegabytes = nonNegative(parser, QStringLiteral("answer-pad-mb"));
     result.trickleMs = nonNegative(parser, QStringLiteral("trickle-ms"));
+    result.trickleFrom = nonNegative(parser, QStringLiteral("trickle-from"));
+    result.trickleBytes = nonNegative(parser, QStringLiteral("trickle-bytes"));
     const QStringList statuses = parser.values(QStringLiteral("status"));
     for (const QString &entry : statuses) {
         const QString endpoint = entry.section(QLatin1Char('='), 0, 0);

@@ -42,6 +42,8 @@ struct StandinOptions
     QStringList endlessEndpoints; // "latest", "token": a JSON body that never ends
     int answerPadMegabytes = 0;
     int trickleMs = 0; // the archive body one byte at a time
+    int trickleFrom = 0; // bytes sent at full speed before the trickle
+    int trickleBytes = 0; // bytes that trickle (0: the rest of the body)
 
     QStringList validCredentials;
     QStringList expiredCredentials;

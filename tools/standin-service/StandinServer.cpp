@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -218,14 +219,20 @@ void StandinServer::addArchiveRoute()
             : -1;
         auto sent = std::make_shared<std::atomic<size_t>>(0);
         const int trickleMs = m_options.trickleMs;
+        // Bytes [trickleFrom, trickleEnd) go one at a time; before and after them, at full speed.
+        const size_t trickleFrom = size_t(m_options.trickleFrom);
+        const size_t trickleEnd = m_options.trickleBytes > 0 ? trickleFrom + size_t(m_options.trickleBytes) : SIZE_MAX;
         response.set_content_provider(
             size, "application/zip",
-            [file, deliver, trickleMs, dropAfter, sent](size_t offset, size_t length, httplib::DataSink &sink) {
+            [file, deliver, trickleMs, trickleFrom, trickleEnd, dropAfter, sent](size_t offset, size_t length,
+                                                                                 httplib::DataSink &sink) {
                 if (offset >= deliver || (dropAfter >= 0 && *sent >= size_t(dropAfter)))
                     return false;
-                if (trickleMs > 0) {
+                if (trickleMs > 0 && offset >= trickleFrom && offset < trickleEnd) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
                     length = 1;
+                } else if (trickleMs > 0 && offset < trickleFrom) {
+                    length = std::min(length, trickleFrom - offset);
                 }
                 size_t count = std::min<size_t>({length, deliver - offset, 64 * 1024});
                 if (dropAfter >= 0)
