@@ -128,30 +128,45 @@ CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
         return SignInRequired;
     case FailureKind::WpsRunning:
         return WpsRunning;
+    // Everything else the message explains; the exit code only says it failed.
     case FailureKind::Internal:
     case FailureKind::Cancelled:
     case FailureKind::SecureConnection:
     case FailureKind::Transport:
     case FailureKind::ServiceRefused:
     case FailureKind::MalformedAnswer:
+    case FailureKind::NotJson:
+    case FailureKind::ReleaseUnavailable:
+    case FailureKind::DownloadNotGranted:
+    case FailureKind::ReleaseWithoutVersion:
+    case FailureKind::ReleaseWithoutChecksum:
+    case FailureKind::NoDownloadAddress:
+    case FailureKind::InvalidDownloadAddress:
     case FailureKind::CredentialStorage:
+    case FailureKind::InvalidSignIn:
+    case FailureKind::LockUnavailable:
     case FailureKind::ChecksumMismatch:
-    case FailureKind::ReleaseUnsigned:
-    case FailureKind::ReleaseSignatureInvalid:
     case FailureKind::UnsafeArchive:
     case FailureKind::IncompletePackage:
+    case FailureKind::IncompletePackageFolder:
     case FailureKind::UnsafeName:
+    case FailureKind::InvalidPackageVersion:
     case FailureKind::ToolTooOld:
     case FailureKind::NoCachedPackage:
     case FailureKind::UnrecognisedWpsFile:
+    case FailureKind::NotUtf8:
+    case FailureKind::IncompleteInstalledFolder:
     case FailureKind::InstallerMissing:
     case FailureKind::InstallerFailed:
+    case FailureKind::EmbeddedToolMissing:
+    case FailureKind::InstalledToolNotOpened:
     case FailureKind::LaunchFailed:
+    case FailureKind::BundleOpenFailed:
     case FailureKind::FileSystem:
-    case FailureKind::InstallerTimedOut:
-    case FailureKind::InstallerPackageRefused:
-    case FailureKind::InstallerCopyFailed:
-    case FailureKind::InstallerRegistrationFailed:
+    case FailureKind::FolderStep:
+    case FailureKind::NotFileOrFolder:
+    case FailureKind::UnreadableFile:
+    case FailureKind::DownloadWriteFailed:
     case FailureKind::UnsafeLink:
     case FailureKind::TooManyEntries:
     case FailureKind::PackageTooLarge:
@@ -160,26 +175,12 @@ CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
     case FailureKind::EncryptedPackage:
     case FailureKind::NotEnoughDiskSpace:
     case FailureKind::UnpackTimedOut:
-    case FailureKind::NotJson:
-    case FailureKind::ReleaseUnavailable:
-    case FailureKind::DownloadNotGranted:
-    case FailureKind::ReleaseWithoutVersion:
-    case FailureKind::ReleaseWithoutChecksum:
-    case FailureKind::NoDownloadAddress:
-    case FailureKind::InvalidDownloadAddress:
-    case FailureKind::InvalidSignIn:
-    case FailureKind::LockUnavailable:
-    case FailureKind::IncompletePackageFolder:
-    case FailureKind::InvalidPackageVersion:
-    case FailureKind::NotUtf8:
-    case FailureKind::IncompleteInstalledFolder:
-    case FailureKind::EmbeddedToolMissing:
-    case FailureKind::InstalledToolNotOpened:
-    case FailureKind::BundleOpenFailed:
-    case FailureKind::FolderStep:
-    case FailureKind::NotFileOrFolder:
-    case FailureKind::UnreadableFile:
-    case FailureKind::DownloadWriteFailed:
+    case FailureKind::InstallerTimedOut:
+    case FailureKind::InstallerPackageRefused:
+    case FailureKind::InstallerCopyFailed:
+    case FailureKind::InstallerRegistrationFailed:
+    case FailureKind::ReleaseUnsigned:
+    case FailureKind::ReleaseSignatureInvalid:
         break;
     }
     return Failure;
