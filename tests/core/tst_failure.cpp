@@ -222,6 +222,35 @@ void tst_Failure::sentenceOfEachKind_data()
         << QStringLiteral("无法写入下载文件“/d/.download-1”（磁盘空间不足），请检查磁盘空间和目录权限后重试。");
     QTest::newRow("download not written, no reason") << K::DownloadWriteFailed << entry({}, QStringLiteral("/d/.download-1"))
         << QStringLiteral("无法写入下载文件“/d/.download-1”，请检查磁盘空间和目录权限后重试。");
+    QTest::newRow("wps running, seen by the installer's helper") << K::WpsRunning << none
+        << QStringLiteral("WPS 表格正在运行，未做任何修改。请先完全退出 WPS 表格后重试。");
+    QTest::newRow("installer: package refused, its words") << K::InstallerPackageRefused
+        << withOutput({}, QStringLiteral("找不到要安装的插件包，请重新下载后再试。"))
+        << QStringLiteral("找不到要安装的插件包，请重新下载后再试。");
+    QTest::newRow("installer: registration failed silently") << K::InstallerRegistrationFailed << none
+        << QStringLiteral("WPS 插件安装脚本执行失败。");
+    QTest::newRow("unsafe link") << K::UnsafeLink << none
+        << QStringLiteral("插件包含有指向包外的链接，已拒绝安装，请重新下载。");
+    QTest::newRow("too many entries") << K::TooManyEntries << none
+        << QStringLiteral("插件包含有的文件过多（超过 20000 个），已拒绝安装，请重新下载。");
+    QTest::newRow("too large unpacked") << K::PackageTooLarge << none
+        << QStringLiteral("插件包解压后过大（超过 2 GB），已拒绝安装，请重新下载。");
+    QTest::newRow("garbled names") << K::UnreadableNames << none
+        << QStringLiteral("插件包中的文件名无法按原样解压（会变成乱码），已拒绝安装，请重新下载。");
+    QTest::newRow("unreadable method") << K::UnsupportedCompression << none
+        << QStringLiteral("插件包使用了本机无法解压的压缩方式，已拒绝安装，请重新下载。");
+    QTest::newRow("encrypted") << K::EncryptedPackage << none
+        << QStringLiteral("插件包已加密，需要密码才能解压，已拒绝安装，请重新下载。");
+    QTest::newRow("disk full") << K::NotEnoughDiskSpace << withOutput({}, QStringLiteral("3.0 MB"))
+        << QStringLiteral("磁盘空间不足：解压插件包需要约 3.0 MB 可用空间，请清理磁盘后重试。");
+    QTest::newRow("unzip timed out") << K::UnpackTimedOut << none
+        << QStringLiteral("解压插件包超时，已停止解压，请重新下载。");
+    QTest::newRow("proxy wants a password") << K::ProxyAuthenticationRequired << none
+        << QStringLiteral("代理服务器要求身份验证，请在系统的网络代理设置中填写用户名和密码后重试。");
+    QTest::newRow("release unsigned") << K::ReleaseUnsigned << none
+        << QStringLiteral("插件安装包没有厂商签名，无法确认来源，已拒绝安装。请稍后重试或联系厂商。");
+    QTest::newRow("release signature invalid") << K::ReleaseSignatureInvalid << none
+        << QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。");
 }
 
 void tst_Failure::sentenceOfEachKind()
