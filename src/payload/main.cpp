@@ -3,6 +3,7 @@
 // reason to standard error and exits with the status of its kind, the numbers the installer
 // script documents in its header and passes on.
 #include "core/Failure.h"
+#include "plugin/InstallerScriptRun.h"
 #include "plugin/PackageDirectory.h"
 #include "plugin/WpsAddonEdits.h"
 #include "plugin/WpsDetection.h"
@@ -16,15 +17,8 @@
 
 namespace {
 
-// As in the script's header.
-enum ExitStatus {
-    Done = 0,
-    WrongUse = 64,
-    PackageRefused = 65,
-    CopyFailed = 66,
-    RegistrationFailed = 67,
-    WpsRunning = 68,
-};
+// The statuses the script documents in its header and passes on.
+using namespace InstallerScriptRun;
 
 int usage()
 {
@@ -91,5 +85,5 @@ int main(int argc, char **argv)
         std::fputs(describeError(error).toUtf8().append('\n').constData(), stderr);
         return failureKind(error) == FailureKind::WpsRunning ? int(WpsRunning) : failureStatus;
     }
-    return std::fflush(stdout) == 0 ? int(Done) : failureStatus;
+    return std::fflush(stdout) == 0 ? int(Installed) : failureStatus;
 }
