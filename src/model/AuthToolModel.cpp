@@ -289,10 +289,10 @@ QCoro::Task<OperationOutcome> AuthToolModel::runOperation(OperationSteps steps)
     if (!error)
         co_return self ? OperationOutcome::done() : OperationOutcome::cancelled();
     // A cancelled operation was wanted to stop: nothing to show or log.
-    if (OperationOutcome::kindOf(error) == FailureKind::Cancelled || !self)
+    if (failureKind(error) == FailureKind::Cancelled || !self)
         co_return OperationOutcome::cancelled();
     // WPS started while it ran (during a long download, say): the gate's own refusal, as at the start.
-    if (OperationOutcome::kindOf(error) == FailureKind::WpsRunning && !self->requireWpsClosed(steps.wpsGateAction))
+    if (failureKind(error) == FailureKind::WpsRunning && !self->requireWpsClosed(steps.wpsGateAction))
         co_return OperationOutcome::refused(OperationOutcome::Gate::WpsRunning);
     const QString failure = describeError(error);
     self->showOperation(steps.failurePrefix + failure, OperationTone::Error);

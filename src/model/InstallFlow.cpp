@@ -1,9 +1,7 @@
 #include "InstallFlow.h"
 
 #include "core/Failure.h"
-#include "core/Failure.h"
 #include "model/ManagementAppPlacement.h"
-#include "model/OperationOutcome.h"
 #include "plugin/InstallerScriptRun.h"
 #include "plugin/OperationLock.h"
 #include "plugin/PackageDirectory.h"
@@ -15,7 +13,7 @@ namespace {
 
 bool isConnectivityFailure(const std::exception_ptr &error)
 {
-    switch (OperationOutcome::kindOf(error)) {
+    switch (failureKind(error)) {
     case FailureKind::Offline:
     case FailureKind::ServiceUnreachable:
     case FailureKind::Timeout:

@@ -24,7 +24,7 @@ FailureKind OperationOutcome::kind() const
     case Result::Cancelled:
         return FailureKind::Cancelled;
     case Result::Failed:
-        return kindOf(m_failure);
+        return failureKind(m_failure);
     case Result::Refused:
         break;
     }
@@ -41,9 +41,4 @@ FailureKind OperationOutcome::kind() const
         break;
     }
     return FailureKind::Internal;
-}
-
-FailureKind OperationOutcome::kindOf(const std::exception_ptr &error)
-{
-    return failureKind(error);
 }

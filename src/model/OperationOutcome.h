@@ -28,9 +28,6 @@ public:
     // failure's own; Internal for a done operation.
     FailureKind kind() const;
 
-    // The kind of a caught error; Internal for one that is no Failure.
-    static FailureKind kindOf(const std::exception_ptr &error);
-
 private:
     explicit OperationOutcome(Result result) : m_result(result) {}
 

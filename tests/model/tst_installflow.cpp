@@ -1,5 +1,5 @@
 #include "model/InstallFlow.h"
-#include "model/OperationOutcome.h"
+#include "core/Failure.h"
 #include "core/ToolPaths.h"
 
 #include "FakeWpsAddons.h"
@@ -86,7 +86,7 @@ void tst_InstallFlow::refusedBeforeAnyChange()
     const InstallFlow flow(api, store, &owner, {}, {[&lines](const QString &line) { lines.append(line); }, [](qint64, qint64) {}});
 
     const auto outcome = fromCache ? awaitOutcome(flow.installFromCache()) : awaitOutcome(flow.installFromService(online));
-    QCOMPARE(OperationOutcome::kindOf(outcome.exception), kind);
+    QCOMPARE(failureKind(outcome.exception), kind);
     QCOMPARE(lines, log);
     QCOMPARE(addons.entryNames(), before);
     if (serviceRuns)
