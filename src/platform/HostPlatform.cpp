@@ -39,15 +39,24 @@ QString packagedToolPath(const AppBundle &running)
 
 QString guideLocalNote(HostSystem system)
 {
-    return system == HostSystem::Mac
-        ? QStringLiteral("插件的安装和维护都在这台 Mac 上完成；购买、账单和账户设置页面需要联网。")
-        : QStringLiteral("插件的安装和维护都在这台电脑上完成；购买、账单和账户设置页面需要联网。");
+    switch (system) {
+    case HostSystem::Mac:
+        return QStringLiteral("插件的安装和维护都在这台 Mac 上完成；购买、账单和账户设置页面需要联网。");
+    case HostSystem::Linux:
+        break;
+    }
+    return QStringLiteral("插件的安装和维护都在这台电脑上完成；购买、账单和账户设置页面需要联网。");
 }
 
 QString installStepText(HostSystem system)
 {
-    return system == HostSystem::Mac ? QStringLiteral("运行安装包并按系统提示允许打开。")
-                                     : QStringLiteral("用系统的软件包管理器安装 corvanta-manager 软件包。");
+    switch (system) {
+    case HostSystem::Mac:
+        return QStringLiteral("运行安装包并按系统提示允许打开。");
+    case HostSystem::Linux:
+        break;
+    }
+    return QStringLiteral("用系统的软件包管理器安装 corvanta-manager 软件包。");
 }
 
 } // namespace HostPlatform

@@ -43,15 +43,6 @@ Failure folderStepFailed(const QString &action, const QString &path)
     return Failure(FailureKind::FolderStep, std::move(details));
 }
 
-Failure fileSystemFailure(const QString &action, const QString &path, int error)
-{
-    FailureDetails details;
-    details.path = path;
-    details.action = action;
-    details.errorNumber = error;
-    return Failure(FailureKind::FileSystem, details);
-}
-
 class RemoveOnExit
 {
 public:
@@ -210,7 +201,7 @@ void refuseOutsideLinks(const QString &root)
             throw Failure(FailureKind::UnsafeLink);
     }
     if (error)
-        throw fileSystemFailure(QStringLiteral("读取"), root, error.value());
+        throw LocalFiles::failure(QStringLiteral("读取"), root, error.value());
 }
 
 } // namespace

@@ -41,11 +41,7 @@ bool exists(const QString &path)
 // Names the entry by its file name only: the add-in directory's path means nothing to the user.
 Failure entryFailure(const QString &action, const QString &path, int error)
 {
-    FailureDetails details;
-    details.path = QFileInfo(path).fileName();
-    details.action = action;
-    details.errorNumber = error;
-    return Failure(FailureKind::FileSystem, details);
+    return LocalFiles::failure(action, QFileInfo(path).fileName(), error);
 }
 
 Failure unrecognised(const QString &fileName)
@@ -53,14 +49,6 @@ Failure unrecognised(const QString &fileName)
     FailureDetails details;
     details.path = fileName;
     return Failure(FailureKind::UnrecognisedWpsFile, details);
-}
-
-// A file we leave as it is, named by its file name.
-Failure unrecognised(FailureKind kind, const QString &path)
-{
-    FailureDetails details;
-    details.path = QFileInfo(path).fileName();
-    return Failure(kind, std::move(details));
 }
 
 QByteArray readFile(const QString &path)

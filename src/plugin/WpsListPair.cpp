@@ -47,11 +47,7 @@ bool exists(const QString &path)
 
 [[noreturn]] void fail(const QString &fileName, int error)
 {
-    FailureDetails details;
-    details.path = fileName;
-    details.action = QStringLiteral("写入");
-    details.errorNumber = error;
-    throw Failure(FailureKind::FileSystem, details);
+    throw LocalFiles::failure(QStringLiteral("写入"), fileName, error);
 }
 
 void removeQuietly(const QString &path)
