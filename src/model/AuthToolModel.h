@@ -142,7 +142,7 @@ private:
         QString wpsGateAction;
         // Asked after the flag is set (a dialog's event loop must not let a second start through);
         // false ends the operation without a message.
-        std::function<bool()> confirm;
+        std::function<bool()> confirm = {};
         QString progressMessage;
         QString startLogLine;
         QString failurePrefix;

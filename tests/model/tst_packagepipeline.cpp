@@ -611,7 +611,7 @@ void tst_PackagePipeline::signedReleases()
     QFETCH(QString, message);
     QTemporaryDir keys;
     QStringList publicKeys;
-    for (const QString name : {QStringLiteral("vendor"), QStringLiteral("stranger")}) {
+    for (const QString &name : {QStringLiteral("vendor"), QStringLiteral("stranger")}) {
         const QString pem = keys.filePath(name + QStringLiteral(".pem"));
         QCOMPARE(QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519", "-out", pem}), 0);
         QProcess publicKey;
