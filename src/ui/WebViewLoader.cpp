@@ -1,6 +1,7 @@
 #include "WebViewLoader.h"
 
 #include "core/ToolPaths.h"
+#include "platform/ProcessMemory.h"
 #include "plugin/SignInSession.h"
 #include "ui/WebViewBackend.h"
 
@@ -14,9 +15,6 @@
 #include <QPointer>
 #include <QTimer>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 // Exported by QtGui without a public header.
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
@@ -35,23 +33,38 @@ QString &libraryDirectoryOverride()
 // A CMake module: ".so" on macOS as well, which the plugin loader accepts there.
 const QString libraryFileName = QStringLiteral("libcorvanta_webview.so");
 
-// Qt WebEngine draws through a context shared with the one the application would have created at
-// start had Qt::AA_ShareOpenGLContexts been set then. Setting it then costs every start the OpenGL
-// stack (Mesa's software renderer under X11); so the attribute is set now, late (Qt warns, as
-// expected), and the shared context is made by hand before the library, and with it the engine,
-// loads. Without it the first view fails with "OpenGL context creation failed".
-void prepareSharedOpenGLContext()
+// The pages are drawn in software (the library sets Qt Quick's software renderer): the tool's own
+// window stays a plain raster window, so the first online page neither re-creates it (a flicker that
+// also drops keyboard focus without a window manager) nor loads the OpenGL stack, which under X11
+// with Mesa's software renderer holds some 70 MiB for the rest of the process's life.
+// Qt WebEngine still reads the format of Qt's global shared OpenGL context, and warns unless
+// Qt::AA_ShareOpenGLContexts is set; both are done here, late (Qt warns about that once), with a
+// context that is never created, so no OpenGL library is opened.
+void prepareSoftwareDrawing()
 {
     if (qt_gl_global_share_context())
         return;
+    // The engine probes the X11 OpenGL integration at its start even when it will not use it.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    auto *context = new QOpenGLContext(qApp);
-    // On a platform without OpenGL (offscreen) the context stays uncreated; the engine then draws in
-    // software, but it must still find one, or it crashes.
-    if (!context->create())
-        qCDebug(lcWebViewLoader) << "no OpenGL on this platform; the web view draws in software";
-    qt_gl_set_global_share_context(context);
+    qt_gl_set_global_share_context(new QOpenGLContext(qApp));
 }
+
+#ifdef Q_OS_LINUX
+// Before the engine starts. The engine keeps the pages' content from AT-SPI unless asked: a screen
+// reader would find an empty document. And without a second zygote for helpers that need no sandbox
+// (the network service and the drawing run inside the tool here), one process fewer stays for the
+// tool's life.
+void prepareEngineEnvironment()
+{
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--no-unsandboxed-zygote"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QByteArray(flags + " --no-unsandboxed-zygote").trimmed());
+}
+#endif
 
 WebViewFactory *load()
 {
@@ -62,12 +75,9 @@ WebViewFactory *load()
         qCWarning(lcWebViewLoader) << "no web view library at" << path;
         return nullptr;
     }
-    prepareSharedOpenGLContext();
+    prepareSoftwareDrawing();
 #ifdef Q_OS_LINUX
-    // On Linux the engine keeps the pages' content from AT-SPI unless asked, before it starts; a
-    // screen reader would find an empty document.
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
-        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+    prepareEngineEnvironment();
 #endif
     // Owned for the process's life: the engine cannot be unloaded once started.
     auto *loader = new QPluginLoader(path, qApp);
@@ -91,10 +101,11 @@ void releaseIdle()
     if (liveBrowsers > 0 || !loadedFactory)
         return;
     loadedFactory->releaseIdle();
-#ifdef __GLIBC__
-    // The engine's freed heap stays with the process unless handed back.
-    malloc_trim(0);
-#endif
+    ProcessMemory::returnFreedHeap();
+    // The engine cannot be unloaded; the code its pages ran can at least leave the process's memory
+    // until the next online page.
+    ProcessMemory::releaseLibraryPages({QStringLiteral("libQt6WebEngineCore"), QStringLiteral("libQt6Quick"),
+                                        QStringLiteral("libQt6Qml")});
 }
 
 QTimer *idleTimer()

@@ -3,6 +3,7 @@
 #include "InterceptingPage.h"
 #include "WebEngineBrowser.h"
 
+#include <QQuickWindow>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -28,6 +29,8 @@ public:
 void WebEngineViewFactory::configure(const Settings &settings)
 {
     m_settings = settings;
+    // Before the first view: the tool's window stays a raster window (see the loader).
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     // Known schemes must be registered before the engine starts, which is the first profile.
     if (!m_settings.interceptedScheme.isEmpty() && !m_profile) {
         QWebEngineUrlScheme scheme(m_settings.interceptedScheme.toLatin1());

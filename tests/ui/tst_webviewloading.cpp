@@ -13,6 +13,7 @@
 #include <QOpenGLContext>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
 
@@ -58,6 +59,8 @@ void tst_WebViewLoading::loadsOnFirstOnlinePage()
     QVERIFY(!WebViewLoader::isLoaded());
     QVERIFY(!webEngineMapped());
     QVERIFY(!qt_gl_global_share_context());
+    QWindow *const window = view.windowHandle();
+    QVERIFY(window);
 
     QTest::mouseClick(view.sidebar()->item(AppPage::ServicePlan), Qt::LeftButton);
     auto *panel = qobject_cast<OnlinePagePanel *>(view.currentPage());
@@ -72,6 +75,9 @@ void tst_WebViewLoading::loadsOnFirstOnlinePage()
     QVERIFY(loaded.wait(30000));
     QCOMPARE(loaded.first().first().toBool(), true);
     QVERIFY(standin.requests().contains(QStringLiteral("GET /pricing")));
+    // Drawn in software, into the window as it was: re-created, it would flicker and lose focus.
+    QCOMPARE(view.windowHandle(), window);
+    QCOMPARE(window->surfaceType(), QSurface::RasterSurface);
     // The page paints, in the background the tool's script gives it.
     const QPoint probe = browser->mapTo(&view, QPoint(browser->width() - 12, browser->height() - 12));
     QTRY_COMPARE_WITH_TIMEOUT(view.grab().toImage().pixelColor(probe).name(), QStringLiteral("#f6f8fb"), 15000);
