@@ -3,8 +3,10 @@
 
    soak.py MINUTES SEED TOOL STANDIN   (through tests/in-namespaces.sh --offline, in dbus-run-session)
 
-Watches for exits nobody asked for, crashes (backtrace from the core file) and hangs (the window's
-thread answering no screen-reader query for 10 s: it is the thread that paints). Prints counts.
+Watches for exits nobody asked for, crashes (backtrace from the core file) and hangs: the window's
+thread, the one that paints, answering no _NET_WM_PING for 10 s. The accessibility bus that drives
+the walk is not the judge: when it stops answering, the walk finds the tool again and says so.
+Prints counts.
 """
 import sys
 sys.dont_write_bytecode = True  # no caches in the source tree
@@ -13,16 +15,49 @@ import glob, os, random, resource, subprocess, sys, time
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "ui"))
 import pyatspi
 from gi.repository import Atspi
+from Xlib import X, display as xdisplay, protocol
 from desktop_session import Desktop, find, find_all, focused, press, pump, set_online, wait_for
 
 PAGES = ["概览", "本机插件", "服务方案", "账户设置", "帮助支持"]
 HANG_SECONDS = 10
 
 
+class Pinger:
+    """Asks a window's thread for a _NET_WM_PING answer, as a window manager does to find a frozen
+    window: Qt answers it on the thread that paints, with a copy sent to the root window."""
+
+    def __init__(self, name):
+        self.display = xdisplay.Display(name)
+        self.root = self.display.screen().root
+        # Qt sends its answer to the root window for structure-notify listeners.
+        self.root.change_attributes(event_mask=X.StructureNotifyMask | X.SubstructureNotifyMask)
+        self.protocols = self.display.intern_atom("WM_PROTOCOLS")
+        self.ping = self.display.intern_atom("_NET_WM_PING")
+        self.serial = 0
+
+    def answers(self, window_id, seconds):
+        self.serial += 1
+        window = self.display.create_resource_object("window", int(window_id))
+        event = protocol.event.ClientMessage(window=window, client_type=self.protocols,
+                                             data=(32, [self.ping, self.serial, window.id, 0, 0]))
+        window.send_event(event, event_mask=X.NoEventMask)
+        self.display.flush()
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            while self.display.pending_events():
+                reply = self.display.next_event()
+                if (reply.type == X.ClientMessage and reply.client_type == self.protocols
+                        and list(reply.data[1][:2]) == [self.ping, self.serial]):
+                    return True
+            time.sleep(0.05)
+        return False
+
+
 class Soak:
     def __init__(self, desktop, rng):
         self.desktop, self.rng = desktop, rng
-        self.counts = {"actions": 0, "exits": 0, "crashes": 0, "hangs": 0}
+        self.counts = {"actions": 0, "exits": 0, "crashes": 0, "hangs": 0, "bus stalls": 0}
+        self.pinger = Pinger(desktop.display)
         self.walk = []
         self.online = True
         # Outside the scratch home, which goes with the run: what the tool said stays for a look.
@@ -138,18 +173,26 @@ class Soak:
             self.report_end(status)
             self.start()
             return
-        started = time.monotonic()
-        answered = self.answers()
-        if self.desktop.tool.poll() is not None:
-            return self.alive()  # it ended while being asked: an exit, not a hang
-        if time.monotonic() - started >= HANG_SECONDS or not answered:
+        wid = self.desktop.window_id()
+        if wid and not self.pinger.answers(wid, HANG_SECONDS):
+            if self.desktop.tool.poll() is not None:
+                return self.alive()  # it ended while being asked: an exit, not a hang
             self.counts["hangs"] += 1
             print(f"HANG after: {self.walk[-5:]}", flush=True)
             subprocess.run(["gdb", "-batch", "-p", str(self.desktop.tool.pid), "-ex", "thread apply 1 bt"])
             self.desktop.stop_tool()
             self.start()
+            return
+        if not self.reader_answers():
+            # The window answers but the accessibility bus does not: find the tool on it again.
+            self.counts["bus stalls"] += 1
+            print(f"accessibility bus stalled after: {self.walk[-3:]}", flush=True)
+            try:
+                self.desktop.attach()
+            except AssertionError:
+                pass
 
-    def answers(self):
+    def reader_answers(self):
         try:
             self.frame().getState()
             return self.frame().name is not None
@@ -191,7 +234,8 @@ def main(minutes, seed, tool, standin):
         kinds[kind] = kinds.get(kind, 0) + 1
     print("walk:", ", ".join(f"{kind} {count}" for kind, count in sorted(kinds.items())))
     print(f"soak: seed {seed}, {counts['actions']} actions in {(time.monotonic() - began) / 60:.1f} minutes;"
-          f" exits {counts['exits']}, crashes {counts['crashes']}, hangs {counts['hangs']}")
+          f" exits {counts['exits']}, crashes {counts['crashes']}, hangs {counts['hangs']}"
+          f" (accessibility bus stalls {counts['bus stalls']})")
     return 1 if counts["exits"] or counts["crashes"] or counts["hangs"] else 0
 
 

@@ -100,6 +100,10 @@ class Desktop:
         self.tool = subprocess.Popen([self.tool_path], env=self.environment(), stdout=subprocess.DEVNULL,
                                      stderr=log or subprocess.DEVNULL)
         self.processes.append(self.tool)
+        return self.attach()
+
+    def attach(self):
+        """Finds the running tool and its main window on the accessibility bus."""
         self.app = wait_for(lambda: application(self.tool.pid), 30, "the tool on the accessibility bus")
         self.frame = wait_for(lambda: find(self.app, role=pyatspi.ROLE_FRAME, showing=True), 30, "the main window")
         return self.app
