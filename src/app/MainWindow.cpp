@@ -78,41 +78,6 @@ void MainWindow::saveFrame()
         frameSettings()->setValue(frameSettingsKey, saveGeometry());
 }
 
-bool MainWindow::event(QEvent *event)
-{
-    if (event->type() == QEvent::WinIdChange)
-        keepThroughRecreation();
-    return QWidget::event(event);
-}
-
-// The first browser view makes Qt re-create the native window for OpenGL composition: choosing an
-// OpenGL surface from the start would load the OpenGL stack into every idle start. Without a window
-// manager the new window would have neither the keyboard focus nor, always, the old place. The
-// user has just acted in this window (chosen the online page), so it takes the keyboard back even
-// when Qt had not yet counted it active.
-void MainWindow::keepThroughRecreation()
-{
-    if (!internalWinId()) {
-        if (isVisible())
-            m_recreation = Recreation{geometry(), focusWidget(), true};
-        return;
-    }
-    if (!m_recreation)
-        return;
-    const Recreation kept = *std::exchange(m_recreation, std::nullopt);
-    QMetaObject::invokeMethod(
-        this,
-        [this, kept] {
-            if (geometry() != kept.geometry)
-                setGeometry(kept.geometry);
-            if (kept.active)
-                activateWindow();
-            if (kept.focus && kept.focus->window() == this)
-                kept.focus->setFocus(Qt::ActiveWindowFocusReason);
-        },
-        Qt::QueuedConnection);
-}
-
 void MainWindow::moveEvent(QMoveEvent *event)
 {
     QWidget::moveEvent(event);

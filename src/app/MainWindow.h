@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QPointer>
 #include <QVariantMap>
 #include <QWidget>
 
-#include <optional>
 
 class AuthToolModel;
 class ContentView;
@@ -33,7 +31,6 @@ Q_SIGNALS:
     void quitRequested();
 
 protected:
-    bool event(QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -42,17 +39,8 @@ protected:
 private:
     void placeOnScreen();
     void saveFrame();
-    void keepThroughRecreation();
 
     ContentView *m_contentView = nullptr;
     bool m_framePlaced = false;
     bool m_firstFrameReported = false;
-    // What the native window had when Qt destroyed it to make it anew.
-    struct Recreation
-    {
-        QRect geometry;
-        QPointer<QWidget> focus;
-        bool active = false;
-    };
-    std::optional<Recreation> m_recreation;
 };

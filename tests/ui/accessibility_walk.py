@@ -111,7 +111,7 @@ def walk_window(desktop):
 
     for title in PAGES:
         if title == "服务方案":
-            # The first online page makes Qt re-create the native window: place, size, keyboard and focus stay.
+            # The first online page leaves the window as it was: place, size, keyboard and focus.
             extents_before = frame.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
             focus_before = focused(frame)
         tab = show_page(desktop, title)
