@@ -3,7 +3,6 @@
 #include <QVariantMap>
 #include <QWidget>
 
-
 class AuthToolModel;
 class ContentView;
 
