@@ -36,6 +36,12 @@ if [ -n "$outside" ]; then
         exit 1
     fi
 fi
+# A runtime directory of its own: sockets that desktop services put there (the accessibility bus,
+# among them) would otherwise be one path for every suite on the machine, and a suite ending would
+# take another's away.
+runtime="$(mktemp -d)"
+chmod 700 "$runtime"
+export XDG_RUNTIME_DIR="$runtime"
 # A shell as the namespace's first process reaps what the suite leaves orphaned; --kill-child ends
 # the namespace with its parent when the run is stopped. unshare makes every mount private first,
 # so the tmpfs stays inside.
@@ -44,6 +50,7 @@ PRIVATE_OPT="$private_opt" unshare --pid --fork --mount-proc --propagation priva
     unset PRIVATE_OPT
     "$@"; exit $?' sh "$@"
 status=$?
+rm -rf "$runtime"
 if [ -n "$outside" ]; then
     if [ "$(started "$outside_pid")" = "$outside_started" ]; then
         kill "$outside_pid"
