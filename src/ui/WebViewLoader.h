@@ -5,8 +5,7 @@
 class WebViewFactory;
 
 // Loads the browser library on first use. Until then the tool maps no web engine code: linking it
-// would cost every start its engine and, under X11, a global OpenGL context with a software
-// renderer (about 80 MiB and 60 ms here).
+// would cost every start the engine's libraries and their relocation.
 namespace WebViewLoader {
 
 // The factory of the loaded library, loading it on the first call; null when it cannot be loaded.
