@@ -16,7 +16,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "ui"))
 import pyatspi
 from gi.repository import Atspi
 from Xlib import X, display as xdisplay, protocol
-from desktop_session import Desktop, find, find_all, focused, press, pump, set_online, wait_for
+from desktop_session import (Desktop, FocusTracker, choose_menu_item, dialog_of, find, find_all, open_more_menu, press,
+                             pump, set_online, wait_for)
 
 PAGES = ["概览", "本机插件", "服务方案", "账户设置", "帮助支持"]
 HANG_SECONDS = 10
@@ -58,6 +59,7 @@ class Soak:
         self.desktop, self.rng = desktop, rng
         self.counts = {"actions": 0, "exits": 0, "crashes": 0, "hangs": 0, "bus stalls": 0}
         self.pinger = Pinger(desktop.display)
+        self.focus = FocusTracker()
         self.walk = []
         self.online = True
         # Outside the scratch home, which goes with the run: what the tool said stays for a look.
@@ -82,6 +84,28 @@ class Soak:
     def frame(self):
         return self.desktop.frame
 
+    def click(self, accessible):
+        extents = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        self.desktop.xdotool("mousemove", str(extents.x + extents.width // 2), str(extents.y + extents.height // 2),
+                             "click", "1")
+
+    def sign_in(self):
+        """On the site's sign-in page in the window, with the mouse and keys as a user does: the
+        credential then lets the walk's installs and updates run to their end (the keyring keeps it
+        across reopens)."""
+        press(find(self.frame(), role=pyatspi.ROLE_PAGE_TAB, name="服务方案"))
+        self.click(wait_for(lambda: find(self.frame(), role=pyatspi.ROLE_LINK, name="登录", inside_documents=True), 60,
+                            "the site's 登录 link"))
+        for role, name, text in ((pyatspi.ROLE_TEXT, "账号", "demo@corvanta.test"),
+                                 (pyatspi.ROLE_PASSWORD_TEXT, "密码", "corvanta-demo")):
+            self.click(wait_for(lambda: find(self.frame(), role=role, name=name, inside_documents=True), 30,
+                                f"the sign-in form's {name}"))
+            pump(0.3)
+            self.desktop.xdotool("type", "--delay", "20", text)
+        self.desktop.key("Return")
+        wait_for(lambda: find(self.frame(), role=pyatspi.ROLE_LINK, name="退出登录", inside_documents=True), 60,
+                 "the site saying who is signed in")
+
     # The actions: each returns what it did, for the walk's record.
     def page(self):
         title = self.rng.choice(PAGES)
@@ -96,6 +120,10 @@ class Soak:
         press(tab)
         return f"tab {tab.name}"
 
+    def banner(self):
+        alert = find(self.frame(), role=pyatspi.ROLE_ALERT, showing=False)
+        return alert.name if alert is not None else ""
+
     def primary(self):
         press(find(self.frame(), role=pyatspi.ROLE_PAGE_TAB, name="本机插件"))
         pump(0.5)
@@ -103,27 +131,41 @@ class Soak:
                    if b.name in ("安装", "安装 / 修复", "检查更新") or b.name.startswith("更新到")]
         if not buttons:
             return "primary (busy)"
+        name, before = buttons[0].name, self.banner()
         press(buttons[0])
-        return f"press {buttons[0].name}"
+        return f"press {name}: {self.outcome(before)}"
+
+    def outcome(self, before):
+        """What the banner says once the operation has ended (its button no longer says 处理中)."""
+        pressed = time.monotonic()
+        pump(0.5)
+        try:
+            # The same words may come again (checked twice, say): after 3 s an unchanged banner counts.
+            wait_for(lambda: find(self.frame(), role=pyatspi.ROLE_PUSH_BUTTON, name="处理中") is None
+                     and (self.banner() != before or time.monotonic() - pressed > 3), 60, "the outcome")
+        except AssertionError:
+            return "(still working after 60 s)"
+        return self.banner() or "(no message)"
 
     def menu_item(self, name, answer=None):
+        """From the keyboard, as open_more_menu says why; the dialog's answer through its button."""
         press(find(self.frame(), role=pyatspi.ROLE_PAGE_TAB, name="本机插件"))
         pump(0.5)
-        more = find(self.frame(), role=pyatspi.ROLE_PUSH_BUTTON, name="更多")
-        if more is None:
+        if find(self.frame(), role=pyatspi.ROLE_PUSH_BUTTON, name="更多") is None:
             return f"{name} (no menu)"
-        press(more)
-        pump(0.5)
-        item = find(self.desktop.app, role=pyatspi.ROLE_MENU_ITEM, name=name)
-        if item is None:
+        self.desktop.focus_window()
+        if name not in open_more_menu(self.desktop, self.focus) or not choose_menu_item(self.desktop, self.focus, name):
             self.desktop.key("Escape")
             return f"{name} (not offered)"
-        press(item)
+        before = self.banner()
         if answer:
-            button = wait_for(lambda: find(self.desktop.app, role=pyatspi.ROLE_PUSH_BUTTON, name=answer), 10,
-                              "the dialog")
-            press(button)
-        return f"{name} {answer or ''}".strip()
+            dialog = wait_for(lambda: self.focus.last is not None and dialog_of(self.focus.last), 10, "the dialog")
+            press(find(dialog, role=pyatspi.ROLE_PUSH_BUTTON, name=answer))
+            pump(0.5)
+            self.desktop.focus_window()  # no window manager gives the keyboard back
+            if answer == "取消":
+                return f"{name} {answer}"
+        return f"{name} {answer or ''}: {self.outcome(before)}".replace(" :", ":")
 
     def repair(self):
         return self.menu_item("用本机缓存修复")
@@ -217,22 +259,35 @@ def main(minutes, seed, tool, standin):
     end = time.monotonic() + float(minutes) * 60
     began = time.monotonic()
     try:
-        desktop.install_addin()  # something to repair, update and uninstall from the first step
+        desktop.unlock_keyring()
+        desktop.install_addin("1.3.0")  # something to update, repair and uninstall from the first step
         soak.start()
+        soak.desktop.focus_window()
+        soak.sign_in()
         while time.monotonic() < end:
             try:
                 soak.step()
             except Exception as error:  # the object went with a page change; the walk goes on
                 soak.walk.append(f"({type(error).__name__})")
+                if os.environ.get("SOAK_TRACE"):
+                    import traceback
+                    traceback.print_exc()
             soak.alive()
     finally:
         desktop.close()
     counts = soak.counts
     kinds = {}
     for done in soak.walk:
-        kind = done.split(" ")[0]
+        head = done.split(":")[0]
+        kind = head if head.startswith("卸载插件") else head.split(" ")[0]
         kinds[kind] = kinds.get(kind, 0) + 1
     print("walk:", ", ".join(f"{kind} {count}" for kind, count in sorted(kinds.items())))
+    outcomes = {}
+    for done in soak.walk:
+        if ": " in done:
+            outcomes[done] = outcomes.get(done, 0) + 1
+    for done, count in sorted(outcomes.items()):
+        print(f"  {count} × {done}")
     print(f"soak: seed {seed}, {counts['actions']} actions in {(time.monotonic() - began) / 60:.1f} minutes;"
           f" exits {counts['exits']}, crashes {counts['crashes']}, hangs {counts['hangs']}"
           f" (accessibility bus stalls {counts['bus stalls']})")

@@ -14,8 +14,8 @@ sys.dont_write_bytecode = True  # no caches in the source tree
 import pyatspi
 
 sys.path.insert(0, __import__("os").path.dirname(__file__))
-from desktop_session import (INTERACTIVE_ROLES, Desktop, FocusTracker, describe, find, find_all, focused, press, pump, showing,
-                             states, wait_for)
+from desktop_session import (INTERACTIVE_ROLES, Desktop, FocusTracker, choose_menu_item, describe, dialog_of, find,
+                             find_all, focused, open_more_menu, press, pump, showing, states, wait_for)
 
 focus = None
 PAGES = ["概览", "本机插件", "服务方案", "账户设置", "帮助支持"]
@@ -207,39 +207,13 @@ def banner_and_focus(desktop, alerts):
     check(now is not None and now.path == primary.path, f"after 安装 the focus is on {describe(now)}")
 
 
-def open_more_menu(desktop):
-    """"更多" from the keyboard (its menu runs a loop of its own, so an action call would not return);
-    the names of its items as the arrow keys reach them, first to last, the first one focused after."""
-    find(desktop.frame, role=pyatspi.ROLE_PUSH_BUTTON, name="更多").queryComponent().grabFocus()
-    desktop.key("Return")
-    names = []
-    for _ in range(6):
-        desktop.key("Down")
-        pump(0.2)
-        item = focus.last
-        if item is None or item.getRole() != pyatspi.ROLE_MENU_ITEM or item.name in names:
-            break
-        names.append(item.name)
-    return names
-
-
-def choose_menu_item(desktop, name):
-    for _ in range(6):
-        if focus.last is not None and focus.last.name == name:
-            desktop.key("Return")
-            return True
-        desktop.key("Down")
-        pump(0.2)
-    return False
-
-
 def uninstall_dialog(desktop, alerts, answer):
     """The uninstall's confirmation: an alert with named buttons; the answer decides."""
     frame = desktop.frame
     show_page(desktop, "本机插件")
-    items = open_more_menu(desktop)
+    items = open_more_menu(desktop, focus)
     check(items == ["用本机缓存修复", "卸载插件"], f"installed, the menu offers {items}")
-    if not choose_menu_item(desktop, "卸载插件"):
+    if not choose_menu_item(desktop, focus, "卸载插件"):
         check(False, "the keyboard does not reach 卸载插件 in the menu")
         return
     dialog = wait_for(lambda: focus.last is not None and focus.last.getRole() == pyatspi.ROLE_PUSH_BUTTON
@@ -262,18 +236,9 @@ def uninstall_dialog(desktop, alerts, answer):
         pump(0.5)
         check("插件已卸载。完全退出并重新打开 WPS 后生效。" in alerts.heard[heard_before:],
               f"the uninstall's outcome heard as alerts: {alerts.heard[heard_before:]}")
-        items = open_more_menu(desktop)
+        items = open_more_menu(desktop, focus)
         desktop.key("Escape")
         check(items == ["用本机缓存修复"], f"nothing installed, yet the menu offers {items}")
-
-
-def dialog_of(node):
-    while node is not None:
-        if node.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG) and find(node, role=pyatspi.ROLE_PUSH_BUTTON,
-                                                                               name="取消"):
-            return node
-        node = node.parent
-    return None
 
 
 if __name__ == "__main__":

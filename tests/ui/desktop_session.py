@@ -83,6 +83,17 @@ class Desktop:
                    QTWEBENGINE_CHROMIUM_FLAGS="--explicitly-allowed-ports=9")
         return env
 
+    def unlock_keyring(self):
+        """A keyring unlocked as a desktop login unlocks it, where the tool keeps its credential;
+        without one the keyring would ask for a password through a prompt that has no display."""
+        keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
+                                   env=dict(os.environ, HOME=self.home), stdin=subprocess.PIPE,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.append(keyring)
+        keyring.stdin.write(b"soak-only-password")
+        keyring.stdin.close()
+        time.sleep(1)
+
     def install_addin(self, version="1.4.2"):
         """An installed add-in where the tool looks (it says where), without signing in anywhere."""
         status = subprocess.run([self.tool_path, "status", "--json", "--offline"], env=self.environment(),
@@ -275,3 +286,39 @@ def describe(accessible):
         return f"{accessible.getRoleName()} {accessible.name!r}"
     except Exception:
         return "<gone>"
+
+
+def open_more_menu(desktop, focus):
+    """"更多" from the keyboard (its menu runs a loop of its own, so an action call would not return
+    until it closed); the names of its items as the arrow keys reach them, first to last, the first
+    one focused after."""
+    find(desktop.frame, role=pyatspi.ROLE_PUSH_BUTTON, name="更多").queryComponent().grabFocus()
+    desktop.key("Return")
+    names = []
+    for _ in range(6):
+        desktop.key("Down")
+        pump(0.2)
+        item = focus.last
+        if item is None or item.getRole() != pyatspi.ROLE_MENU_ITEM or item.name in names:
+            break
+        names.append(item.name)
+    return names
+
+
+def choose_menu_item(desktop, focus, name):
+    for _ in range(6):
+        if focus.last is not None and focus.last.name == name:
+            desktop.key("Return")
+            return True
+        desktop.key("Down")
+        pump(0.2)
+    return False
+
+
+def dialog_of(node):
+    while node is not None:
+        if node.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG) and find(node, role=pyatspi.ROLE_PUSH_BUTTON,
+                                                                               name="取消"):
+            return node
+        node = node.parent
+    return None
