@@ -24,7 +24,8 @@ struct Mapping
     qint64 anonymousKiB = -1;
 };
 
-// "start-end perms offset dev inode [path]"; the key lines that follow a mapping have no '-' range.
+// "start-end perms offset dev inode [path]", the path possibly with spaces; the key lines that
+// follow a mapping ("Rss:  4 kB") do not parse as one.
 bool parseHeader(const QByteArray &line, Mapping &mapping)
 {
     const QByteArrayList fields = line.simplified().split(' ');
@@ -35,7 +36,7 @@ bool parseHeader(const QByteArray &line, Mapping &mapping)
         return false;
     bool startOk = false, endOk = false;
     mapping = Mapping{range.at(0).toULongLong(&startOk, 16), range.at(1).toULongLong(&endOk, 16),
-                      fields.at(1).contains('w'), fields.size() >= 6 ? fields.at(5) : QByteArray(), -1};
+                      fields.at(1).contains('w'), fields.mid(5).join(' '), -1};
     return startOk && endOk;
 }
 

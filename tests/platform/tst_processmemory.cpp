@@ -1,5 +1,6 @@
 #include "platform/ProcessMemory.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,8 +58,10 @@ void tst_ProcessMemory::releasesOnlyUnchangedLibraryPages()
     QFETCH(bool, changedBeforeReadOnly);
     QFETCH(bool, released);
 
+    // In a folder named like the tool's bundle: paths in the kernel's list may hold spaces.
     QTemporaryDir dir;
-    QFile file(dir.filePath(fileName));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Corvanta 管理工具.app")));
+    QFile file(dir.filePath(QStringLiteral("Corvanta 管理工具.app/") + fileName));
     QByteArray content(mappedSize, '\0');
     for (qsizetype i = 0; i < content.size(); ++i)
         content[i] = char(i * 7 % 251);
