@@ -15,7 +15,6 @@
 #include <QPointer>
 #include <QTimer>
 
-
 // Exported by QtGui without a public header.
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
 Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
@@ -60,7 +59,7 @@ void prepareEngineEnvironment()
 {
     if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
         qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!flags.contains("--no-unsandboxed-zygote"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QByteArray(flags + " --no-unsandboxed-zygote").trimmed());
 }
