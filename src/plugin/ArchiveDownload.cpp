@@ -2,6 +2,7 @@
 
 #include "core/LocalFiles.h"
 #include "core/UrlErrorCode.h"
+#include "core/WorkerTask.h"
 #include "plugin/Sha256Hasher.h"
 #include "service/ServiceNetwork.h"
 #include "service/TransportFailure.h"
@@ -49,7 +50,6 @@ void moveIntoPlace(const QString &temporary, const QString &destination)
     if (const int error = LocalFiles::moveIntoPlace(temporary, destination))
         throw LocalFiles::failure(QStringLiteral("将下载文件移动到"), destination, error);
 }
-
 
 QString partialPath(const Request &request)
 {
@@ -152,7 +152,9 @@ QCoro::Task<std::optional<QString>> transfer(Request request, qint64 resumeFrom,
         QFile::remove(sidecarPath(request));
         if (LocalFiles::moveIntoPlace(partialPath(request), temporaryPath) != 0)
             co_return std::nullopt;
-        hasher.addFile(temporaryPath);
+        // The bytes kept may run to the whole archive: read back on the pool, not the window's thread.
+        auto rehash = [&hasher, temporaryPath] { hasher.addFile(temporaryPath); return true; }; // named: see runOffGuiThread
+        co_await runOffGuiThread(std::move(rehash));
     }
     errno = 0;
     if (!file.open(resumeFrom > 0 ? QIODevice::WriteOnly | QIODevice::Append : QIODevice::WriteOnly | QIODevice::NewOnly))
