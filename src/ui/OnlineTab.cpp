@@ -33,15 +33,6 @@ OnlineTab::OnlineTab(const QString &symbol, const QString &title, const QColor &
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-void OnlineTab::setSelected(bool selected)
-{
-    if (m_selected == selected)
-        return;
-    m_selected = selected;
-    setChecked(selected);
-    update();
-}
-
 QSize OnlineTab::sizeHint() const
 {
     const QFontMetrics metrics(titleFont());
@@ -54,10 +45,10 @@ void OnlineTab::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    RoundedPanel::paintFrame(painter, rect(), 9, m_selected ? m_selectedColor : UiPalette::softPanelColor(palette()),
-                             m_selected ? m_selectedColor : UiPalette::lineColor(palette()));
+    RoundedPanel::paintFrame(painter, rect(), 9, isChecked() ? m_selectedColor : UiPalette::softPanelColor(palette()),
+                             isChecked() ? m_selectedColor : UiPalette::lineColor(palette()));
 
-    const QColor foreground = m_selected ? QColor(Qt::white) : UiPalette::primaryTextColor(palette());
+    const QColor foreground = isChecked() ? QColor(Qt::white) : UiPalette::primaryTextColor(palette());
     const QRectF content = QRectF(rect()).adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
     const qreal symbol = SymbolGlyphs::extent(fontPoints);
     SymbolGlyphs::draw(painter, QRectF(content.left(), content.top(), symbol, content.height()), m_symbol,

@@ -13,8 +13,8 @@ public:
     OnlineTab(const QString &symbol, const QString &title, const QColor &selectedColor, QWidget *parent = nullptr);
 
     QString symbol() const { return m_symbol; }
-    bool isSelected() const { return m_selected; }
-    void setSelected(bool selected);
+    bool isSelected() const { return isChecked(); }
+    void setSelected(bool selected) { setChecked(selected); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -28,5 +28,4 @@ protected:
 private:
     QString m_symbol;
     QColor m_selectedColor;
-    bool m_selected = false;
 };

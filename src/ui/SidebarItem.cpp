@@ -33,15 +33,6 @@ SidebarItem::SidebarItem(const QString &symbol, const QString &title, QWidget *p
     setCheckable(true);
 }
 
-void SidebarItem::setActive(bool active)
-{
-    if (m_active == active)
-        return;
-    m_active = active;
-    setChecked(active);
-    update();
-}
-
 QSize SidebarItem::sizeHint() const
 {
     const QFontMetrics metrics(UiFont::system(fontPoints, QFont::DemiBold));
@@ -57,11 +48,11 @@ void SidebarItem::paintEvent(QPaintEvent *)
     const QRectF bounds = rect();
     QPainterPath plate;
     plate.addRoundedRect(bounds, 9, 9);
-    if (m_active)
+    if (isChecked())
         painter.fillPath(plate, UiPalette::withOpacity(Qt::white, 0.82));
     else if (underMouse())
         painter.fillPath(plate, UiPalette::withOpacity(UiPalette::primaryTextColor(palette()), 0.07));
-    const QColor foreground = m_active ? UiPalette::brandColor() : UiPalette::secondaryTextColor(palette());
+    const QColor foreground = isChecked() ? UiPalette::brandColor() : UiPalette::secondaryTextColor(palette());
     const QRectF content = bounds.adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
     SymbolGlyphs::draw(painter, QRectF(content.left(), content.top(), symbolWidth, content.height()), m_symbol,
                        fontPoints, foreground);

@@ -14,8 +14,8 @@ public:
 
     QString symbol() const { return m_symbol; }
     QString title() const { return text(); }
-    bool isActive() const { return m_active; }
-    void setActive(bool active);
+    bool isActive() const { return isChecked(); }
+    void setActive(bool active) { setChecked(active); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -33,7 +33,6 @@ protected:
 
 private:
     QString m_symbol;
-    bool m_active = false;
     // Focus given without the keyboard (the window's start) wears no ring until the keyboard moves.
     bool m_quietFocus = true;
 };
