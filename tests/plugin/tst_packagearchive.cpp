@@ -407,25 +407,21 @@ with zipfile.ZipFile(os.environ["ARCHIVE"], "w", zipfile.ZIP_LZMA) as z:
 ')" << QStringLiteral("插件包使用了本机无法解压的压缩方式，已拒绝安装，请重新下载。");
     QTest::newRow("encrypted") << QStringLiteral("cd pkg && zip -qr -P secret \"$ARCHIVE\" .")
                                << QStringLiteral("插件包已加密，需要密码才能解压，已拒绝安装，请重新下载。");
-    QTest::newRow("backslash with ..") << R"(python3 -c '
+    // The package and one more entry, named as a Windows host writes it.
+    const auto withWindowsEntry = [](const char *name) {
+        return QString::fromUtf8(R"(python3 -c '
 import os, zipfile
 with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
     z.write("pkg/ribbon.xml", "ribbon.xml")
     z.write("pkg/app/index.html", "app/index.html")
-    info = zipfile.ZipInfo("a\\..\\..\\x")
+    info = zipfile.ZipInfo("%1")
     info.create_system = 0
     z.writestr(info, "x")
-')" << outsideName;
+')").arg(QLatin1String(name));
+    };
+    QTest::newRow("backslash with ..") << withWindowsEntry(R"(a\\..\\..\\x)") << outsideName;
     // unzip reads a Windows name's backslash as a separator: this one starts at the root.
-    QTest::newRow("leading backslash") << R"(python3 -c '
-import os, zipfile
-with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
-    z.write("pkg/ribbon.xml", "ribbon.xml")
-    z.write("pkg/app/index.html", "app/index.html")
-    info = zipfile.ZipInfo("\\corvanta-outside\\x")
-    info.create_system = 0
-    z.writestr(info, "x")
-')" << outsideName;
+    QTest::newRow("leading backslash") << withWindowsEntry(R"(\\corvanta-outside\\x)") << outsideName;
     // 3,000,000 bytes of data and a block for each of the four entries, on a disk of 1 MiB.
     QTest::newRow("not enough disk space")
         << "head -c 3000000 /dev/zero > pkg/app/data.bin" + zipPackage
