@@ -13,6 +13,7 @@
 #include <QOpenGLContext>
 #include <QPluginLoader>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
 // Exported by QtGui without a public header.
@@ -100,11 +101,15 @@ void releaseIdle()
     if (liveBrowsers > 0 || !loadedFactory)
         return;
     loadedFactory->releaseIdle();
-    ProcessMemory::returnFreedHeap();
-    // The engine cannot be unloaded; the code its pages ran can at least leave the process's memory
-    // until the next online page.
-    ProcessMemory::releaseLibraryPages({QStringLiteral("libQt6WebEngineCore"), QStringLiteral("libQt6Quick"),
-                                        QStringLiteral("libQt6Qml")});
+    // On the pool: reading the process's map of an engine's thousands of mappings is no work for the
+    // thread that paints.
+    QThreadPool::globalInstance()->start([] {
+        ProcessMemory::returnFreedHeap();
+        // The engine cannot be unloaded; the code its pages ran can at least leave the process's
+        // memory until the next online page.
+        ProcessMemory::releaseLibraryPages({QStringLiteral("libQt6WebEngineCore"), QStringLiteral("libQt6Quick"),
+                                            QStringLiteral("libQt6Qml")});
+    });
 }
 
 QTimer *idleTimer()
