@@ -181,6 +181,12 @@ CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
     case FailureKind::InstallerRegistrationFailed:
     case FailureKind::ReleaseUnsigned:
     case FailureKind::ReleaseSignatureInvalid:
+    case FailureKind::EntryLargerThanDeclared:
+    case FailureKind::DuplicateEntry:
+    case FailureKind::AmbiguousArchive:
+    case FailureKind::DiskFull:
+    case FailureKind::DownloadTooLarge:
+    case FailureKind::DownloadRefused:
         break;
     }
     return Failure;

@@ -260,6 +260,21 @@ QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
         return QStringLiteral("插件安装包没有厂商签名，无法确认来源，已拒绝安装。请稍后重试或联系厂商。");
     case FailureKind::ReleaseSignatureInvalid:
         return QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。");
+
+    case FailureKind::EntryLargerThanDeclared:
+        return QStringLiteral("插件包中的文件“") + details.path
+            + QStringLiteral("”解压后超出其声明的大小，插件包可能已被篡改，已拒绝安装，请重新下载。");
+    case FailureKind::DuplicateEntry:
+        return QStringLiteral("插件包中的文件“") + details.path + QStringLiteral("”出现了不止一次，已拒绝安装，请重新下载。");
+    case FailureKind::AmbiguousArchive:
+        return QStringLiteral("插件包含有多个文件目录或多余的数据，无法确定其内容，已拒绝安装，请重新下载。");
+    case FailureKind::DiskFull:
+        return QStringLiteral("磁盘空间不足：无法继续写入“") + details.path + QStringLiteral("”，请清理磁盘后重试。");
+    case FailureKind::DownloadTooLarge:
+        return QStringLiteral("插件安装包过大（超过 2 GB），已停止下载。请稍后重试或联系厂商。");
+    case FailureKind::DownloadRefused:
+        return QStringLiteral("无法下载插件安装包：下载服务器返回 HTTP ") + QString::number(details.httpStatus)
+            + QStringLiteral("。请稍后重试；如果问题持续出现，请联系厂商。");
     }
     return QStringLiteral("发生了内部错误，请重试。");
 }

@@ -132,4 +132,19 @@ enum class FailureKind {
     ReleaseUnsigned,
     // The release's signature is not one of the build's keys over the archive's digest.
     ReleaseSignatureInvalid,
+
+    // Reading the archive as it is written, and the download's own refusals.
+    // An entry that inflated past the size the archive declares for it [path: the entry's name].
+    EntryLargerThanDeclared,
+    // The same entry name twice in one archive [path: the name].
+    DuplicateEntry,
+    // More than one end record, or bytes after the archive that are not its comment: readers
+    // could disagree on which entries it holds.
+    AmbiguousArchive,
+    // The disk filled while writing [path: the folder being written].
+    DiskFull,
+    // The archive is larger than any package can be (declared or as it arrives).
+    DownloadTooLarge,
+    // The download server refused the archive [httpStatus].
+    DownloadRefused,
 };
