@@ -27,20 +27,27 @@ namespace ArchiveDownload {
 
 namespace {
 
-// error is the errno of the failed step, 0 when unknown.
-Failure writeError(const QString &path, int error)
+bool isDiskFull(int error)
 {
-    FailureDetails details;
-    details.path = path;
-    details.errorNumber = error;
-    return Failure(FailureKind::DownloadWriteFailed, std::move(details));
+    return error == ENOSPC || error == EDQUOT;
 }
 
+// error is the errno of the failed step, 0 when unknown. A full disk names the folder: room is
+// made there, whichever file was being written.
+Failure writeError(const Request &request, const QString &path, int error)
+{
+    FailureDetails details;
+    details.path = isDiskFull(error) ? request.downloadDir : path;
+    details.errorNumber = error;
+    return Failure(isDiskFull(error) ? FailureKind::DiskFull : FailureKind::DownloadWriteFailed, std::move(details));
+}
+
+// The download server's own refusal: nothing to do with the account, whatever the status.
 Failure refusal(int status)
 {
     FailureDetails details;
     details.httpStatus = status;
-    return Failure(FailureKind::ServiceRefused, std::move(details));
+    return Failure(FailureKind::DownloadRefused, std::move(details));
 }
 
 // Puts the verified file in place in one step: whatever is there stays until the new archive is
@@ -61,14 +68,28 @@ QString sidecarPath(const Request &request)
     return partialPath(request) + QStringLiteral(".json");
 }
 
-// A strong ETag, else the Last-Modified date: what If-Range accepts. Empty when the server gave
-// neither, and such a body is not resumed.
+// Qt's own reader of HTTP dates (all three forms), reached through a header it parses.
+QDateTime httpDate(const QByteArray &text)
+{
+    QNetworkRequest parser;
+    parser.setRawHeader("Last-Modified", text);
+    return parser.header(QNetworkRequest::LastModifiedHeader).toDateTime();
+}
+
+// What If-Range may carry: a strong ETag; only when there is no ETag at all, a Last-Modified date at
+// least a second before the answer's Date (a date within the second it was sent may name two
+// versions). Empty otherwise, and such a body is not resumed.
 QByteArray validatorOf(const QNetworkReply &reply)
 {
     const QByteArray etag = reply.rawHeader("ETag");
-    if (!etag.isEmpty() && !etag.startsWith("W/"))
-        return etag;
-    return reply.rawHeader("Last-Modified");
+    if (!etag.isEmpty())
+        return etag.startsWith("W/") ? QByteArray() : etag;
+    const QByteArray lastModified = reply.rawHeader("Last-Modified");
+    const QDateTime modified = httpDate(lastModified);
+    const QDateTime date = httpDate(reply.rawHeader("Date"));
+    if (!modified.isValid() || !date.isValid() || modified.secsTo(date) < 1)
+        return {};
+    return lastModified;
 }
 
 bool isHeaderSafe(const QByteArray &value)
@@ -98,7 +119,7 @@ qint64 resumableSize(const Request &request, QByteArray &validator)
     const qint64 age = partial.lastModified().secsTo(QDateTime::currentDateTime());
     // A minute of clock skew is forgiven; a date further ahead is not one this tool wrote.
     const bool usable = partial.isFile() && !partial.isSymLink() && partial.size() > 0 && age > -60
-        && age < partialMaxAgeSeconds && isHeaderSafe(validator)
+        && age < partialMaxAgeSeconds && isHeaderSafe(validator) && !validator.startsWith("W/")
         && record.value(QLatin1String("sha256")).toString() == request.expectedSha256.toLower()
         && record.value(QLatin1String("urlName")).toString() == request.url.fileName();
     if (usable)
@@ -108,20 +129,40 @@ qint64 resumableSize(const Request &request, QByteArray &validator)
     return 0;
 }
 
-// Keeps a broken transfer's bytes for the next attempt. Best effort: without its sidecar the
-// partial file is removed at the next start.
-void keepForResume(QFile &file, const Request &request, const QByteArray &validator)
+// Records which answer the bytes to come belong to, before they arrive: a disk that fills while
+// they are written leaves no room for the record. Best effort: without it nothing is kept.
+void recordValidator(const Request &request, const QByteArray &validator)
 {
-    file.close();
-    if (!isHeaderSafe(validator) || file.size() <= 0 || LocalFiles::moveIntoPlace(file.fileName(), partialPath(request)) != 0)
+    QFile::remove(sidecarPath(request));
+    if (!isHeaderSafe(validator))
         return;
     const QJsonObject record{{QStringLiteral("validator"), QString::fromLatin1(validator)},
                              {QStringLiteral("urlName"), request.url.fileName()},
                              {QStringLiteral("sha256"), request.expectedSha256.toLower()}};
     QFile sidecar(sidecarPath(request));
-    if (!sidecar.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || sidecar.write(QJsonDocument(record).toJson(QJsonDocument::Compact)) < 0 || !sidecar.flush())
-        QFile::remove(partialPath(request));
+    if (!sidecar.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+        || sidecar.write(QJsonDocument(record).toJson(QJsonDocument::Compact)) < 0 || !sidecar.flush()) {
+        sidecar.close();
+        QFile::remove(sidecarPath(request));
+    }
+}
+
+// Ends an attempt that did not produce the archive: the bytes are kept as the partial file when
+// `keep` says so and their record is there, else removed with the record.
+void settle(QFile &file, const Request &request, bool keep)
+{
+    file.close();
+    if (keep && file.size() > 0 && QFile::exists(sidecarPath(request))
+        && LocalFiles::moveIntoPlace(file.fileName(), partialPath(request)) == 0)
+        return;
+    file.remove();
+    QFile::remove(sidecarPath(request));
+}
+
+// A redirect the network layer goes on to follow: its answer is not the archive's.
+bool isRedirect(const QNetworkReply &reply, int status)
+{
+    return status >= 300 && status < 400 && reply.hasRawHeader("Location");
 }
 
 // Partial files of other releases would never be resumed.
@@ -132,6 +173,9 @@ void removeOtherPartials(const QString &downloadDir)
     for (const QString &name : names)
         QFile::remove(folder.filePath(name));
 }
+
+// Why a transfer stopped before its end.
+enum class Halt { None, Restart, Refused, TooLarge, WriteFailed };
 
 // One request for the body. Returns nothing when the server cannot go on where the partial file
 // ends, so the caller asks again for all of it.
@@ -144,12 +188,10 @@ QCoro::Task<std::optional<QString>> transfer(Request request, qint64 resumeFrom,
 
     Sha256Hasher hasher;
     QFile file(temporaryPath);
-    auto removeTemporary = qScopeGuard([&file] {
-        file.close();
-        file.remove();
-    });
+    // Until an answer arrives, the partial file being resumed stays what it was.
+    bool keep = resumeFrom > 0;
+    auto settleOnExit = qScopeGuard([&] { settle(file, request, keep); });
     if (resumeFrom > 0) {
-        QFile::remove(sidecarPath(request));
         if (LocalFiles::moveIntoPlace(partialPath(request), temporaryPath) != 0)
             co_return std::nullopt;
         // The bytes kept may run to the whole archive: read back on the pool, not the window's thread.
@@ -157,18 +199,20 @@ QCoro::Task<std::optional<QString>> transfer(Request request, qint64 resumeFrom,
         co_await runOffGuiThread(std::move(rehash));
     }
     errno = 0;
-    if (!file.open(resumeFrom > 0 ? QIODevice::WriteOnly | QIODevice::Append : QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw writeError(temporaryPath, errno);
+    // Unbuffered: a write the disk refuses fails at once, and the file holds exactly the bytes before it.
+    const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (!file.open(resumeFrom > 0 ? mode | QIODevice::Append : mode | QIODevice::NewOnly))
+        throw writeError(request, temporaryPath, errno);
 
     QNetworkRequest networkRequest(request.url);
     if (resumeFrom > 0) {
         networkRequest.setRawHeader("Range", "bytes=" + QByteArray::number(resumeFrom) + '-');
         networkRequest.setRawHeader("If-Range", validator);
     }
-    bool writeFailed = false;
+    Halt halt = Halt::None;
     int writeErrno = 0;
+    int status = 0;
     bool decided = false;
-    bool restart = false;
     qint64 base = resumeFrom; // body bytes before this answer's first one
     qint64 written = 0;
     // Owned, so nothing reaches this frame's locals once they are gone.
@@ -180,54 +224,60 @@ QCoro::Task<std::optional<QString>> transfer(Request request, qint64 resumeFrom,
         const QVariant length = rawReply->header(QNetworkRequest::ContentLengthHeader);
         return length.isValid() ? length.toLongLong() : qint64(-1);
     };
-    const auto abortLater = [rawReply] {
+    // Runs inside the reply's signals: stopping only schedules the abort, so the coroutine never
+    // resumes while this is still on the stack.
+    const auto stop = [&](Halt why) {
+        if (halt != Halt::None)
+            return;
+        halt = why;
         QMetaObject::invokeMethod(rawReply, &QNetworkReply::abort, Qt::QueuedConnection);
     };
     // Whether the answer continues the partial file: a 206 from exactly its end under the same
-    // validator. A whole body (200) replaces it in place; anything else is asked for again.
+    // validator. A whole body replaces it in place; another range is asked for again; a refusal
+    // or a length past the cap stops before the body.
     const auto decide = [&] {
+        status = rawReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (isRedirect(*rawReply, status))
+            return;
         decided = true;
-        if (resumeFrom == 0)
-            return;
-        const int status = rawReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status == 206 && rangeStart(*rawReply) == resumeFrom && validatorOf(*rawReply) == validator) {
-            if (progress) {
-                const qint64 announced = announcedLength();
-                progress(resumeFrom, announced >= 0 ? resumeFrom + announced : -1);
-            }
-            return;
-        }
-        if (status == 200) {
+        keep = false;
+        const bool continues = resumeFrom > 0 && status == 206 && rangeStart(*rawReply) == resumeFrom
+            && validatorOf(*rawReply) == validator;
+        if (resumeFrom > 0 && !continues && (status == 206 || status == 416))
+            return stop(Halt::Restart);
+        if (status < 200 || status >= 300)
+            return stop(Halt::Refused);
+        if (!continues) {
             base = 0;
             hasher.reset();
-            if (!file.resize(0)) {
+            errno = 0;
+            if (resumeFrom > 0 && !file.resize(0)) {
                 writeErrno = errno;
-                writeFailed = true;
-                abortLater();
+                return stop(Halt::WriteFailed);
             }
-            return;
+            recordValidator(request, validatorOf(*rawReply));
         }
-        if (status == 206 || status == 416) {
-            restart = true;
-            abortLater();
-        }
+        const qint64 announced = announcedLength();
+        if (announced > request.maxBytes - base)
+            return stop(Halt::TooLarge);
+        if (continues && progress)
+            progress(resumeFrom, announced >= 0 ? resumeFrom + announced : -1);
     };
-    // Runs inside the reply's signals: a failure only schedules the abort, so the coroutine never
-    // resumes while this is still on the stack. Progress follows the file, chunk by chunk; Qt's own
-    // progress signal is throttled.
+    // Progress follows the file, chunk by chunk; Qt's own progress signal is throttled.
     const auto drain = [&] {
         if (!decided)
             decide();
         const qint64 before = written;
-        while (!writeFailed && !restart && rawReply->bytesAvailable() > 0) {
+        while (decided && halt == Halt::None && rawReply->bytesAvailable() > 0) {
             const QByteArray chunk = rawReply->read(readBufferSize);
+            if (chunk.size() > request.maxBytes - base - written)
+                return stop(Halt::TooLarge);
             hasher.addData(chunk);
             written += chunk.size();
             errno = 0;
             if (file.write(chunk) != chunk.size()) {
                 writeErrno = errno;
-                writeFailed = true;
-                abortLater();
+                stop(Halt::WriteFailed);
             }
         }
         if (progress && written != before) {
@@ -235,50 +285,59 @@ QCoro::Task<std::optional<QString>> transfer(Request request, qint64 resumeFrom,
             progress(base + written, announced >= 0 ? base + announced : -1);
         }
     };
+    QObject::connect(rawReply, &QNetworkReply::metaDataChanged, &file, [&] {
+        if (!decided)
+            decide();
+    });
     QObject::connect(rawReply, &QNetworkReply::readyRead, &file, drain);
     if (owner)
         QObject::connect(owner.data(), &QObject::destroyed, rawReply, &QNetworkReply::abort, Qt::QueuedConnection);
 
     co_await rawReply;
 
-    if (!decided && !TransportFailure::isTransportFailure(*rawReply))
+    const bool transportFailed = TransportFailure::isTransportFailure(*rawReply);
+    if (!decided && !transportFailed)
         decide();
-    if (writeFailed)
-        throw writeError(temporaryPath, writeErrno);
-    if (restart)
+    // What the reply still holds arrived before its end, or before the break.
+    if (decided)
+        drain();
+    switch (halt) {
+    case Halt::None:
+        break;
+    case Halt::Restart:
         co_return std::nullopt;
-    if (TransportFailure::isTransportFailure(*rawReply)) {
+    case Halt::Refused:
+        throw refusal(status);
+    case Halt::TooLarge:
+        throw Failure(FailureKind::DownloadTooLarge);
+    case Halt::WriteFailed:
+        // What reached the disk before it filled is worth resuming once there is room.
+        keep = isDiskFull(writeErrno);
+        throw writeError(request, temporaryPath, writeErrno);
+    }
+    if (transportFailed) {
         Failure failure = TransportFailure::fromReply(*rawReply);
-        if (failure.kind() == FailureKind::ServiceUnreachable) {
-            // What the reply still holds arrived before the break and belongs to the partial file.
-            drain();
-            if (!writeFailed && !restart)
-                keepForResume(file, request, validatorOf(*rawReply));
-        }
+        if (decided && failure.kind() == FailureKind::ServiceUnreachable)
+            keep = true;
         throw failure;
     }
-    const QVariant status = rawReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && (status.toInt() < 200 || status.toInt() >= 300))
-        throw refusal(status.toInt());
-    drain();
-    errno = 0;
-    if (writeFailed || !file.flush())
-        throw writeError(temporaryPath, writeFailed ? writeErrno : errno);
+    // A redirect that was not followed.
+    if (!decided || status < 200 || status >= 300)
+        throw refusal(status);
     // A body shorter than announced is a cut connection, whatever the transport said.
     const qint64 announced = announcedLength();
     if (announced >= 0 && announced != written) {
-        keepForResume(file, request, validatorOf(*rawReply));
+        keep = true;
         throw TransportFailure::fromCode(UrlErrorCode::NetworkConnectionLost);
     }
     errno = 0;
     file.close();
     if (file.error() != QFileDevice::NoError)
-        throw writeError(temporaryPath, errno);
+        throw writeError(request, temporaryPath, errno);
 
     if (hasher.hexDigest() != request.expectedSha256.toLower())
         throw Failure(FailureKind::ChecksumMismatch);
     moveIntoPlace(temporaryPath, destination);
-    removeTemporary.dismiss();
     co_return destination;
 }
 
@@ -303,7 +362,8 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
 {
     requireFetchable(request.url, request.expectedSha256);
     if (const int error = LocalFiles::createDirectories(request.downloadDir))
-        throw LocalFiles::failure(QStringLiteral("创建下载目录"), request.downloadDir, error);
+        throw isDiskFull(error) ? writeError(request, request.downloadDir, error)
+                                : LocalFiles::failure(QStringLiteral("创建下载目录"), request.downloadDir, error);
     QByteArray validator;
     const qint64 resumeFrom = resumableSize(request, validator);
     std::optional<QString> archive = co_await transfer(request, resumeFrom, validator, progress, owner);

@@ -18,8 +18,10 @@
 // address's file name and the expected checksum. The next download of the same release reads the
 // partial file back into the hash and asks only for the rest (Range with If-Range); an answer of
 // the whole body, another validator, a range that starts elsewhere, or a partial file older than a
-// day starts from the first byte. A cancelled, timed-out, refused or unwritable transfer keeps
-// nothing: only a cut connection is worth resuming.
+// day starts from the first byte. Only a strong validator is recorded (If-Range compares strongly).
+// A cut connection, and a disk that filled, keep what arrived; an attempt that got no answer
+// leaves the partial file as it was; a cancelled, timed-out, refused, too large or otherwise
+// unwritable transfer keeps nothing.
 namespace ArchiveDownload {
 
 inline const QString temporaryPrefix = QStringLiteral(".download-");
@@ -27,6 +29,9 @@ inline const QString partialPrefix = QStringLiteral(".partial-");
 inline constexpr int partialMaxAgeSeconds = 24 * 60 * 60;
 // Bytes the network layer may buffer ahead of the file; keeps memory flat for any archive size.
 inline constexpr qint64 readBufferSize = 256 * 1024;
+// The bound of a package unpacked (PackageArchive::maxUnpackedBytes) holds for its archive too:
+// one past it is refused by its announced length, or stopped where its body passes it.
+inline constexpr qint64 maxArchiveBytes = 2'000'000'000;
 
 struct Request
 {
@@ -36,6 +41,7 @@ struct Request
     QString fileName;
     // Hexadecimal, any case.
     QString expectedSha256;
+    qint64 maxBytes = maxArchiveBytes;
 };
 
 // (bytes received, bytes expected or -1 when the server did not say); a resumed download starts
@@ -50,10 +56,10 @@ bool isSha256Text(const QString &text);
 void requireFetchable(const QUrl &url, const QString &expectedSha256);
 
 // Downloads with the shared network manager and returns the archive's path. Runs
-// requireFetchable first. Throws Failure: ServiceRefused for a refusing status, a transport
-// failure for a transfer that fails or is cut short (Cancelled when `owner` is destroyed
-// meanwhile), ChecksumMismatch for a body that does not match, DownloadWriteFailed and FileSystem
-// for file errors.
+// requireFetchable first. Throws Failure: DownloadRefused for a refusing status, DownloadTooLarge
+// past maxBytes, a transport failure for a transfer that fails or is cut short (Cancelled when
+// `owner` is destroyed meanwhile), ChecksumMismatch for a body that does not match, DiskFull,
+// DownloadWriteFailed and FileSystem for file errors.
 // The temporary file is removed on every way out that does not end in success.
 QCoro::Task<QString> download(Request request, ProgressHandler progress = {}, QPointer<QObject> owner = {});
 

@@ -78,6 +78,8 @@ void tst_CommandLine::exitCodeByOutcome_data()
     QTest::newRow("TLS refused") << failedWith(transport(UrlErrorCode::SecureConnectionFailed)) << 1 << "";
     QTest::newRow("transfer cancelled") << failedWith(transport(UrlErrorCode::Cancelled)) << 1 << "";
     QTest::newRow("service refused") << failedWith(FailureKind::ServiceRefused) << 1 << "";
+    QTest::newRow("download server refused 401") << failedWith([] { FailureDetails refusal; refusal.httpStatus = 401; return Failure(FailureKind::DownloadRefused, refusal); }()) << 1
+        << "无法下载插件安装包：下载服务器返回 HTTP 401。请稍后重试；如果问题持续出现，请联系厂商。";
     QTest::newRow("library error") << failedWith(std::runtime_error("boom")) << 1 << "发生了内部错误，请重试。";
 }
 

@@ -199,7 +199,9 @@ void tst_PackagePipeline::failureLeavesNothing_data()
     const QString valid = StandinService::validCredential;
     QTest::newRow("wrong checksum") << QStringList{"--wrong-sha256"} << valid << K::ChecksumMismatch;
     QTest::newRow("no app/index.html") << QStringList{"--layout", "missing-index"} << valid << K::IncompletePackage;
-    QTest::newRow("archive answers 404") << QStringList{"--status", "archive=404"} << valid << K::ServiceRefused;
+    QTest::newRow("archive answers 404") << QStringList{"--status", "archive=404"} << valid << K::DownloadRefused;
+    QTest::newRow("archive answers 401") << QStringList{"--status", "archive=401"} << valid << K::DownloadRefused;
+    QTest::newRow("archive answers 403") << QStringList{"--status", "archive=403"} << valid << K::DownloadRefused;
     QTest::newRow("release query fails") << QStringList{"--status", "latest=503"} << valid << K::ServiceRefused;
     QTest::newRow("no download address") << QStringList{"--no-download-url"} << valid << K::NoDownloadAddress;
     QTest::newRow("not signed in") << QStringList{} << QString() << K::NotSignedIn;

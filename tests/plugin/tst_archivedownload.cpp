@@ -10,6 +10,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,13 +88,20 @@ void tst_ArchiveDownload::answers_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("sha256");
     QTest::addColumn<FailureKind>("kind"); // Internal: saved
+    QTest::addColumn<int>("chunks"); // the body in chunks without a length; -1: with its length
+    QTest::addColumn<qint64>("cap");
 
-    QTest::newRow("lower-case checksum") << 200 << digestOf(body) << FailureKind::Internal;
-    QTest::newRow("upper-case checksum") << 200 << digestOf(body).toUpper() << FailureKind::Internal;
-    QTest::newRow("other checksum") << 200 << digestOf("other") << FailureKind::ChecksumMismatch;
-    QTest::newRow("404") << 404 << digestOf(body) << FailureKind::ServiceRefused;
-    QTest::newRow("403") << 403 << digestOf(body) << FailureKind::ServiceRefused;
-    QTest::newRow("502") << 502 << digestOf(body) << FailureKind::ServiceRefused;
+    const qint64 cap = ArchiveDownload::maxArchiveBytes;
+    using K = FailureKind;
+    QTest::newRow("lower-case checksum") << 200 << digestOf(body) << K::Internal << -1 << cap;
+    QTest::newRow("upper-case checksum") << 200 << digestOf(body).toUpper() << K::Internal << -1 << cap;
+    QTest::newRow("other checksum") << 200 << digestOf("other") << K::ChecksumMismatch << -1 << cap;
+    QTest::newRow("404") << 404 << digestOf(body) << K::DownloadRefused << -1 << cap;
+    QTest::newRow("403") << 403 << digestOf(body) << K::DownloadRefused << -1 << cap;
+    QTest::newRow("502") << 502 << digestOf(body) << K::DownloadRefused << -1 << cap;
+    QTest::newRow("length past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << -1 << body.size() - 1;
+    QTest::newRow("chunks up to the cap") << 200 << digestOf(body) << K::Internal << 1 << qint64(body.size());
+    QTest::newRow("chunks past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << 1 << body.size() - 1;
 }
 
 void tst_ArchiveDownload::answers()
@@ -100,9 +109,11 @@ void tst_ArchiveDownload::answers()
     QFETCH(int, status);
     QFETCH(QString, sha256);
     QFETCH(FailureKind, kind);
+    QFETCH(int, chunks);
+    QFETCH(qint64, cap);
     const bool saved = kind == FailureKind::Internal;
     ScriptedHttpServer server;
-    server.setReply({status, body, "application/zip"});
+    server.setReply({status, body, "application/zip", false, -1, {}, chunks});
     // What was there before must survive every failure.
     QVERIFY(QDir().mkpath(m_downloads));
     QFile previous(destination());
@@ -114,12 +125,15 @@ void tst_ArchiveDownload::answers()
         progress.append({received, expected});
     };
 
-    const TaskOutcome<QString> outcome = awaitOutcome(
-        ArchiveDownload::download(request(server.baseUrl().resolved(QUrl(QStringLiteral("/a.zip"))), sha256), record));
+    ArchiveDownload::Request asked = request(server.baseUrl().resolved(QUrl(QStringLiteral("/a.zip"))), sha256);
+    asked.maxBytes = cap;
+    const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(asked, record));
     QVERIFY2(saved == !outcome.exception, qPrintable(outcome.description()));
     QCOMPARE(outcome.kind(), kind);
-    if (kind == FailureKind::ServiceRefused)
-        QCOMPARE(outcome.error<Failure>()->details().httpStatus, status);
+    if (kind == FailureKind::DownloadRefused)
+        QCOMPARE(outcome.description(), QStringLiteral("无法下载插件安装包：下载服务器返回 HTTP %1。请稍后重试；如果问题持续出现，请联系厂商。").arg(status));
+    if (kind == FailureKind::DownloadTooLarge)
+        QCOMPARE(outcome.description(), QStringLiteral("插件安装包过大（超过 2 GB），已停止下载。请稍后重试或联系厂商。"));
     QCOMPARE(QDir(m_downloads).entryList(QDir::Files | QDir::Hidden), QStringList{"CorvantaAnalysis_2.0.zip"});
     if (!saved) {
         QCOMPARE(contents(destination()), QByteArray("previous archive"));
@@ -128,7 +142,7 @@ void tst_ArchiveDownload::answers()
     QCOMPARE(*outcome.value, destination());
     QCOMPARE(contents(destination()), body);
     QVERIFY(!progress.isEmpty());
-    QCOMPARE(progress.last(), (std::pair<qint64, qint64>{body.size(), body.size()}));
+    QCOMPARE(progress.last(), (std::pair<qint64, qint64>{body.size(), chunks < 0 ? body.size() : -1}));
 }
 
 void tst_ArchiveDownload::transferFailuresLeaveNoFile_data()
@@ -185,9 +199,20 @@ void tst_ArchiveDownload::uncreatableDownloadDirectory()
 void tst_ArchiveDownload::fileSystemRefusesTheBody_data()
 {
     QTest::addColumn<QByteArray>("mountOptions");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("disk full") << QByteArray("size=64k") << QStringLiteral("磁盘空间不足");
-    QTest::newRow("read-only disk") << QByteArray("ro") << QStringLiteral("所在磁盘为只读");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<QByteArray>("validator"); // what a resume would send as If-Range; empty: nothing kept
+    QTest::addColumn<QString>("sentence"); // %1: the download directory
+
+    const QString full = QStringLiteral("磁盘空间不足：无法继续写入“%1”，请清理磁盘后重试。");
+    const QByteArray dates = "Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\nDate: Sun, 06 Nov 1994 08:49:";
+    QTest::newRow("disk full") << QByteArray("size=64k") << QByteArray() << QByteArray() << full;
+    QTest::newRow("no room for a file") << QByteArray("size=64k,nr_inodes=1") << QByteArray() << QByteArray() << full;
+    QTest::newRow("disk full, strong ETag") << QByteArray("size=64k") << QByteArray("ETag: \"v1\"\r\n") << QByteArray("\"v1\"") << full;
+    QTest::newRow("disk full, weak ETag, older date") << QByteArray("size=64k") << "ETag: W/\"v1\"\r\n" + dates + "50 GMT\r\n" << QByteArray() << full;
+    QTest::newRow("disk full, date a second older") << QByteArray("size=64k") << dates + "38 GMT\r\n" << QByteArray("Sun, 06 Nov 1994 08:49:37 GMT") << full;
+    QTest::newRow("disk full, date of the same second") << QByteArray("size=64k") << dates + "37 GMT\r\n" << QByteArray() << full;
+    QTest::newRow("read-only disk") << QByteArray("ro") << QByteArray() << QByteArray()
+                                    << QStringLiteral("无法写入下载文件“%1/.download-*”（所在磁盘为只读），请检查磁盘空间和目录权限后重试。");
 }
 
 // A real small or read-only file system under the download directory, in a mount namespace of
@@ -195,7 +220,9 @@ void tst_ArchiveDownload::fileSystemRefusesTheBody_data()
 void tst_ArchiveDownload::fileSystemRefusesTheBody()
 {
     QFETCH(QByteArray, mountOptions);
-    QFETCH(QString, reason);
+    QFETCH(QByteArray, headers);
+    QFETCH(QByteArray, validator);
+    QFETCH(QString, sentence);
     if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0
         || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         QSKIP("needs root for a mount namespace");
@@ -204,16 +231,15 @@ void tst_ArchiveDownload::fileSystemRefusesTheBody()
     QCOMPARE(::mount("tmpfs", target.constData(), "tmpfs", 0, mountOptions.constData()), 0);
     const auto unmount = qScopeGuard([&target] { ::umount2(target.constData(), MNT_DETACH); });
     ScriptedHttpServer server;
-    server.setReply({200, body.repeated(4), "application/zip"});
+    server.setReply({200, body.repeated(4), "application/zip", false, -1, headers});
 
     const TaskOutcome<QString> outcome =
         awaitOutcome(ArchiveDownload::download(request(server.baseUrl(), digestOf(body.repeated(4)))));
-    const QString description = outcome.description();
-    QVERIFY2(description.startsWith(QStringLiteral("无法写入下载文件“") + m_downloads + QStringLiteral("/.download-")),
-             qPrintable(description));
-    QVERIFY2(description.endsWith(QStringLiteral("”（") + reason + QStringLiteral("），请检查磁盘空间和目录权限后重试。")),
-             qPrintable(description));
-    QCOMPARE(QDir(m_downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(outcome.description().replace(QRegularExpression("download-[-0-9A-F]{36}"), "download-*"), sentence.arg(m_downloads));
+    const QString partial = m_downloads + QStringLiteral("/.partial-CorvantaAnalysis_2.0.zip");
+    QCOMPARE(QDir(m_downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), validator.isEmpty() ? 0 : 2);
+    QCOMPARE(QJsonDocument::fromJson(contents(partial + ".json"))["validator"].toString().toLatin1(), validator);
+    QVERIFY(body.repeated(4).startsWith(contents(partial)));
 }
 
 void tst_ArchiveDownload::partialFileIsResumedOrDropped_data()
@@ -237,6 +263,9 @@ void tst_ArchiveDownload::partialFileIsResumedOrDropped_data()
         << 200 << body << false << 0 << QList<QByteArray>{""} << K::Internal;
     QTest::newRow("partial file older than a day")
         << 200 << body << true << 25 << QList<QByteArray>{""} << K::Internal;
+    // Status 0: a server that never answers; what was kept stays for the next attempt.
+    QTest::newRow("no answer") << 0 << rest << true << 0 << QList<QByteArray>{"bytes=1000-"} << K::Timeout;
+    QTest::newRow("refused") << 503 << rest << true << 0 << QList<QByteArray>{"bytes=1000-"} << K::DownloadRefused;
 }
 
 // A partial file with its sidecar, as a broken transfer leaves them; the server here answers every
@@ -250,7 +279,8 @@ void tst_ArchiveDownload::partialFileIsResumedOrDropped()
     QFETCH(QList<QByteArray>, ranges);
     QFETCH(FailureKind, kind);
     ScriptedHttpServer server;
-    server.setReply({status, reply, "application/zip"});
+    server.setReply({status, reply, "application/zip", status == 0});
+    ServiceNetwork::setTransferTimeout(1s);
     QVERIFY(QDir().mkpath(m_downloads));
     const QString partial = m_downloads + QStringLiteral("/.partial-CorvantaAnalysis_2.0.zip");
     QFile file(partial);
@@ -279,8 +309,10 @@ void tst_ArchiveDownload::partialFileIsResumedOrDropped()
             QCOMPARE(each.headers.value("if-range"), QByteArray("\"v1\""));
     }
     QCOMPARE(sent, ranges);
+    const QStringList kept{".partial-CorvantaAnalysis_2.0.zip", ".partial-CorvantaAnalysis_2.0.zip.json"};
     QCOMPARE(QDir(m_downloads).entryList(QDir::Files | QDir::Hidden),
-             kind == FailureKind::Internal ? QStringList{"CorvantaAnalysis_2.0.zip"} : QStringList());
+             kind == FailureKind::Internal ? QStringList{"CorvantaAnalysis_2.0.zip"} : kind == FailureKind::Timeout ? kept : QStringList());
+    QCOMPARE(contents(partial), kind == FailureKind::Timeout ? body.left(1000) : QByteArray());
     if (kind == FailureKind::Internal)
         QCOMPARE(contents(destination()), body);
 }
