@@ -89,19 +89,20 @@ void tst_ArchiveDownload::answers_data()
     QTest::addColumn<QString>("sha256");
     QTest::addColumn<FailureKind>("kind"); // Internal: saved
     QTest::addColumn<int>("chunks"); // the body in chunks without a length; -1: with its length
+    QTest::addColumn<qint64>("announced"); // a length announced in place of the body's; -1: none
     QTest::addColumn<qint64>("cap");
 
     const qint64 cap = ArchiveDownload::maxArchiveBytes;
     using K = FailureKind;
-    QTest::newRow("lower-case checksum") << 200 << digestOf(body) << K::Internal << -1 << cap;
-    QTest::newRow("upper-case checksum") << 200 << digestOf(body).toUpper() << K::Internal << -1 << cap;
-    QTest::newRow("other checksum") << 200 << digestOf("other") << K::ChecksumMismatch << -1 << cap;
-    QTest::newRow("404") << 404 << digestOf(body) << K::DownloadRefused << -1 << cap;
-    QTest::newRow("403") << 403 << digestOf(body) << K::DownloadRefused << -1 << cap;
-    QTest::newRow("502") << 502 << digestOf(body) << K::DownloadRefused << -1 << cap;
-    QTest::newRow("length past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << -1 << body.size() - 1;
-    QTest::newRow("chunks up to the cap") << 200 << digestOf(body) << K::Internal << 1 << qint64(body.size());
-    QTest::newRow("chunks past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << 1 << body.size() - 1;
+    QTest::newRow("lower-case checksum") << 200 << digestOf(body) << K::Internal << -1 << -1LL << cap;
+    QTest::newRow("upper-case checksum") << 200 << digestOf(body).toUpper() << K::Internal << -1 << -1LL << cap;
+    QTest::newRow("other checksum") << 200 << digestOf("other") << K::ChecksumMismatch << -1 << -1LL << cap;
+    QTest::newRow("404") << 404 << digestOf(body) << K::DownloadRefused << -1 << -1LL << cap;
+    QTest::newRow("403") << 403 << digestOf(body) << K::DownloadRefused << -1 << -1LL << cap;
+    QTest::newRow("502") << 502 << digestOf(body) << K::DownloadRefused << -1 << -1LL << cap;
+    QTest::newRow("length past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << -1 << cap + 1 << cap;
+    QTest::newRow("chunks up to the cap") << 200 << digestOf(body) << K::Internal << 1 << -1LL << qint64(body.size());
+    QTest::newRow("chunks past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << 1 << -1LL << qint64(body.size() - 1);
 }
 
 void tst_ArchiveDownload::answers()
@@ -110,10 +111,11 @@ void tst_ArchiveDownload::answers()
     QFETCH(QString, sha256);
     QFETCH(FailureKind, kind);
     QFETCH(int, chunks);
+    QFETCH(qint64, announced);
     QFETCH(qint64, cap);
     const bool saved = kind == FailureKind::Internal;
     ScriptedHttpServer server;
-    server.setReply({status, body, "application/zip", false, -1, {}, chunks});
+    server.setReply({status, body, "application/zip", false, announced, {}, chunks});
     // What was there before must survive every failure.
     QVERIFY(QDir().mkpath(m_downloads));
     QFile previous(destination());
