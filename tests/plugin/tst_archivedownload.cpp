@@ -90,19 +90,17 @@ void tst_ArchiveDownload::answers_data()
     QTest::addColumn<FailureKind>("kind"); // Internal: saved
     QTest::addColumn<int>("chunks"); // the body in chunks without a length; -1: with its length
     QTest::addColumn<qint64>("announced"); // a length announced in place of the body's; -1: none
-    QTest::addColumn<qint64>("cap");
 
-    const qint64 cap = ArchiveDownload::maxArchiveBytes;
     using K = FailureKind;
-    QTest::newRow("lower-case checksum") << 200 << digestOf(body) << K::Internal << -1 << -1LL << cap;
-    QTest::newRow("upper-case checksum") << 200 << digestOf(body).toUpper() << K::Internal << -1 << -1LL << cap;
-    QTest::newRow("other checksum") << 200 << digestOf("other") << K::ChecksumMismatch << -1 << -1LL << cap;
-    QTest::newRow("404") << 404 << digestOf(body) << K::DownloadRefused << -1 << -1LL << cap;
-    QTest::newRow("403") << 403 << digestOf(body) << K::DownloadRefused << -1 << -1LL << cap;
-    QTest::newRow("502") << 502 << digestOf(body) << K::DownloadRefused << -1 << -1LL << cap;
-    QTest::newRow("length past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << -1 << cap + 1 << cap;
-    QTest::newRow("chunks up to the cap") << 200 << digestOf(body) << K::Internal << 1 << -1LL << qint64(body.size());
-    QTest::newRow("chunks past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << 1 << -1LL << qint64(body.size() - 1);
+    QTest::newRow("lower-case checksum") << 200 << digestOf(body) << K::Internal << -1 << -1LL;
+    QTest::newRow("upper-case checksum") << 200 << digestOf(body).toUpper() << K::Internal << -1 << -1LL;
+    QTest::newRow("other checksum") << 200 << digestOf("other") << K::ChecksumMismatch << -1 << -1LL;
+    QTest::newRow("404") << 404 << digestOf(body) << K::DownloadRefused << -1 << -1LL;
+    QTest::newRow("403") << 403 << digestOf(body) << K::DownloadRefused << -1 << -1LL;
+    QTest::newRow("502") << 502 << digestOf(body) << K::DownloadRefused << -1 << -1LL;
+    QTest::newRow("length past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << -1 << body.size() + 1LL;
+    QTest::newRow("chunks up to the cap") << 200 << digestOf(body) << K::Internal << 1 << -1LL;
+    QTest::newRow("chunks past the cap") << 200 << digestOf(body) << K::DownloadTooLarge << 2 << -1LL;
 }
 
 void tst_ArchiveDownload::answers()
@@ -112,7 +110,6 @@ void tst_ArchiveDownload::answers()
     QFETCH(FailureKind, kind);
     QFETCH(int, chunks);
     QFETCH(qint64, announced);
-    QFETCH(qint64, cap);
     const bool saved = kind == FailureKind::Internal;
     ScriptedHttpServer server;
     server.setReply({status, body, "application/zip", false, announced, {}, chunks});
@@ -128,7 +125,7 @@ void tst_ArchiveDownload::answers()
     };
 
     ArchiveDownload::Request asked = request(server.baseUrl().resolved(QUrl(QStringLiteral("/a.zip"))), sha256);
-    asked.maxBytes = cap;
+    asked.maxBytes = body.size(); // every row's body fits exactly
     const TaskOutcome<QString> outcome = awaitOutcome(ArchiveDownload::download(asked, record));
     QVERIFY2(saved == !outcome.exception, qPrintable(outcome.description()));
     QCOMPARE(outcome.kind(), kind);
@@ -204,7 +201,6 @@ void tst_ArchiveDownload::fileSystemRefusesTheBody_data()
     QTest::addColumn<QByteArray>("headers");
     QTest::addColumn<QByteArray>("validator"); // what a resume would send as If-Range; empty: nothing kept
     QTest::addColumn<QString>("sentence"); // %1: the download directory
-
     const QString full = QStringLiteral("磁盘空间不足：无法继续写入“%1”，请清理磁盘后重试。");
     const QByteArray dates = "Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\nDate: Sun, 06 Nov 1994 08:49:";
     QTest::newRow("disk full") << QByteArray("size=64k") << QByteArray() << QByteArray() << full;
@@ -241,7 +237,6 @@ void tst_ArchiveDownload::fileSystemRefusesTheBody()
     const QString partial = m_downloads + QStringLiteral("/.partial-CorvantaAnalysis_2.0.zip");
     QCOMPARE(QDir(m_downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), validator.isEmpty() ? 0 : 2);
     QCOMPARE(QJsonDocument::fromJson(contents(partial + ".json"))["validator"].toString().toLatin1(), validator);
-    QVERIFY(body.repeated(4).startsWith(contents(partial)));
 }
 
 void tst_ArchiveDownload::partialFileIsResumedOrDropped_data()
@@ -311,9 +306,8 @@ void tst_ArchiveDownload::partialFileIsResumedOrDropped()
             QCOMPARE(each.headers.value("if-range"), QByteArray("\"v1\""));
     }
     QCOMPARE(sent, ranges);
-    const QStringList kept{".partial-CorvantaAnalysis_2.0.zip", ".partial-CorvantaAnalysis_2.0.zip.json"};
-    QCOMPARE(QDir(m_downloads).entryList(QDir::Files | QDir::Hidden),
-             kind == FailureKind::Internal ? QStringList{"CorvantaAnalysis_2.0.zip"} : kind == FailureKind::Timeout ? kept : QStringList());
+    QCOMPARE(QDir(m_downloads).entryList(QDir::Files | QDir::Hidden).join(' '), kind == FailureKind::Internal ? "CorvantaAnalysis_2.0.zip"
+             : kind == FailureKind::Timeout ? ".partial-CorvantaAnalysis_2.0.zip .partial-CorvantaAnalysis_2.0.zip.json" : "");
     QCOMPARE(contents(partial), kind == FailureKind::Timeout ? body.left(1000) : QByteArray());
     if (kind == FailureKind::Internal)
         QCOMPARE(contents(destination()), body);
