@@ -295,11 +295,14 @@ QCoro::Task<std::optional<QString>> transfer(Request request, qint64 resumeFrom,
 
     co_await rawReply;
 
-    const bool transportFailed = TransportFailure::isTransportFailure(*rawReply);
-    if (!decided && !transportFailed)
+    std::optional<Failure> transportFailure;
+    if (TransportFailure::isTransportFailure(*rawReply))
+        transportFailure = TransportFailure::fromReply(*rawReply);
+    else if (!decided)
         decide();
-    // What the reply still holds arrived before its end, or before the break.
-    if (decided)
+    // What the reply still holds arrived before its end, or before the connection broke.
+    const bool cut = transportFailure && transportFailure->kind() == FailureKind::ServiceUnreachable;
+    if (decided && (!transportFailure || cut))
         drain();
     switch (halt) {
     case Halt::None:
@@ -315,11 +318,9 @@ QCoro::Task<std::optional<QString>> transfer(Request request, qint64 resumeFrom,
         keep = isDiskFull(writeErrno);
         throw writeError(request, temporaryPath, writeErrno);
     }
-    if (transportFailed) {
-        Failure failure = TransportFailure::fromReply(*rawReply);
-        if (decided && failure.kind() == FailureKind::ServiceUnreachable)
-            keep = true;
-        throw failure;
+    if (transportFailure) {
+        keep = keep || (decided && cut);
+        throw *transportFailure;
     }
     // A redirect that was not followed.
     if (!decided || status < 200 || status >= 300)
