@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -325,11 +326,16 @@ void tst_PackageArchive::linksInsideStayLinks()
         ln -s ../vendor/lib pkg/app/lib
         ln -s app/lib/../index.html pkg/start.html
         mkdir -p pkg/vendor/lib && echo v > pkg/vendor/lib/v.js
+        echo x > pkg/app/run.sh && chmod 4777 pkg/app/run.sh && chmod 666 pkg/ribbon.xml
         cd pkg && zip -qry "$ARCHIVE" .)"));
     const QString destination = PackageArchive::extractPluginPackage(m_archive, m_cache, "CorvantaAnalysis_1.0");
     QCOMPARE(QFileInfo(destination + "/app/lib").symLinkTarget(), destination + "/vendor/lib");
     QCOMPARE(readText(destination + "/app/lib/v.js"), QStringLiteral("v\n"));
     QVERIFY(QFileInfo(destination + "/start.html").isSymLink());
+    // Modes as the archive says, never more than 0755 or 0644.
+    struct stat status {};
+    QVERIFY(::stat(QFile::encodeName(destination + "/app/run.sh").constData(), &status) == 0 && (status.st_mode & 07777) == 0755);
+    QVERIFY(::stat(QFile::encodeName(destination + "/ribbon.xml").constData(), &status) == 0 && (status.st_mode & 07777) == 0644);
 
     QFile keep(m_outside + "/keep.txt");
     QVERIFY(keep.open(QIODevice::WriteOnly));
@@ -385,6 +391,14 @@ open(path, "wb").write(data)
 ')" << QStringLiteral("插件包含有的文件过多（超过 20000 个），已拒绝安装，请重新下载。");
     QTest::newRow("link leading out of the package") << "ln -s ../../shared/fonts pkg/app/fonts" + zipPackage << outsideLink;
     QTest::newRow("absolute link") << "ln -s /Users/dev/node_modules pkg/app/node_modules" + zipPackage << outsideLink;
+    QTest::newRow("link below a link") << R"(python3 -c '
+import os, zipfile
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
+    for name, target in [("app/up", "../../../../outside"), ("app/up/evil", "x")]:
+        info = zipfile.ZipInfo(name)
+        info.create_system, info.external_attr = 3, 0o120777 << 16
+        z.writestr(info, target)
+')" << outsideLink;
     QTest::newRow("link climbing out through a link")
         << "ln -s .. pkg/app/up && ln -s up/../x pkg/app/deep" + zipPackage << outsideLink;
     // Chinese Windows writes GBK bytes without the UTF-8 flag.
@@ -467,6 +481,8 @@ data = open(os.environ["ARCHIVE"], "rb").read()
 end = data[data.rfind(b"PK\x05\x06"):]
 open(os.environ["ARCHIVE"], "ab").write(end[:20] + struct.pack("<H", 100))
 ')" << ambiguous;
+    QTest::newRow("two archives in one") << zipPackage + " && cat \"$ARCHIVE\" \"$ARCHIVE\" > ../2.zip && mv ../2.zip \"$ARCHIVE\""
+                                         << ambiguous;
     QTest::newRow("bytes after the archive") << zipPackage + " && echo JUNK >> \"$ARCHIVE\"" << ambiguous;
     QTest::newRow("the same name twice") << R"(python3 -W ignore -c '
 import os, zipfile
