@@ -200,7 +200,8 @@ void PackageUnpacker::writeFile(archive *reader, archive_entry *entry, const QBy
     try {
         if (::fchmod(fd, mode) != 0)
             writeFailed(QStringLiteral("设置权限"), name, errno);
-        const qint64 declared = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
+        // A size the archive leaves out or gives as negative allows nothing.
+        const qint64 declared = archive_entry_size_is_set(entry) ? std::max<qint64>(0, archive_entry_size(entry)) : 0;
         writeBlocks(reader, fd, name, declared, maxBytes);
     } catch (...) {
         ::close(fd);
@@ -226,7 +227,7 @@ void PackageUnpacker::writeBlocks(archive *reader, int fd, const QByteArray &nam
         // Counted before a byte of the block lands: the sizes an archive declares can lie.
         entryBytes += qint64(size);
         m_written += size;
-        if (declared >= 0 && entryBytes > declared) {
+        if (entryBytes > declared) {
             FailureDetails details;
             details.path = QString::fromUtf8(name);
             throw Failure(FailureKind::EntryLargerThanDeclared, details);
