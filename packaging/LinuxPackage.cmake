@@ -87,7 +87,7 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Corvanta 管理工具 installs, updates an
 (a DRG/DIP medical-record analysis workbench) in WPS for Linux, from the
 vendor's service or from the local package cache, and uninstalls it. It
 refuses every change while WPS is running.")
-# Libraries from the programs themselves; the two system programs the tool runs besides.
+# Libraries (libarchive among them) from the programs themselves; bash, which the tool runs, besides.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "unzip, bash (>= 5)")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "bash (>= 5)")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

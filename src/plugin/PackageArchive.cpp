@@ -2,9 +2,9 @@
 
 #include "core/Failure.h"
 #include "core/LocalFiles.h"
-#include "core/ProcessRunner.h"
 #include "core/WorkerTask.h"
-#include "plugin/ZipDirectory.h"
+#include "plugin/PackageUnpacker.h"
+#include "plugin/ZipFraming.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,71 +65,20 @@ private:
     QString m_path;
 };
 
-// On the stored bytes: the separators and dots are ASCII in every encoding unzip accepts, and
-// unzip turns a backslash into a separator for names written on Windows.
-bool escapesDirectory(const QByteArray &name)
-{
-    if (name.startsWith('/') || name.startsWith('\\'))
-        return true;
-    QByteArray unified = name;
-    unified.replace('\\', '/');
-    return unified.split('/').contains(QByteArrayLiteral(".."));
-}
-
-bool isAscii(const QByteArray &bytes)
-{
-    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
-}
-
-// unzip writes a name's bytes as they are, except for entries written on Windows or OS/2 (MS-DOS,
-// HPFS, NTFS, VFAT hosts), whose non-ASCII names it converts from the old DOS code page, UTF-8 flag
-// or not. Either way a name that does not end up as the UTF-8 it was meant to be is garbled.
-bool nameUnpacksAsWritten(const ZipEntry &entry)
-{
-    if (isAscii(entry.name))
-        return true;
-    const bool windowsHost =
-        entry.hostSystem == 0 || entry.hostSystem == 6 || entry.hostSystem == 11 || entry.hostSystem == 14;
-    return !windowsHost && !ProcessRunner::decodeUtf8OrEmpty(entry.name).isEmpty();
-}
-
-// What this system's unzip reads: stored, shrunk, imploded, deflated, Deflate64 and bzip2.
-bool unzipReadsMethod(quint16 method)
-{
-    return method == 0 || method == 1 || method == 6 || method == 8 || method == 9 || method == 12;
-}
-
 QString sizeText(quint64 bytes)
 {
     return QLocale::c().formattedDataSize(qint64(bytes), 1, QLocale::DataSizeSIFormat);
 }
 
-// unzip would strip "../" and a leading "/" and unpack the rest, garble names, ask for a password
-// or fill the disk; all of it shows in the directory, so such an archive is refused before anything
-// is written. A file with no directory at all is left to unzip, which fails on it.
-void refuseBeforeUnpacking(const QString &archivePath, const QString &cacheDir)
+// From what the headers declare, before anything is written: a package too large or a disk too
+// small shows there already, unless the archive lies, which the unpacking itself then catches.
+void refuseBeforeUnpacking(const PackageUnpacker &unpacker, const QString &cacheDir)
 {
-    const std::optional<ZipDirectory::Listing> listing = ZipDirectory::read(archivePath, maxEntries);
-    if (!listing)
-        return;
-    quint64 total = 0;
-    for (const ZipEntry &entry : listing->entries) {
-        total += entry.uncompressedSize;
-        if (entry.uncompressedSize > maxUnpackedBytes || total > maxUnpackedBytes)
-            throw Failure(FailureKind::PackageTooLarge);
-    }
-    for (const ZipEntry &entry : listing->entries) {
-        if (escapesDirectory(entry.name))
-            throw Failure(FailureKind::UnsafeArchive);
-        if (!nameUnpacksAsWritten(entry))
-            throw Failure(FailureKind::UnreadableNames);
-        if (entry.isEncrypted())
-            throw Failure(FailureKind::EncryptedPackage);
-        if (!unzipReadsMethod(entry.method))
-            throw Failure(FailureKind::UnsupportedCompression);
-    }
+    const auto [entries, declared] = unpacker.declaredEntriesAndBytes(maxEntries);
+    if (declared > maxUnpackedBytes)
+        throw Failure(FailureKind::PackageTooLarge);
     // Every file takes at least a block of its own.
-    const quint64 needed = total + quint64(listing->entries.size()) * 4096;
+    const quint64 needed = declared + entries * 4096;
     struct statvfs disk {};
     if (::statvfs(QFile::encodeName(cacheDir).constData(), &disk) == 0
         && quint64(disk.f_bavail) * disk.f_frsize < needed) {
@@ -224,30 +173,21 @@ QString locatePackageRoot(const QString &dir)
 }
 
 QString extractPluginPackage(const QString &archivePath, const QString &cacheDir, const QString &packageDirName,
-                             const std::function<void(const QString &)> &log, const QString &unzipProgram)
+                             const std::function<void(const QString &)> &log)
 {
     if (LocalFiles::createDirectories(cacheDir) != 0)
         throw folderStepFailed(QStringLiteral("创建插件包缓存目录"), cacheDir);
-    refuseBeforeUnpacking(archivePath, cacheDir);
+    ZipFraming::requireSingleEnding(archivePath);
     const QString temporary =
         cacheDir + QStringLiteral("/.extract-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    PackageUnpacker unpacker(archivePath, temporary, cacheDir);
+    refuseBeforeUnpacking(unpacker, cacheDir);
     const QString destination = cacheDir + QLatin1Char('/') + packageDirName;
     if (!QDir().mkdir(temporary))
         throw folderStepFailed(QStringLiteral("创建临时解压目录"), temporary);
     const RemoveOnExit cleanup(temporary);
 
-    // unzip creates links only after all files, so no entry is written through a link.
-    int status = -1;
-    const QString output = ProcessRunner::runSync(
-        unzipProgram, {QStringLiteral("-q"), archivePath, QStringLiteral("-d"), temporary}, &status, unzipTimeoutMs);
-    const QString trimmed = output.trimmed();
-    if (!trimmed.isEmpty() && log)
-        log(trimmed);
-    if (status == ProcessRunner::syncTimedOutStatus)
-        throw Failure(FailureKind::UnpackTimedOut);
-    if (status < 0 || status >= 2)
-        throw Failure(FailureKind::IncompletePackage);
-
+    unpacker.unpack(maxEntries, maxUnpackedBytes, log);
     const QString root = locatePackageRoot(temporary);
     refuseOutsideLinks(root);
     LocalFiles::removeEntry(destination);
@@ -257,21 +197,20 @@ QString extractPluginPackage(const QString &archivePath, const QString &cacheDir
 }
 
 QCoro::Task<QString> extractPluginPackageAsync(QString archivePath, QString cacheDir, QString packageDirName,
-                                               std::function<void(const QString &)> log, QString unzipProgram)
+                                               std::function<void(const QString &)> log)
 {
-    // The worker only collects the unzip output; it is logged here, on the awaiting thread.
+    // The worker only collects the reader's warnings; they are logged here, on the awaiting thread.
     struct Extraction
     {
         QString directory;
-        QString unzipOutput;
+        QStringList warnings;
         std::exception_ptr error;
     };
-    auto work = [archivePath, cacheDir, packageDirName, unzipProgram] {
+    auto work = [archivePath, cacheDir, packageDirName] {
         Extraction result;
         try {
             result.directory = extractPluginPackage(archivePath, cacheDir, packageDirName,
-                                                    [&result](const QString &text) { result.unzipOutput = text; },
-                                                    unzipProgram);
+                                                    [&result](const QString &text) { result.warnings << text; });
         } catch (...) {
             result.error = std::current_exception();
         }
@@ -279,8 +218,10 @@ QCoro::Task<QString> extractPluginPackageAsync(QString archivePath, QString cach
     };
     // Named, not a temporary: GCC 12 destroys temporaries in a co_await operand twice.
     const Extraction extraction = co_await runOffGuiThread(std::move(work));
-    if (!extraction.unzipOutput.isEmpty() && log)
-        log(extraction.unzipOutput);
+    for (const QString &warning : extraction.warnings) {
+        if (log)
+            log(warning);
+    }
     if (extraction.error)
         std::rethrow_exception(extraction.error);
     co_return extraction.directory;
@@ -298,9 +239,12 @@ bool condemnsArchive(FailureKind kind)
     case FailureKind::UnsupportedCompression:
     case FailureKind::EncryptedPackage:
     case FailureKind::UnpackTimedOut:
+    case FailureKind::EntryLargerThanDeclared:
+    case FailureKind::DuplicateEntry:
+    case FailureKind::AmbiguousArchive:
         return true;
     default:
-        // Not enough disk space says nothing against the archive.
+        // Not enough disk space, or a disk that filled, says nothing against the archive.
         return false;
     }
 }

@@ -115,13 +115,13 @@ QCoro::Task<CachedPluginPackage> PackagePipeline::extractPluginPackage(QString a
 {
     const PackagePipeline self = *this;
     const QString packageName = PackageNames::packageDirectoryName(release.version);
-    const std::function<void(const QString &)> logUnzipOutput = [self](const QString &output) {
+    const std::function<void(const QString &)> logWarning = [self](const QString &output) {
         self.log(output);
     };
     QString directory;
     try {
         directory = co_await PackageArchive::extractPluginPackageAsync(archive, ToolPaths::pluginPackageCacheDir(),
-                                                                       packageName, logUnzipOutput);
+                                                                       packageName, logWarning);
     } catch (const Failure &error) {
         // An archive the unpacking refuses would only wait in the downloads for the next success.
         if (PackageArchive::condemnsArchive(error.kind()))

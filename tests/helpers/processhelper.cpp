@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -116,23 +115,6 @@ int main(int argc, char **argv)
                 std::fclose(file);
             }
             usleep(20000);
-        }
-        return 0;
-    }
-    if (mode == "-q") { // stands in for "unzip -q ARCHIVE -d DIR": the archive's text is printed;
-                        // an archive whose text begins with "complete" yields a package in DIR
-        FILE *archive = std::fopen(argv[2], "rb");
-        char text[256] = {};
-        if (archive) {
-            std::fread(text, 1, sizeof text - 1, archive);
-            std::fclose(archive);
-        }
-        put(stdout, text);
-        if (std::strncmp(text, "complete", 8) == 0) {
-            const std::string dir = argv[4];
-            mkdir((dir + "/app").c_str(), 0755);
-            std::fclose(std::fopen((dir + "/ribbon.xml").c_str(), "w"));
-            std::fclose(std::fopen((dir + "/app/index.html").c_str(), "w"));
         }
         return 0;
     }
