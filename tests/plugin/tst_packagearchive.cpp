@@ -424,6 +424,15 @@ with zipfile.ZipFile(os.environ["ARCHIVE"], "w", zipfile.ZIP_DEFLATED) as z:
         info.create_system = 0
         z.writestr(info, "x")
 ')" << QString();
+    // A workbook is itself a ZIP, and stored as it is its own end record lies near the package's.
+    QTest::newRow("a workbook stored last") << R"(python3 -c '
+import io, os, zipfile
+book = io.BytesIO()
+with zipfile.ZipFile(book, "w") as z: z.writestr("sheet.xml", "<x/>")
+with zipfile.ZipFile(os.environ["ARCHIVE"], "w") as z:
+    for name in ["ribbon.xml", "app/index.html", "app/说明.txt"]: z.writestr(name, "x")
+    z.writestr("app/template.xlsx", book.getvalue())
+')" << QString();
     QTest::newRow("LZMA") << R"(python3 -c '
 import os, zipfile
 with zipfile.ZipFile(os.environ["ARCHIVE"], "w", zipfile.ZIP_LZMA) as z:
