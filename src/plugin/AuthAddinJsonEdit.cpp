@@ -110,28 +110,6 @@ QByteArray afterLastNewline(const QByteArray &blanks)
     return blanks.mid(blanks.lastIndexOf('\n') + 1);
 }
 
-Style styleOf(const QByteArray &file, const Member &root)
-{
-    Style style;
-    if (root.members.isEmpty())
-        return style;
-    const Member &first = root.members.first();
-    qsizetype keyEnd = file.lastIndexOf(':', first.valueStart - 1);
-    while (keyEnd > first.start && isBlank(file.at(keyEnd - 1)))
-        --keyEnd;
-    style.colon = between(file, keyEnd, first.valueStart);
-    const QByteArray lead = separatorIn(file, root);
-    if (!lead.contains('\n')) {
-        style.newline.clear();
-        style.space = lead;
-    } else {
-        style.newline = lead.contains('\r') ? "\r\n" : "\n";
-        if (!afterLastNewline(lead).isEmpty())
-            style.unit = afterLastNewline(lead);
-    }
-    return style;
-}
-
 // The blanks at the start of the line that holds `position`.
 QByteArray lineIndent(const QByteArray &file, qsizetype position)
 {
@@ -140,6 +118,36 @@ QByteArray lineIndent(const QByteArray &file, qsizetype position)
     while (end < position && (file.at(end) == ' ' || file.at(end) == '\t'))
         ++end;
     return between(file, lineStart, end);
+}
+
+Style styleOf(const QByteArray &file, const Member &root)
+{
+    Style style;
+    if (root.members.isEmpty())
+        return style;
+    // The colon with the spaces or tabs beside it on its line; a line break there is not copied.
+    const Member &first = root.members.first();
+    const qsizetype colon = file.lastIndexOf(':', first.valueStart - 1);
+    qsizetype from = colon;
+    while (file.at(from - 1) == ' ' || file.at(from - 1) == '\t')
+        --from;
+    qsizetype to = colon + 1;
+    while (file.at(to) == ' ' || file.at(to) == '\t')
+        ++to;
+    style.colon = between(file, from, to);
+    const QByteArray lead = separatorIn(file, root);
+    if (!lead.contains('\n')) {
+        style.newline.clear();
+        style.space = lead;
+    } else {
+        style.newline = lead.contains('\r') ? "\r\n" : "\n";
+        // One step deeper than the line the object opens on.
+        const QByteArray outer = lineIndent(file, root.valueStart);
+        const QByteArray inner = afterLastNewline(lead);
+        if (inner.size() > outer.size() && inner.startsWith(outer))
+            style.unit = inner.mid(outer.size());
+    }
+    return style;
 }
 
 QByteArray encoded(const QJsonValue &value)
@@ -238,19 +246,18 @@ QList<Splice> splicesOf(const QByteArray &file, const Member &object, const Obje
         else
             splices.append({members[i - 1].end, members[last].end, {}});
     }
+    // On one line, members are spaced as this object spaces its own.
+    const QByteArray separator = separatorIn(file, object);
+    Style oneLine = style;
+    oneLine.newline.clear();
+    if (!separator.contains('\n'))
+        oneLine.space = separator;
     if (edit.replaced >= 0) {
         const Member &old = members[edit.replaced];
-        Style local = style;
-        if (!between(file, old.start, old.end).contains('\n'))
-            local.newline.clear();
-        splices.append({old.start, old.end, rendered(edit.replacement, lineIndent(file, old.start), local)});
+        const bool lines = between(file, old.start, old.end).contains('\n');
+        splices.append({old.start, old.end, rendered(edit.replacement, lineIndent(file, old.start), lines ? style : oneLine)});
     }
-    const QByteArray separator = separatorIn(file, object);
-    Style local = style;
-    if (!separator.contains('\n')) {
-        local.newline.clear();
-        local.space = separator;
-    }
+    const Style &local = separator.contains('\n') ? style : oneLine;
     QByteArray text;
     for (const NewMember &member : edit.added)
         text += "," + separator + rendered(member, afterLastNewline(separator), local);

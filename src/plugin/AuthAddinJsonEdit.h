@@ -12,8 +12,9 @@
 // (a key twice, an unpaired surrogate) throws Failure(UnrecognisedWpsFile). Neither is rewritten.
 namespace AuthAddinJsonEdit {
 
-// Without the add-in's entries, the "namelist" of each group that held one rebuilt. A blank file, a top level
-// that is not an object, or a registry without entries of the add-in comes back as it was.
+// Without the add-in's entries, the "namelist" of each group that held one rebuilt. A blank file,
+// a top level that is not an object, or a registry without entries of the add-in comes back as it
+// was.
 QByteArray withoutPluginEntries(const QByteArray &file);
 
 // With exactly one entry of the add-in, under `key` in the spreadsheet group "et" and pointing at

@@ -230,7 +230,9 @@ private:
 
     QString utf8(qsizetype from, qsizetype to) const
     {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // A string's leading U+FEFF is a character like any other (Qt's reader drops it: the two
+        // then disagree on the key, and the edit refuses).
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         QString text = decoder.decode(QByteArrayView(m_text).sliced(from, to - from));
         if (decoder.hasError())
             throw Unscannable();

@@ -125,7 +125,6 @@ QList<WpsListPair::Change> listChanges(const QString &addonDir, bool registering
 
 } // namespace
 
-
 WpsListPair::Recovery unregisterPlugin(const QString &addonDir)
 {
     const WpsListPair::Recovery recovery = WpsListPair::recover(addonDir);

@@ -176,7 +176,8 @@ Progress progressOf(const QString &dir, const Entry &entry)
 
 bool isSum(const QByteArray &text)
 {
-    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+    const auto hexadecimal = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), hexadecimal);
 }
 
 // Only the lists' own names: a journal never sends a rename elsewhere.
