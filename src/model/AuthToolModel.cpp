@@ -255,7 +255,8 @@ QCoro::Task<OperationOutcome> AuthToolModel::uninstallPlugin()
 // Synchronous from start to end: the files are small and nothing waits on the network.
 QCoro::Task<> AuthToolModel::uninstallFromWps()
 {
-    UninstallFlow::removeFromWps(ToolPaths::addonDir());
+    if (UninstallFlow::removeFromWps(ToolPaths::addonDir()) == WpsListPair::Recovery::Abandoned)
+        appendLog(WpsListPair::abandonedLogLine);
     setInstalledPluginVersion(QString());
     recomputeInstallState();
     showOperation(QStringLiteral("插件已卸载。完全退出并重新打开 WPS 后生效。"), OperationTone::Success);

@@ -17,13 +17,13 @@ bool confirm(ConfirmationPrompt *prompt)
                             QStringLiteral("卸载"), QStringLiteral("取消")});
 }
 
-void removeFromWps(const QString &addonDir)
+WpsListPair::Recovery removeFromWps(const QString &addonDir)
 {
     const auto lock = OperationLock::acquire();
     // WPS may have started while the question was open.
     if (WpsDetection::isWpsRunning())
         throw Failure(FailureKind::WpsRunning);
-    WpsAddonEdits::unregisterPlugin(addonDir);
+    return WpsAddonEdits::unregisterPlugin(addonDir);
 }
 
 } // namespace UninstallFlow

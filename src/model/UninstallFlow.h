@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plugin/WpsListPair.h"
+
 #include <QString>
 
 class ConfirmationPrompt;
@@ -13,7 +15,8 @@ namespace UninstallFlow {
 bool confirm(ConfirmationPrompt *prompt);
 
 // Deletes the add-in's folders, then its publish.xml elements, then its authaddin.json entries.
-// Throws at the first step that fails; what was removed before stays removed.
-void removeFromWps(const QString &addonDir);
+// Throws at the first step that fails; what was removed before stays removed. Says what became of
+// a write of WPS's lists that an earlier run left unfinished.
+WpsListPair::Recovery removeFromWps(const QString &addonDir);
 
 } // namespace UninstallFlow

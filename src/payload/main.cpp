@@ -2,6 +2,7 @@
 // make safely, from the same unit the management tool's uninstall uses. On failure it prints one
 // reason to standard error and exits with the status of its kind, the numbers the installer
 // script documents in its header and passes on.
+#include "core/ActivityLog.h"
 #include "core/Failure.h"
 #include "plugin/InstallerScriptRun.h"
 #include "plugin/PackageDirectory.h"
@@ -26,7 +27,8 @@ int usage()
                "       corvanta-wps-addins place STAGED_DIR TARGET_DIR\n"
                "       corvanta-wps-addins register ADDON_DIR INSTALLED_NAME\n"
                "       corvanta-wps-addins clean ADDON_DIR\n"
-               "       corvanta-wps-addins unregister ADDON_DIR\n",
+               "       corvanta-wps-addins unregister ADDON_DIR\n"
+               "       corvanta-wps-addins sweep ADDON_DIR INSTALLED_NAME\n",
                stderr);
     return WrongUse;
 }
@@ -36,6 +38,19 @@ void requireWpsClosed()
 {
     if (WpsDetection::isWpsRunning())
         throw Failure(FailureKind::WpsRunning);
+}
+
+// The tool's activity log is this user's too: the line lands where the tool's own would.
+void logRecovery(WpsListPair::Recovery recovery)
+{
+    if (recovery == WpsListPair::Recovery::Abandoned)
+        ActivityLog::append(WpsListPair::abandonedLogLine);
+}
+
+void printLines(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        std::fputs(QFile::encodeName(line).append('\n').constData(), stdout);
 }
 
 void registerInstalled(const QString &addonDir, const QString &name)
@@ -48,7 +63,7 @@ void registerInstalled(const QString &addonDir, const QString &name)
         throw Failure(FailureKind::IncompleteInstalledFolder, std::move(details));
     }
     requireWpsClosed();
-    WpsAddonEdits::registerPlugin(addonDir, name, installed->version);
+    logRecovery(WpsAddonEdits::registerPlugin(addonDir, name, installed->version));
 }
 
 } // namespace
@@ -73,11 +88,15 @@ int main(int argc, char **argv)
             registerInstalled(args[1], args[2]);
         } else if (command == QLatin1String("clean") && args.size() == 2) {
             requireWpsClosed();
-            WpsAddonEdits::removeLeftovers(args[1]);
+            logRecovery(WpsAddonEdits::removeLeftovers(args[1]));
         } else if (command == QLatin1String("unregister") && args.size() == 2) {
             failureStatus = RegistrationFailed;
             requireWpsClosed();
-            WpsAddonEdits::unregisterPlugin(args[1]);
+            logRecovery(WpsAddonEdits::unregisterPlugin(args[1]));
+        } else if (command == QLatin1String("sweep") && args.size() == 3) {
+            // The script names each folder that stayed, one per line.
+            failureStatus = OldVersionLeft;
+            printLines(WpsAddonEdits::removeOtherVersions(args[1], args[2]));
         } else {
             return usage();
         }

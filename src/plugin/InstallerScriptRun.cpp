@@ -1,9 +1,9 @@
 #include "InstallerScriptRun.h"
 
+#include "core/AddinIdentity.h"
 #include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "core/ToolPaths.h"
-#include "plugin/PackageDirectory.h"
 #include "plugin/WpsAddonEdits.h"
 #include "plugin/WpsDetection.h"
 
@@ -39,7 +39,7 @@ FailureKind kindOf(int exitStatus)
     }
 }
 
-// The add-in's versioned folders other than the one just installed: what the script could not remove.
+// The add-in's folders other than the one just installed: what the script could not remove.
 QStringList leftoversBeside(const QString &packageDirectory)
 {
     QString installed;
@@ -50,7 +50,7 @@ QStringList leftoversBeside(const QString &packageDirectory)
     QStringList leftovers;
     try {
         for (const QString &name : LocalFiles::entryNames(ToolPaths::addonDir())) {
-            if (name.startsWith(PackageDirectory::namePrefix) && name != installed)
+            if (AddinIdentity::isOwnFolderEntry(name) && name != installed)
                 leftovers.append(name);
         }
     } catch (const std::exception &) {

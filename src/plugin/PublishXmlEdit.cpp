@@ -1,5 +1,6 @@
 #include "PublishXmlEdit.h"
 
+#include "core/AddinIdentity.h"
 #include "core/Failure.h"
 
 #include <QList>
@@ -92,10 +93,8 @@ bool isPluginElement(const QXmlStreamReader &reader)
     const QStringView name = reader.qualifiedName();
     if (name != u"jsplugin" && name != u"jspluginonline")
         return false;
-    const QStringView plugin = reader.attributes().value(QLatin1String("name"));
-    const QStringView url = reader.attributes().value(QLatin1String("url"));
-    return plugin == u"CorvantaAnalysis" || plugin == u"Corvanta" || url.contains(u"CorvantaAnalysis_")
-        || url.contains(u"Corvanta_");
+    return AddinIdentity::isOwnEntry(reader.attributes().value(QLatin1String("name")),
+                                     reader.attributes().value(QLatin1String("url")));
 }
 
 struct Span
@@ -133,6 +132,10 @@ Layout layoutOf(const QString &text)
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         const qsizetype offset = reader.characterOffset();
+        // Entities and attribute defaults of a DOCTYPE make the reader's text differ from the
+        // file's, so its offsets no longer point at the elements they name.
+        if (token == QXmlStreamReader::DTD)
+            refuse();
         if (token == QXmlStreamReader::StartElement) {
             if (depth == 0) {
                 if (sawRoot || reader.qualifiedName() != rootName)

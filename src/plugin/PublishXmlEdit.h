@@ -4,11 +4,11 @@
 #include <QString>
 
 // WPS's add-in list "publish.xml", edited through an XML reader: only the add-in's own
-// `jsplugin` / `jspluginonline` children of the `jsplugins` root are touched (by `name`
-// "CorvantaAnalysis" or "Corvanta", or a `url` containing "CorvantaAnalysis_" or "Corvanta_").
+// `jsplugin` / `jspluginonline` children of the `jsplugins` root are touched (AddinIdentity::isOwnEntry
+// of their `name` and `url`).
 // Every other byte stays as it was: declaration, byte-order mark, encoding, comments, CDATA, other
 // add-ins' elements, indentation and line ends. A file that is not a well-formed list under a
-// `jsplugins` root throws Failure(UnrecognisedWpsFile) and is never rewritten.
+// `jsplugins` root, or that has a DOCTYPE, throws Failure(UnrecognisedWpsFile) and is never rewritten.
 namespace PublishXmlEdit {
 
 // Without the add-in's elements; an element alone on its line takes its line with it. An empty

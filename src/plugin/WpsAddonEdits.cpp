@@ -1,21 +1,19 @@
 #include "WpsAddonEdits.h"
 
+#include "core/AddinIdentity.h"
 #include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "platform/PathExchange.h"
+#include "plugin/AuthAddinJsonEdit.h"
 #include "plugin/PackageDirectory.h"
 #include "plugin/PackageNames.h"
 #include "plugin/PublishXmlEdit.h"
-#include "plugin/WpsListPair.h"
-#include "service/JsonValueReaders.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QUrl>
 #include <QUuid>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -26,11 +24,6 @@
 namespace WpsAddonEdits {
 
 namespace {
-
-const QString pluginName = QStringLiteral("CorvantaAnalysis");
-const QString legacyName = QStringLiteral("Corvanta");
-const QString namelistKey = QStringLiteral("namelist");
-const QString spreadsheetGroup = QStringLiteral("et");
 
 bool exists(const QString &path)
 {
@@ -44,13 +37,6 @@ Failure entryFailure(const QString &action, const QString &path, int error)
     return LocalFiles::failure(action, QFileInfo(path).fileName(), error);
 }
 
-Failure unrecognised(const QString &fileName)
-{
-    FailureDetails details;
-    details.path = fileName;
-    return Failure(FailureKind::UnrecognisedWpsFile, details);
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -60,39 +46,6 @@ QByteArray readFile(const QString &path)
     if (file.error() != QFile::NoError)
         throw entryFailure(QStringLiteral("读取"), path, EIO);
     return bytes;
-}
-
-QJsonDocument parseJson(const QByteArray &bytes)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw Failure(FailureKind::NotJson);
-    return document;
-}
-
-QString textOf(const QJsonObject &entry, const QString &key)
-{
-    return JsonValueReaders::stringValue(entry.value(key)).value_or(QString());
-}
-
-bool isPluginAuthEntry(const QJsonObject &entry)
-{
-    const QString name = textOf(entry, QStringLiteral("name"));
-    const QString path = textOf(entry, QStringLiteral("path"));
-    return name == pluginName || name == legacyName || path.contains(QStringLiteral("CorvantaAnalysis_"))
-        || path.contains(QStringLiteral("Corvanta_"));
-}
-
-QString namelistOf(const QJsonObject &group)
-{
-    QStringList keys;
-    for (auto it = group.begin(); it != group.end(); ++it) {
-        if (it.key() != namelistKey && it.value().isObject())
-            keys.append(it.key());
-    }
-    std::sort(keys.begin(), keys.end());
-    return keys.join(QLatin1Char(';'));
 }
 
 QString hiddenSibling(const QString &directory, const QString &purpose)
@@ -125,19 +78,20 @@ void removeUnderHiddenName(const QString &addonDir, const QString &name)
 }
 
 // Our hidden leftovers, and with `withPlugin` the add-in's own entries, in one listing.
-void removeOwnEntries(const QString &addonDir, bool withPlugin)
+WpsListPair::Recovery removeOwnEntries(const QString &addonDir, bool withPlugin)
 {
     if (!exists(addonDir))
-        return;
+        return WpsListPair::Recovery::NothingPending;
     // The journal's hidden files would otherwise be taken for debris.
-    WpsListPair::recover(addonDir);
+    const WpsListPair::Recovery recovery = WpsListPair::recover(addonDir);
     const QStringList names = LocalFiles::entryNames(addonDir);
     for (const QString &name : names) {
-        if (withPlugin && isPluginEntryName(name))
+        if (withPlugin && AddinIdentity::isOwnFolderEntry(name))
             removeUnderHiddenName(addonDir, name);
         else if (name.startsWith(leftoverPrefix))
             removeTree(addonDir + QLatin1Char('/') + name, name);
     }
+    return recovery;
 }
 
 std::optional<QByteArray> readIfPresent(const QString &path)
@@ -147,107 +101,70 @@ std::optional<QByteArray> readIfPresent(const QString &path)
     return readFile(path);
 }
 
+using ListEdit = std::function<QByteArray(const QByteArray &)>;
+
 // Both lists' new bytes, made before either is written; a list that cannot be read or understood
 // throws here, with nothing changed. Only a list whose bytes change is written. Registering makes
-// missing lists; removing leaves a missing, blank or (registry) non-object list alone.
-QList<WpsListPair::Change> listChanges(const QString &addonDir, bool registering,
-                                       const std::function<QByteArray(const QByteArray &)> &editPublish,
-                                       const std::function<QJsonObject(const QJsonObject &)> &editAuth)
+// missing lists; removing leaves a missing list alone.
+QList<WpsListPair::Change> listChanges(const QString &addonDir, bool registering, const ListEdit &editPublish,
+                                       const ListEdit &editAuth)
 {
     QList<WpsListPair::Change> changes;
-    const std::optional<QByteArray> publish = readIfPresent(addonDir + QLatin1Char('/') + publishFileName);
-    if (publish || registering) {
-        const QByteArray edited = editPublish(publish.value_or(QByteArray()));
-        if (!publish || edited != *publish)
-            changes.append({publishFileName, edited});
-    }
-    const std::optional<QByteArray> auth = readIfPresent(addonDir + QLatin1Char('/') + authFileName);
-    const bool blank = !auth || auth->trimmed().isEmpty();
-    if (blank && !registering)
-        return changes;
-    const QJsonDocument document = blank ? QJsonDocument(QJsonObject()) : parseJson(*auth);
-    if (!document.isObject()) {
-        if (registering)
-            throw unrecognised(authFileName);
-        return changes;
-    }
-    const QByteArray edited = encodeAuthJson(editAuth(document.object()));
-    if (!auth || edited != *auth)
-        changes.append({authFileName, edited});
+    const auto add = [&](const QString &fileName, const ListEdit &edit) {
+        const std::optional<QByteArray> before = readIfPresent(addonDir + QLatin1Char('/') + fileName);
+        if (!before && !registering)
+            return;
+        const QByteArray edited = edit(before.value_or(QByteArray()));
+        if (!before || edited != *before)
+            changes.append({fileName, edited});
+    };
+    add(publishFileName, editPublish);
+    add(authFileName, editAuth);
     return changes;
 }
 
 } // namespace
 
-bool isPluginEntryName(const QString &name)
+WpsListPair::Recovery unregisterPlugin(const QString &addonDir)
 {
-    return name == pluginName || name.startsWith(QStringLiteral("CorvantaAnalysis_"))
-        || name.startsWith(QStringLiteral("Corvanta_"));
-}
-
-QJsonObject withoutAuthEntries(QJsonObject root)
-{
-    const QStringList groupKeys = root.keys();
-    for (const QString &groupKey : groupKeys) {
-        if (!root.value(groupKey).isObject())
-            continue;
-        QJsonObject group = root.value(groupKey).toObject();
-        const QStringList keys = group.keys();
-        for (const QString &key : keys) {
-            if (key != namelistKey && group.value(key).isObject() && isPluginAuthEntry(group.value(key).toObject()))
-                group.remove(key);
-        }
-        group.insert(namelistKey, namelistOf(group));
-        root.insert(groupKey, group);
-    }
-    return root;
-}
-
-QJsonObject withAuthEntry(QJsonObject root, const QString &key, const QString &path)
-{
-    const QJsonValue existing = root.value(spreadsheetGroup);
-    if (!existing.isUndefined() && !existing.isObject())
-        throw unrecognised(authFileName);
-    root = withoutAuthEntries(root);
-    QJsonObject group = root.value(spreadsheetGroup).toObject();
-    group.insert(key, QJsonObject{{QStringLiteral("name"), pluginName},
-                                  {QStringLiteral("path"), path},
-                                  {QStringLiteral("enable"), true},
-                                  {QStringLiteral("isload"), true}});
-    group.insert(namelistKey, namelistOf(group));
-    root.insert(spreadsheetGroup, group);
-    return root;
-}
-
-QByteArray encodeAuthJson(const QJsonObject &root)
-{
-    // QJsonObject keeps its keys sorted, so the text comes out sorted at every level.
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
-}
-
-void removePluginDirectories(const QString &addonDir)
-{
-    removeOwnEntries(addonDir, true);
-}
-
-void unregisterPlugin(const QString &addonDir)
-{
-    WpsListPair::recover(addonDir);
+    const WpsListPair::Recovery recovery = WpsListPair::recover(addonDir);
     const QList<WpsListPair::Change> changes = listChanges(addonDir, false, &PublishXmlEdit::withoutPluginEntries,
-                                                           &withoutAuthEntries);
+                                                           &AuthAddinJsonEdit::withoutPluginEntries);
     removeOwnEntries(addonDir, true);
     WpsListPair::write(addonDir, changes);
+    return recovery;
 }
 
-void registerPlugin(const QString &addonDir, const QString &directoryName, const QString &version)
+WpsListPair::Recovery registerPlugin(const QString &addonDir, const QString &directoryName, const QString &version)
 {
     const QString directory = addonDir + QLatin1Char('/') + directoryName;
-    WpsListPair::recover(addonDir);
+    const WpsListPair::Recovery recovery = WpsListPair::recover(addonDir);
     const QList<WpsListPair::Change> changes = listChanges(
         addonDir, true,
         [&](const QByteArray &publish) { return PublishXmlEdit::withPluginEntry(publish, directoryUrl(directory), version); },
-        [&](const QJsonObject &auth) { return withAuthEntry(auth, directoryName, directory); });
+        [&](const QByteArray &auth) { return AuthAddinJsonEdit::withPluginEntry(auth, directoryName, directory); });
     WpsListPair::write(addonDir, changes);
+    return recovery;
+}
+
+QStringList removeOtherVersions(const QString &addonDir, const QString &installedName)
+{
+    QStringList left;
+    for (const QString &name : LocalFiles::entryNames(addonDir)) {
+        if (!AddinIdentity::isOwnFolderEntry(name) || name == installedName)
+            continue;
+        const QString hidden = hiddenSibling(addonDir, QStringLiteral("removing"));
+        if (renamePath(addonDir + QLatin1Char('/') + name, hidden) != 0) {
+            left.append(name);
+            continue;
+        }
+        try {
+            removeTree(hidden, name);
+        } catch (const Failure &) {
+            // Out of sight already; the next clean-up takes what is left of it.
+        }
+    }
+    return left;
 }
 
 QString installedDirectoryName(const QString &packageDir)
@@ -286,9 +203,9 @@ void placeDirectory(const QString &staged, const QString &target)
     renamePath(aside, staged);
 }
 
-void removeLeftovers(const QString &addonDir)
+WpsListPair::Recovery removeLeftovers(const QString &addonDir)
 {
-    removeOwnEntries(addonDir, false);
+    return removeOwnEntries(addonDir, false);
 }
 
 QString directoryUrl(const QString &directory)

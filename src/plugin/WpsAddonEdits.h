@@ -1,14 +1,17 @@
 #pragma once
 
-#include <QByteArray>
-#include <QJsonObject>
+#include "plugin/WpsListPair.h"
+
 #include <QString>
+#include <QStringList>
 
 // The add-in's traces in WPS's add-in directory: its package directories, its elements in the
 // add-in list "publish.xml" and its entries in the registry "authaddin.json". Both the uninstall
 // and the installer payload's helper program edit them through this unit, so what one writes the
 // other removes. The two lists change together (WpsListPair); "publish.xml" is edited by
-// PublishXmlEdit. Failures are thrown as Failure.
+// PublishXmlEdit, "authaddin.json" by AuthAddinJsonEdit, and what is the add-in's is AddinIdentity's
+// rule. Failures are thrown as Failure. The edits return what became of a write of the lists that an
+// earlier run left unfinished, for the caller's log.
 namespace WpsAddonEdits {
 
 inline const QString publishFileName = QStringLiteral("publish.xml");
@@ -17,25 +20,19 @@ inline const QString authFileName = QStringLiteral("authaddin.json");
 // temporary files) starts with this; nothing of WPS or of another add-in does.
 inline constexpr QLatin1StringView leftoverPrefix{".corvanta-"};
 
-// An entry of the add-in directory that belongs to the add-in (case-sensitive).
-bool isPluginEntryName(const QString &name);
-
-// Every group without the add-in's entries, each group's "namelist" rebuilt.
-QJsonObject withoutAuthEntries(QJsonObject root);
-// That, plus one entry for the installed directory in the spreadsheet group "et".
-QJsonObject withAuthEntry(QJsonObject root, const QString &key, const QString &path);
-// Pretty-printed with sorted keys, the form both edits write.
-QByteArray encodeAuthJson(const QJsonObject &root);
-
 // The uninstall: both lists are read and understood first (a list we cannot edit leaves
 // everything as it was), then the add-in's directories go, then its entries in both lists.
 // A package directory is first renamed to a hidden name and then deleted, so an interruption never
 // leaves a half-deleted add-in under its own name; hidden leftovers of our own go as well.
-void unregisterPlugin(const QString &addonDir);
+WpsListPair::Recovery unregisterPlugin(const QString &addonDir);
 
 // Registers the installed directory `directoryName` in both lists (created when missing),
 // replacing any earlier registration of the add-in.
-void registerPlugin(const QString &addonDir, const QString &directoryName, const QString &version);
+WpsListPair::Recovery registerPlugin(const QString &addonDir, const QString &directoryName, const QString &version);
+
+// After an install: every entry of the add-in folder that is the add-in's, except `installedName`,
+// goes (out of sight under a hidden name first). Returns the names that could not be moved away.
+QStringList removeOtherVersions(const QString &addonDir, const QString &installedName);
 
 // "CorvantaAnalysis_" + version for an unpacked package directory; throws when it is not a
 // complete package or its version cannot be a directory name.
@@ -45,7 +42,7 @@ QString installedDirectoryName(const QString &packageDir);
 void placeDirectory(const QString &staged, const QString &target);
 // Finishes an interrupted write of the lists, then deletes what interrupted runs left behind
 // (see leftoverPrefix).
-void removeLeftovers(const QString &addonDir);
+WpsListPair::Recovery removeLeftovers(const QString &addonDir);
 
 // The registry's URL of an installed directory.
 QString directoryUrl(const QString &directory);

@@ -3,9 +3,12 @@
 #include "core/Failure.h"
 #include "core/LocalFiles.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -27,7 +30,13 @@ struct Entry
 {
     QString fileName;
     bool existed = false;
+    // SHA-256 (hexadecimal) of the text replaced (empty when there was none) and of the new one.
+    QByteArray oldSum;
+    QByteArray newSum;
 };
+
+// Where an interrupted write left one list.
+enum class Progress { Pending, Replaced, PutBack, Unknown };
 
 QByteArray native(const QString &path)
 {
@@ -88,7 +97,8 @@ int writeJournal(const QString &dir, const QByteArray &state, const QList<Entry>
 {
     QByteArray text = state + '\n';
     for (const Entry &entry : entries)
-        text += native(entry.fileName) + '\t' + (entry.existed ? '1' : '0') + '\n';
+        text += native(entry.fileName) + '\t' + (entry.existed ? '1' : '0') + '\t' + entry.oldSum + '\t' + entry.newSum
+            + '\n';
     const QString journal = inDir(dir, journalName);
     const QString staged = journal + QStringLiteral("-new");
     if (const int error = writeDurably(staged, text, 0644)) {
@@ -127,6 +137,88 @@ int rollBack(const QString &dir, const QList<Entry> &entries)
     return firstError;
 }
 
+// The lists are a few kilobytes: Qt's hash is quick enough and keeps the helper's links small.
+QByteArray sumOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+// Empty when the file is missing or cannot be read.
+QByteArray fileSum(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? sumOf(file.readAll()) : QByteArray();
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat first = {};
+    struct stat second = {};
+    return ::lstat(native(a).constData(), &first) == 0 && ::lstat(native(b).constData(), &second) == 0
+        && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+Progress progressOf(const QString &dir, const Entry &entry)
+{
+    const QString target = inDir(dir, entry.fileName);
+    const QString old = inDir(dir, oldPrefix + entry.fileName);
+    const QByteArray staged = fileSum(inDir(dir, newPrefix + entry.fileName));
+    const QByteArray current = fileSum(target);
+    if (!staged.isEmpty()) {
+        const bool untouched = entry.existed ? sameFile(target, old) && current == entry.oldSum : !exists(target);
+        return staged == entry.newSum && untouched ? Progress::Pending : Progress::Unknown;
+    }
+    if (current == entry.newSum)
+        return Progress::Replaced;
+    const bool putBack = entry.existed ? !exists(old) && current == entry.oldSum : !exists(target);
+    return putBack ? Progress::PutBack : Progress::Unknown;
+}
+
+bool isSum(const QByteArray &text)
+{
+    const auto hexadecimal = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), hexadecimal);
+}
+
+// Only the lists' own names: a journal never sends a rename elsewhere.
+bool isListName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.'));
+}
+
+// The journal's lists; `complete` is false when a line is not one this unit writes (its lists are
+// then named, for their hidden files to go, but not to be replayed).
+QList<Entry> entriesOf(const QList<QByteArray> &lines, bool *complete)
+{
+    QList<Entry> entries;
+    *complete = true;
+    for (const QByteArray &line : lines) {
+        if (line.isEmpty())
+            continue;
+        const QList<QByteArray> fields = line.split('\t');
+        const QString name = QFile::decodeName(fields.value(0));
+        const bool existed = fields.value(1) == "1";
+        if (!isListName(name)) {
+            *complete = false;
+            continue;
+        }
+        if (fields.size() != 4 || (existed ? !isSum(fields[2]) : !fields[2].isEmpty()) || !isSum(fields[3]))
+            *complete = false;
+        entries.append({name, existed, fields.value(2), fields.value(3)});
+    }
+    return entries;
+}
+
+// Every list is where the killed run left it: on its way forward, or also on its way back.
+bool replayable(const QString &dir, const QList<Entry> &entries, bool forwards)
+{
+    return std::all_of(entries.begin(), entries.end(), [&](const Entry &entry) {
+        const Progress progress = progressOf(dir, entry);
+        return progress == Progress::Pending || progress == Progress::Replaced
+            || (!forwards && progress == Progress::PutBack);
+    });
+}
+
 mode_t modeOf(const QString &path)
 {
     struct stat info = {};
@@ -142,14 +234,18 @@ void write(const QString &addonDir, const QList<Change> &changes)
         return;
     QList<Entry> entries;
     for (const Change &change : changes)
-        entries.append({change.fileName, exists(inDir(addonDir, change.fileName))});
+        entries.append({change.fileName, exists(inDir(addonDir, change.fileName)), {}, sumOf(change.bytes)});
     removeJournalFiles(addonDir, entries);
     for (qsizetype i = 0; i < changes.size(); ++i) {
         const QString target = inDir(addonDir, changes[i].fileName);
         int error = writeDurably(inDir(addonDir, newPrefix + changes[i].fileName), changes[i].bytes, modeOf(target));
-        if (error == 0 && entries[i].existed
-            && ::link(native(target).constData(), native(inDir(addonDir, oldPrefix + changes[i].fileName)).constData()) != 0)
+        const QString old = inDir(addonDir, oldPrefix + changes[i].fileName);
+        if (error == 0 && entries[i].existed && ::link(native(target).constData(), native(old).constData()) != 0)
             error = errno;
+        if (error == 0 && entries[i].existed) {
+            entries[i].oldSum = fileSum(old);
+            error = entries[i].oldSum.isEmpty() ? EIO : 0;
+        }
         if (error != 0) {
             removeJournalFiles(addonDir, entries);
             fail(changes[i].fileName, error);
@@ -171,24 +267,23 @@ void write(const QString &addonDir, const QList<Change> &changes)
     removeJournalFiles(addonDir, entries);
 }
 
-void recover(const QString &addonDir)
+Recovery recover(const QString &addonDir)
 {
     QFile journal(inDir(addonDir, journalName));
     if (!journal.exists())
-        return;
+        return Recovery::NothingPending;
     if (!journal.open(QIODevice::ReadOnly))
         fail(journalName, journal.error() == QFile::PermissionsError ? EACCES : EIO);
     const QList<QByteArray> lines = journal.readAll().split('\n');
     journal.close();
-    QList<Entry> entries;
-    for (const QByteArray &line : lines.mid(1)) {
-        const QList<QByteArray> fields = line.split('\t');
-        // Only the lists' own names: a journal never sends a rename elsewhere.
-        const QString name = QFile::decodeName(fields.value(0));
-        if (fields.size() == 2 && !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.')))
-            entries.append({name, fields.value(1) == "1"});
+    const bool forwards = lines.value(0) == forward;
+    bool complete = false;
+    const QList<Entry> entries = entriesOf(lines.mid(1), &complete);
+    if (!complete || (!forwards && lines.value(0) != back) || !replayable(addonDir, entries, forwards)) {
+        removeJournalFiles(addonDir, entries);
+        return Recovery::Abandoned;
     }
-    if (lines.value(0) == forward) {
+    if (forwards) {
         for (const Entry &entry : entries) {
             const QString staged = inDir(addonDir, newPrefix + entry.fileName);
             if (!exists(staged))
@@ -200,6 +295,7 @@ void recover(const QString &addonDir)
         fail(entries.value(0).fileName, error);
     }
     removeJournalFiles(addonDir, entries);
+    return Recovery::Finished;
 }
 
 } // namespace WpsListPair

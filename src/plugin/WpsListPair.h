@@ -15,6 +15,11 @@
 // it to its end: forward when it says so (every new text is complete on disk before the journal
 // exists), back otherwise. Every edit of the lists starts with it, and so does the clean-up of our
 // hidden leftovers, which would otherwise take the journal's files for debris.
+//
+// The journal records the SHA-256 of each list's old and new text, so recover() can tell whether
+// each list is still where the killed run left it: not yet replaced (the very file the `.old` link
+// holds, with its old text), or replaced (our new text). When any list is neither (WPS or the
+// user changed it since), the journal is not replayed: its files go and the lists stay as they are.
 namespace WpsListPair {
 
 struct Change
@@ -26,7 +31,18 @@ struct Change
 // Throws Failure(FileSystem) naming the file; the lists are then as they were.
 void write(const QString &addonDir, const QList<Change> &changes);
 
+enum class Recovery {
+    NothingPending,
+    Finished,
+    // The journal was dropped because a list had changed since; the lists were left as they are.
+    Abandoned,
+};
+
+// The activity log's line for an abandoned journal.
+inline const QString abandonedLogLine =
+    QStringLiteral("上次中断的 WPS 加载项列表修改已放弃：列表在此之后已被更改。");
+
 // Finishes (or undoes) an interrupted write; does nothing without a journal.
-void recover(const QString &addonDir);
+Recovery recover(const QString &addonDir);
 
 } // namespace WpsListPair

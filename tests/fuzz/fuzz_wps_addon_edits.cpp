@@ -3,11 +3,13 @@
 // over it.
 #include "FuzzCheck.h"
 
+#include "core/AddinIdentity.h"
 #include "core/Failure.h"
+#include "plugin/AuthAddinJsonEdit.h"
 #include "plugin/PublishXmlEdit.h"
-#include "plugin/WpsAddonEdits.h"
 
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdint>
 
@@ -15,29 +17,30 @@ namespace {
 
 const QString url = QStringLiteral("file:///Users/a/Library/Containers/com.kingsoft.wpsoffice.mac/Data/.kingsoft/wps/"
                                    "jsaddons/CorvantaAnalysis_1.4.2/");
+const QString path = QStringLiteral("/Users/a/Library/Containers/com.kingsoft.wpsoffice.mac/Data/.kingsoft/wps/"
+                                    "jsaddons/CorvantaAnalysis_1.4.2");
 const QString version = QStringLiteral("1.4.2");
 
-bool holdsPluginEntry(const QJsonObject &root)
+bool holdsPluginEntry(const QJsonObject &group)
 {
-    for (auto group = root.begin(); group != root.end(); ++group) {
-        const QJsonObject entries = group.value().toObject();
-        for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
-            const QJsonObject fields = entry.value().toObject();
-            if (fields.value(QLatin1String("name")).toString() == QLatin1String("CorvantaAnalysis"))
-                return true;
-        }
+    for (auto entry = group.begin(); entry != group.end(); ++entry) {
+        const QJsonObject fields = entry.value().toObject();
+        if (entry.key() != QLatin1String("namelist")
+            && AddinIdentity::isOwnEntry(fields.value(QLatin1String("name")).toString(),
+                                         fields.value(QLatin1String("path")).toString()))
+            return true;
     }
     return false;
 }
 
-// A list we cannot understand is refused, with this kind and nothing else.
+// A list we cannot understand is refused, with one of these kinds and nothing else.
 template<typename Edit>
-void refusedOrDone(Edit edit)
+void refusedOrDone(Edit edit, bool json = false)
 {
     try {
         edit();
     } catch (const Failure &failure) {
-        FUZZ_CHECK(failure.kind() == FailureKind::UnrecognisedWpsFile);
+        FUZZ_CHECK(failure.kind() == FailureKind::UnrecognisedWpsFile || (json && failure.kind() == FailureKind::NotJson));
     }
 }
 
@@ -57,22 +60,44 @@ void editPublish(const QByteArray &file)
     });
 }
 
-void editAuth(const QByteArray &json)
+// Every group without entries of ours, and every member that is no group, is as it was; groups
+// that held ours hold none now (but the one registered in).
+void checkOthersKept(const QJsonObject &before, const QJsonObject &after, bool registering)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(json);
-    if (!document.isObject())
-        return;
-    const QJsonObject cleaned = WpsAddonEdits::withoutAuthEntries(document.object());
-    FUZZ_CHECK(!holdsPluginEntry(cleaned));
-    WpsAddonEdits::encodeAuthJson(cleaned);
-    refusedOrDone([&] {
-        const QJsonObject registered =
-            WpsAddonEdits::withAuthEntry(document.object(), QStringLiteral("CorvantaAnalysis_1.4.2"), url);
-        FUZZ_CHECK(holdsPluginEntry(registered));
-        // What the install wrote, the uninstall removes.
-        FUZZ_CHECK(!holdsPluginEntry(WpsAddonEdits::withoutAuthEntries(registered)));
-        WpsAddonEdits::encodeAuthJson(registered);
-    });
+    for (auto member = before.begin(); member != before.end(); ++member) {
+        if (registering && member.key() == QLatin1String("et"))
+            continue;
+        if (!member.value().isObject() || !holdsPluginEntry(member.value().toObject()))
+            FUZZ_CHECK(after.value(member.key()) == member.value());
+        else
+            FUZZ_CHECK(!holdsPluginEntry(after.value(member.key()).toObject()));
+    }
+}
+
+void editAuth(const QByteArray &file)
+{
+    const QJsonObject before = QJsonDocument::fromJson(file).object();
+    refusedOrDone(
+        [&] {
+            const QByteArray cleaned = AuthAddinJsonEdit::withoutPluginEntries(file);
+            FUZZ_CHECK(AuthAddinJsonEdit::withoutPluginEntries(cleaned) == cleaned);
+            if (cleaned != file)
+                checkOthersKept(before, QJsonDocument::fromJson(cleaned).object(), false);
+        },
+        true);
+    refusedOrDone(
+        [&] {
+            const QByteArray registered = AuthAddinJsonEdit::withPluginEntry(file, QStringLiteral("CorvantaAnalysis_1.4.2"), path);
+            const QJsonObject after = QJsonDocument::fromJson(registered).object();
+            FUZZ_CHECK(holdsPluginEntry(after.value(QLatin1String("et")).toObject()));
+            checkOthersKept(before, after, true);
+            // Registering twice is registering once; what the install wrote, the uninstall removes.
+            FUZZ_CHECK(AuthAddinJsonEdit::withPluginEntry(registered, QStringLiteral("CorvantaAnalysis_1.4.2"), path)
+                       == registered);
+            const QJsonObject removed = QJsonDocument::fromJson(AuthAddinJsonEdit::withoutPluginEntries(registered)).object();
+            FUZZ_CHECK(!holdsPluginEntry(removed.value(QLatin1String("et")).toObject()));
+        },
+        true);
 }
 
 } // namespace

@@ -101,7 +101,7 @@ void tst_PluginInstall::installUpdateRepairUninstall()
         QCOMPARE(tool.log().count("开始安装"), 1);
         QCOMPARE(service.requests().filter("GET /downloads/").size(), 1);
         QCOMPARE(tool.model.operationMessage(), "插件 1.3.0 已安装。请完全退出并重新打开 WPS 表格。");
-        QCOMPARE(addons.entryNames().filter("CorvantaAnalysis_"), QStringList{"CorvantaAnalysis_1.3.0"});
+        QCOMPARE(addons.entryNames().filter("Corvanta"), QStringList{"CorvantaAnalysis_1.3.0"});
         QVERIFY(addons.readPublishXml().contains("<jsplugin name=\"CorvantaAnalysis\" type=\"et\" url=\""
                                                  + addons.packageUrl("CorvantaAnalysis_1.3.0") + "\" version=\"1.3.0\"/>"));
         const QJsonObject group = addons.readAuthAddinJson().value("et").toObject();

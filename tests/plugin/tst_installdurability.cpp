@@ -183,10 +183,13 @@ void tst_InstallDurability::killedBetweenTheTwoLists_data()
 {
     QTest::addColumn<QStringList>("arguments"); // of the helper: the command, then what follows the add-in folder
     QTest::addColumn<int>("registryRename");    // which of the helper's renames puts "authaddin.json" in place
+    QTest::addColumn<QByteArray>("wpsEdit");    // what WPS wrote into "publish.xml" before the next run
 
     // Renames: the journal, "publish.xml", "authaddin.json" (after the two versions' folders when unregistering).
-    QTest::newRow("register") << QStringList{"register", "CorvantaAnalysis_1.4.2"} << 3;
-    QTest::newRow("unregister") << QStringList{"unregister"} << 5;
+    QTest::newRow("register") << QStringList{"register", "CorvantaAnalysis_1.4.2"} << 3 << QByteArray();
+    QTest::newRow("unregister") << QStringList{"unregister"} << 5 << QByteArray();
+    QTest::newRow("register, then WPS rewrote publish.xml: its text stays")
+        << QStringList{"register", "CorvantaAnalysis_1.4.2"} << 3 << QByteArray("<jsplugins><jsplugin name=\"B\" url=\"b\"/></jsplugins>");
 }
 
 // The moment random kills seldom meet: "publish.xml" already replaced, "authaddin.json" not yet.
@@ -195,11 +198,13 @@ void tst_InstallDurability::killedBetweenTheTwoLists()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, registryRename);
+    QFETCH(QByteArray, wpsEdit);
     QTemporaryDir home;
     FakeWpsAddons addons(home.filePath("jsaddons"));
     addons.installTypical("1.3.0");
     addons.addPackage("CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
     const QString before = addons.readPublishXml();
+    const QByteArray authBefore = QJsonDocument(addons.readAuthAddinJson()).toJson();
     QProcess helper;
     helper.setChildProcessModifier([] { ::setpgid(0, 0); });
     const QString delay = QStringLiteral("inject=rename:delay_enter=60000000:when=%1").arg(registryRename);
@@ -220,9 +225,23 @@ void tst_InstallDurability::killedBetweenTheTwoLists()
     const QStringList killed = registered();
     QCOMPARE(killed.first() == killed.last(), false);
     QVERIFY(QFile::exists(addons.filePath(".corvanta-lists-journal")));
+    if (!wpsEdit.isNull())
+        addons.writePublishXmlText(wpsEdit);
     QProcess clean;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_STATE_HOME", home.path());
+    clean.setProcessEnvironment(environment);
     clean.start(installers + "/corvanta-wps-addins", {"clean", addons.path()});
     QVERIFY2(clean.waitForFinished() && clean.exitCode() == 0, clean.readAllStandardError().constData());
+    QFile log(home.filePath("corvanta-manager/corvanta-auth-tool.log"));
+    if (!wpsEdit.isNull()) {
+        QCOMPARE(addons.readPublishXml().toUtf8() + QJsonDocument(addons.readAuthAddinJson()).toJson(), wpsEdit + authBefore);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().endsWith("] 上次中断的 WPS 加载项列表修改已放弃：列表在此之后已被更改。\n"));
+        QCOMPARE(addons.entryNames().filter(".corvanta-"), QStringList());
+        return;
+    }
+    QVERIFY(!log.exists());
     const QStringList recovered = registered();
     QCOMPARE(recovered.first(), recovered.last());
     QCOMPARE(recovered.first(), arguments.size() == 2 ? "CorvantaAnalysis_1.4.2" : "");

@@ -1,14 +1,18 @@
 #include "plugin/WpsAddonEdits.h"
 
 #include "core/Failure.h"
+#include "plugin/AuthAddinJsonEdit.h"
 #include "plugin/PublishXmlEdit.h"
 
 #include "FakeWpsAddons.h"
 
 #include <QJsonArray>
+#include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -30,16 +34,21 @@ QString thrown(const std::function<void()> &step)
 }
 
 // The edit's result, or `refused` when it threw the unrecognised-list failure.
-QByteArray edited(const std::function<QByteArray()> &edit)
+QByteArray edited(const std::function<QByteArray()> &edit,
+                  const QString &sentence = QStringLiteral("WPS 的加载项列表“publish.xml”格式无法识别，未做修改。"))
 {
     try {
         return edit();
     } catch (const Failure &failure) {
-        if (failure.kind() == FailureKind::UnrecognisedWpsFile
-            && failure.sentence() == QStringLiteral("WPS 的加载项列表“publish.xml”格式无法识别，未做修改。"))
+        if (failure.kind() == FailureKind::UnrecognisedWpsFile && failure.sentence() == sentence)
             return refused;
         throw;
     }
+}
+
+QByteArray authEdited(const std::function<QByteArray()> &edit)
+{
+    return edited(edit, QStringLiteral("WPS 的加载项注册表“authaddin.json”格式无法识别，未做修改。"));
 }
 
 QJsonObject entry(const QString &name, const QString &path)
@@ -124,6 +133,14 @@ void tst_WpsAddonEdits::publishShapes_data()
     const QByteArray gbk = "<?xml version=\"1.0\" encoding=\"GBK\"?>\n<jsplugins>\n  <!-- \xD6\xD0\xCE\xC4 -->\n";
     QTest::newRow("declared GBK") << gbk + "</jsplugins>\n" << gbk + "</jsplugins>\n" << gbk + "  " + ours + "\n</jsplugins>\n";
     QTest::newRow("not the declared encoding") << QByteArray("<jsplugins><!-- \xff\xfe --></jsplugins>") << refused << refused;
+    const QByteArray tail = "<jsplugins>\n  <jsplugin name=\"OtherAddin\" url=\"o\"/>\n  &ours;\n</jsplugins>\n";
+    QTest::newRow("DOCTYPE: an entity that expands to our element")
+        << "<!DOCTYPE jsplugins [<!ENTITY ours \"<jsplugin name='CorvantaAnalysis' url='u'/>\">]>\n" + tail << refused << refused;
+    QTest::newRow("DOCTYPE: a default name from ATTLIST")
+        << QByteArray("<!DOCTYPE jsplugins [\n<!ATTLIST jsplugin name CDATA \"CorvantaAnalysis\">\n]>\n<jsplugins><jsplugin url=\"o\"/></jsplugins>")
+        << refused << refused;
+    QTest::newRow("DOCTYPE: external, nothing of ours") << "<?xml version=\"1.0\"?>\n<!DOCTYPE jsplugins SYSTEM \"p.dtd\">\n" + head.mid(39)
+        + other + "</jsplugins>\n" << refused << refused;
     QTest::newRow("CorvantaAnalysisBeta is another add-in")
         << head + "  <jsplugin name=\"CorvantaAnalysisBeta\" url=\"u\"/>\n</jsplugins>\n"
         << head + "  <jsplugin name=\"CorvantaAnalysisBeta\" url=\"u\"/>\n</jsplugins>\n"
@@ -148,34 +165,72 @@ void tst_WpsAddonEdits::removesAuthEntries_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QJsonObject>("after"); // empty: the file is left byte for byte
+    QTest::addColumn<QByteArray>("removed");    // when set: the whole file after the uninstall
+    QTest::addColumn<QByteArray>("registered"); // when set: the whole file after registering 1.4.2
 
     const QJsonObject c = entry("OtherAddin", "/a/OtherAddin_1.0");
     QTest::newRow("by name and by path, namelist rebuilt, other members kept")
         << QJsonDocument(QJsonObject{{"et", QJsonObject{{"a", entry("CorvantaAnalysis", "/x")}, {"b", entry("B", "/a/Corvanta_1.0")},
                                                         {"c", c}, {"namelist", "a;b;c"}}},
                                      {"version", "1"}, {"list", QJsonArray{entry("Corvanta", "")}}}).toJson()
-        << QJsonObject{{"et", QJsonObject{{"c", c}, {"namelist", "c"}}}, {"version", "1"}, {"list", QJsonArray{entry("Corvanta", "")}}};
-    QTest::newRow("namelist made where there was none")
-        << QJsonDocument(QJsonObject{{"wps", QJsonObject{{"z", c}, {"a", c}, {"flag", true}}}}).toJson()
-        << QJsonObject{{"wps", QJsonObject{{"z", c}, {"a", c}, {"flag", true}, {"namelist", "a;z"}}}};
-    QTest::newRow("array at the top, not rewritten") << QByteArray("[{\"name\": \"CorvantaAnalysis\"}]\n") << QJsonObject();
-    QTest::newRow("blank, not rewritten") << QByteArray(" \n") << QJsonObject();
+        << QJsonObject{{"et", QJsonObject{{"c", c}, {"namelist", "c"}}}, {"version", "1"}, {"list", QJsonArray{entry("Corvanta", "")}}}
+        << QByteArray() << QByteArray();
+    QTest::newRow("a group without entries of ours gains no namelist")
+        << QJsonDocument(QJsonObject{{"wps", QJsonObject{{"z", c}, {"a", c}, {"flag", true}}}}).toJson() << QJsonObject()
+        << QByteArray() << QByteArray();
+    QTest::newRow("array at the top, not rewritten") << QByteArray("[{\"name\": \"CorvantaAnalysis\"}]\n") << QJsonObject()
+                                                     << QByteArray() << QByteArray();
+    QTest::newRow("blank, not rewritten") << QByteArray(" \n") << QJsonObject() << QByteArray() << QByteArray();
+    const QByteArray theirs = "{\r\n  \"wps\": {\"namelist\": \"z;a\", \"z\": {\"name\": \"Z\", \"size\": 12345678901234567890},"
+                              " \"a\": {\"path\": \"\\u4e2d\"}},\r\n  \"settings\": {\"theme\": {\"dark\": 1.0e2}},\r\n  \"et\": {\r\n"
+                              "    \"namelist\": \"b;CorvantaAnalysis_1.3.0\",\r\n    \"b\": {\"name\": \"B\"}";
+    QTest::newRow("only our entry and its group's namelist change, in the file's layout")
+        << theirs + ",\r\n    \"CorvantaAnalysis_1.3.0\": {\r\n      \"name\": \"Corvanta\"\r\n    }\r\n  }\r\n}" << QJsonObject()
+        << QByteArray(theirs + "\r\n  }\r\n}").replace("b;CorvantaAnalysis_1.3.0", "b")
+        << QByteArray(theirs + ",\r\n    \"CorvantaAnalysis_1.4.2\": {\r\n      \"enable\": true,\r\n      \"isload\": true,\r\n"
+                               "      \"name\": \"CorvantaAnalysis\",\r\n      \"path\": \"/a/CorvantaAnalysis_1.4.2\"\r\n    }\r\n  }\r\n}")
+               .replace("b;CorvantaAnalysis_1.3.0", "CorvantaAnalysis_1.4.2;b");
+    const QByteArray compact = R"({"wps":{"namelist":"x","x":{"name":"X","path":"/x"}})";
+    QTest::newRow("one line without a spreadsheet group: a new one in the same style")
+        << compact + "}" << QJsonObject() << QByteArray()
+        << compact + R"(,"et":{"CorvantaAnalysis_1.4.2":{"enable":true,"isload":true,"name":"CorvantaAnalysis",)"
+                     R"("path":"/a/CorvantaAnalysis_1.4.2"},"namelist":"CorvantaAnalysis_1.4.2"}})";
+    QTest::newRow("a key twice: which one WPS reads is unknown") << QByteArray(R"({"et": {"a": {"name": "A", "name": "Corvanta"}}})")
+                                 << QJsonObject() << refused << refused;
 }
 
 void tst_WpsAddonEdits::removesAuthEntries()
 {
     QFETCH(QByteArray, before);
     QFETCH(QJsonObject, after);
+    QFETCH(QByteArray, removed);
+    QFETCH(QByteArray, registered);
     QTemporaryDir dir;
     FakeWpsAddons addons(dir.path());
     addons.writeAuthAddinJsonText(before);
-    WpsAddonEdits::unregisterPlugin(addons.path());
+    const QByteArray result = authEdited([&] {
+        WpsAddonEdits::unregisterPlugin(addons.path());
+        return bytes(addons.filePath("authaddin.json"));
+    });
     const QByteArray written = bytes(addons.filePath("authaddin.json"));
+    if (!removed.isNull())
+        QCOMPARE(result, removed);
     if (after.isEmpty())
-        QCOMPARE(written, before);
+        QCOMPARE(written, removed.isNull() || removed == refused ? before : removed);
     else
         QCOMPARE(QJsonDocument::fromJson(written).object(), after);
     QCOMPARE(addons.entryNames(), QStringList{"authaddin.json"});
+    if (registered.isNull())
+        return;
+    const auto registering = [](const QByteArray &file) {
+        return authEdited([&] { return AuthAddinJsonEdit::withPluginEntry(file, "CorvantaAnalysis_1.4.2", "/a/CorvantaAnalysis_1.4.2"); });
+    };
+    QCOMPARE(registering(before), registered);
+    // What the install wrote, the uninstall removes, and registering again changes nothing.
+    if (registered != refused) {
+        QCOMPARE(registering(registered), registered);
+        QVERIFY(!AuthAddinJsonEdit::withoutPluginEntries(registered).contains("CorvantaAnalysis_1.4.2"));
+    }
 }
 
 // Both lists are understood before either is written, and a list that cannot be edited stops the
@@ -214,26 +269,31 @@ void tst_WpsAddonEdits::listsChangeTogether()
     QVERIFY(!QFile::exists(addons.filePath(".corvanta-lists-journal")));
 }
 
-// A journal left by a run killed between its renames: the next edit carries it to its end.
+// A journal left by a run killed between its renames: the next edit carries it to its end, unless a
+// list has changed since (WPS switched an add-in off meanwhile): then the lists stay as they are.
 void tst_WpsAddonEdits::interruptedWriteIsFinished_data()
 {
-    QTest::addColumn<QByteArray>("journal");
+    QTest::addColumn<QByteArray>("state");
     QTest::addColumn<QByteArray>("authBefore"); // null: there was no registry
+    QTest::addColumn<QByteArray>("publishNow"); // what "publish.xml" holds when the next run starts
     QTest::addColumn<QByteArray>("publish");    // what the lists say afterwards
     QTest::addColumn<QByteArray>("auth");
 
     QTest::newRow("forward: killed after the first rename")
-        << QByteArray("forward\npublish.xml\t1\nauthaddin.json\t1\n") << QByteArray("old-a") << QByteArray("new-p")
-        << QByteArray("new-a");
+        << QByteArray("forward") << QByteArray("old-a") << QByteArray("new-p") << QByteArray("new-p") << QByteArray("new-a");
     QTest::newRow("back: a failed rename was being undone")
-        << QByteArray("back\npublish.xml\t1\nauthaddin.json\t0\n") << QByteArray() << QByteArray("old-p")
-        << QByteArray("(missing)");
+        << QByteArray("back") << QByteArray() << QByteArray("new-p") << QByteArray("old-p") << QByteArray("(missing)");
+    QTest::newRow("forward, but publish.xml changed since: not replayed")
+        << QByteArray("forward") << QByteArray("old-a") << QByteArray("wps-p") << QByteArray("wps-p") << QByteArray("old-a");
+    QTest::newRow("back, but publish.xml changed since: its old text not put back")
+        << QByteArray("back") << QByteArray() << QByteArray("wps-p") << QByteArray("wps-p") << QByteArray("(missing)");
 }
 
 void tst_WpsAddonEdits::interruptedWriteIsFinished()
 {
-    QFETCH(QByteArray, journal);
+    QFETCH(QByteArray, state);
     QFETCH(QByteArray, authBefore);
+    QFETCH(QByteArray, publishNow);
     QFETCH(QByteArray, publish);
     QFETCH(QByteArray, auth);
     QTemporaryDir dir;
@@ -242,17 +302,21 @@ void tst_WpsAddonEdits::interruptedWriteIsFinished()
         QFile file(addons.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
     };
+    const auto sum = [](const QByteArray &text) { return QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex(); };
     // publish.xml already renamed (its old text kept aside), the registry's new text still hidden.
-    write("publish.xml", "new-p");
+    write("publish.xml", publishNow);
     write(".corvanta-lists-old-publish.xml", "old-p");
     write(".corvanta-lists-new-authaddin.json", "new-a");
     if (!authBefore.isNull()) {
         write("authaddin.json", authBefore);
-        write(".corvanta-lists-old-authaddin.json", authBefore);
+        QCOMPARE(::link(QFile::encodeName(addons.filePath("authaddin.json")).constData(),
+                        QFile::encodeName(addons.filePath(".corvanta-lists-old-authaddin.json")).constData()), 0);
     }
-    write(".corvanta-lists-journal", journal);
+    write(".corvanta-lists-journal", state + "\npublish.xml\t1\t" + sum("old-p") + "\t" + sum("new-p") + "\nauthaddin.json\t"
+                                         + (authBefore.isNull() ? QByteArray("0\t") : "1\t" + sum(authBefore)) + "\t" + sum("new-a") + "\n");
 
-    WpsAddonEdits::removeLeftovers(addons.path());
+    const WpsListPair::Recovery recovery = WpsAddonEdits::removeLeftovers(addons.path());
+    QCOMPARE(recovery, publishNow == "new-p" ? WpsListPair::Recovery::Finished : WpsListPair::Recovery::Abandoned);
     QCOMPARE(bytes(addons.filePath("publish.xml")), publish);
     QCOMPARE(bytes(addons.filePath("authaddin.json")), auth);
     QCOMPARE(addons.entryNames(), auth == "(missing)" ? QStringList{"publish.xml"} : (QStringList{"authaddin.json", "publish.xml"}));

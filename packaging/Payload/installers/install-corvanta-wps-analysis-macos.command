@@ -85,20 +85,10 @@ if ((registered != 0)); then
     exit "$registered"
 fi
 
-left=()
-for old in "$addons"/CorvantaAnalysis_*; do
-    [[ -e $old && ${old##*/} != "$name" ]] || continue
-    # Out of sight first: a half-deleted copy must never look like an installed add-in.
-    hidden=$(mktemp -u "$addons/.corvanta-removing-XXXXXX")
-    if mv "$old" "$hidden" 2>/dev/null; then
-        rm -rf "$hidden" 2>/dev/null || true
-    else
-        left+=("${old##*/}")
-    fi
-done
-# (The Mac's bash 3.2 takes an empty array for unset under set -u.)
-for old in ${left[@]+"${left[@]}"}; do
+# The helper knows which entries are the add-in's; it names, one per line, those it could not move away.
+left=$("$helper" sweep "$addons" "$name") || exit $?
+[[ -n $left ]] || exit 0
+while IFS= read -r old; do
     printf '无法移除旧版插件“%s”，请检查文件夹权限。\n' "$old"
-done
-((${#left[@]} == 0)) || exit 69
-exit 0
+done <<<"$left"
+exit 69
