@@ -118,9 +118,9 @@ void tst_OfflineMirror::install_data()
     QTest::newRow("a folder") << "file" << "" << plain << "1.3.0" << u"插件已从 1.3.0 更新到 1.4.2。请完全退出并重新打开 WPS 表格。"_s << "1.4.2";
     QTest::newRow("pinned") << "http" << "" << uR"({"packageSource": "%1", "pinnedVersion": "1.3.0"})"_s << ""
                             << u"插件 1.3.0 已安装。请完全退出并重新打开 WPS 表格。"_s << "1.3.0";
-    QTest::newRow("changed archive") << "http" << "archive" << plain << ""
+    QTest::newRow("changed archive") << "file" << "archive" << plain << ""
                                      << u"安装失败：安装包校验失败，文件可能不完整，请重新下载。"_s << "";
-    QTest::newRow("changed version") << "file" << "version" << plain << "" << invalidSignature << "";
+    QTest::newRow("changed version") << "http" << "version" << plain << "" << invalidSignature << "";
     QTest::newRow("stripped minManagerVersion") << "http" << "minManagerVersion" << plain << "" << invalidSignature << "";
     QTest::newRow("rollback") << "http" << "rollback" << plain << "1.4.2"
         << u"安装失败：提供的插件版本 1.3.0 低于已安装的版本 1.4.2，为防止回退到旧版本，已拒绝安装。已安装的版本不受影响，仍可用同一版本修复。"_s << "1.4.2";
@@ -176,6 +176,10 @@ void tst_OfflineMirror::policyInStatus_data()
         << R"({"updateCheck": "manual"})"_ba
         << R"({"origins": ["/etc/corvanta-manager/policy.json", "/etc/corvanta-manager/policy.d/50-site.json"], "valid": true,
                "problem": null, "packageSource": "vendor", "pinnedVersion": null, "showOnlinePages": false, "updateCheck": "manual"})"_ba;
+    QTest::newRow("a misspelt key") << R"({"pinnedVersoin": "1.3.0"})"_ba << ""_ba
+        << R"({"origins": ["/etc/corvanta-manager/policy.json"], "valid": false, "packageSource": "vendor", "pinnedVersion": null,
+               "problem": "管理策略“/etc/corvanta-manager/policy.json”无法使用（不认识的设置或类型不对：“pinnedVersoin”），为安全起见已停用插件的安装、更新和在线页面。请联系 IT 部门。",
+               "showOnlinePages": false, "updateCheck": "manual"})"_ba;
     QTest::newRow("invalid") << "{\"showOnlinePages\": true,"_ba << ""_ba
         << R"({"origins": ["/etc/corvanta-manager/policy.json"], "valid": false, "packageSource": "vendor", "pinnedVersion": null,
                "problem": "管理策略“/etc/corvanta-manager/policy.json”无法使用（不是一个 JSON 对象），为安全起见已停用插件的安装、更新和在线页面。请联系 IT 部门。",
