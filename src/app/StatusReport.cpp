@@ -130,8 +130,9 @@ QString StatusReport::toText() const
 
 QString StatusReport::policyText() const
 {
+    // Most machines have none: nothing to say then.
     if (!policy.isSet())
-        return QStringLiteral("管理策略：无\n");
+        return {};
     if (!policy.isValid())
         return QStringLiteral("管理策略：") + policy.problemSentence() + u'\n';
     return QStringLiteral("管理策略：") + policy.origins().join(QStringLiteral("、")) + u'\n'
