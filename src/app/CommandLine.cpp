@@ -62,6 +62,8 @@ CommandLine::Invocation CommandLine::parse(const QStringList &arguments)
         invocation.command = Command::Version;
         return invocation;
     }
+    if (name == QLatin1String("mirror"))
+        return parseMirror(arguments);
     const auto known = commands().constFind(name);
     if (known == commands().constEnd())
         return usageError(QStringLiteral("未知命令：") + name);
@@ -80,6 +82,25 @@ CommandLine::Invocation CommandLine::parse(const QStringList &arguments)
     return invocation;
 }
 
+// "mirror DIR [--version V]": the only command with values, so it reads its own.
+CommandLine::Invocation CommandLine::parseMirror(const QStringList &arguments)
+{
+    Invocation invocation;
+    invocation.command = Command::Mirror;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--version") && i + 1 < arguments.size() && invocation.mirrorVersion.isEmpty())
+            invocation.mirrorVersion = arguments.at(++i);
+        else if (!argument.startsWith(u'-') && invocation.mirrorDir.isEmpty())
+            invocation.mirrorDir = argument;
+        else
+            return usageError(QStringLiteral("mirror 不接受参数：") + argument);
+    }
+    if (invocation.mirrorDir.isEmpty())
+        return usageError(QStringLiteral("mirror 需要镜像文件夹，例如：mirror /srv/corvanta-mirror"));
+    return invocation;
+}
+
 QString CommandLine::usage(const QString &program)
 {
     return QStringLiteral(
@@ -93,6 +114,9 @@ QString CommandLine::usage(const QString &program)
                "  install                      在线安装、更新或修复插件（需已在窗口中登录）\n"
                "  repair-from-cache            用本机缓存修复插件，不联网\n"
                "  uninstall --yes              从 WPS 表格卸载插件（必须加 --yes）\n"
+               "  mirror 文件夹 [--version 版本]\n"
+               "                               把最新版本（或指定版本）的插件安装包及其厂商签名下载到内部镜像\n"
+               "                               文件夹，保留 3 个旧版本（需已在窗口中登录，供 IT 部门使用）\n"
                "  --help                       显示本说明\n"
                "  --version                    显示管理工具的版本\n"
                "\n"
@@ -187,6 +211,13 @@ CommandLine::ExitCode CommandLine::exitCodeFor(const OperationOutcome &outcome)
     case FailureKind::DiskFull:
     case FailureKind::DownloadTooLarge:
     case FailureKind::DownloadRefused:
+    case FailureKind::ReleaseKeysInvalid:
+    case FailureKind::RollbackRefused:
+    case FailureKind::PolicyInvalid:
+    case FailureKind::PinnedVersionExceeded:
+    case FailureKind::MirrorWithoutKeys:
+    case FailureKind::MirrorUnsigned:
+    case FailureKind::MirrorIncomplete:
         break;
     }
     return Failure;

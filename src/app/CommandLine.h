@@ -10,7 +10,7 @@
 class CommandLine
 {
 public:
-    enum class Command { Help, Version, Status, Check, Install, RepairFromCache, Uninstall };
+    enum class Command { Help, Version, Status, Check, Install, RepairFromCache, Uninstall, Mirror };
 
     // Documented in the usage text; scripts rely on them, so they never change meaning.
     enum ExitCode : int {
@@ -30,6 +30,9 @@ public:
         bool json = false;
         bool offline = false;
         bool confirmed = false;
+        // mirror: the folder it writes and the release it adds (empty: the latest).
+        QString mirrorDir;
+        QString mirrorVersion;
         // Why the arguments are not a valid command; empty when they are.
         QString usageError;
     };
@@ -43,4 +46,7 @@ public:
     static QString usage(const QString &program);
     // The exit code of an operation that ended so: 0 when done, else by what stopped it.
     static ExitCode exitCodeFor(const OperationOutcome &outcome);
+
+private:
+    static Invocation parseMirror(const QStringList &arguments);
 };

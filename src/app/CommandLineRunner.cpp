@@ -6,6 +6,7 @@
 #include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
+#include "plugin/MirrorWriter.h"
 #include "plugin/WpsDetection.h"
 #include "service/ClientAuthAPI.h"
 
@@ -106,6 +107,8 @@ QCoro::Task<int> CommandLineRunner::run(CommandLine::Invocation invocation)
         // Only reached with --yes: the question the window asks is answered already.
         m_model->setConfirmationPrompt(std::make_shared<ConfirmedOnCommandLine>());
         co_return co_await change([this] { return m_model->uninstallPlugin(); });
+    case CommandLine::Command::Mirror:
+        co_return co_await mirror(invocation.mirrorDir, invocation.mirrorVersion);
     case CommandLine::Command::Help:
     case CommandLine::Command::Version:
         break;
@@ -128,7 +131,7 @@ QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)
     int exitCode = CommandLine::Success;
     if (!queryLatest) {
         report.releaseQuery = StatusReport::ReleaseQuery::Skipped;
-    } else if (!m_model->isOnline()) {
+    } else if (!m_model->reachesPackageSource()) {
         report.releaseQuery = StatusReport::ReleaseQuery::Offline;
         exitCode = CommandLine::ServiceUnreachable;
     } else {
@@ -150,6 +153,7 @@ QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)
     report.wpsRunning = WpsDetection::isWpsRunning();
     report.addonDir = ToolPaths::addonDir();
     report.cachedPackages = StatusReport::readCachedPackages();
+    report.policy = m_model->policy();
     write(stdout, json ? QString::fromUtf8(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact)) + u'\n'
                        : report.toText());
     co_return exitCode;
@@ -170,6 +174,22 @@ QCoro::Task<int> CommandLineRunner::check()
         break;
     }
     co_return CommandLine::Failure;
+}
+
+// For IT staff on a machine that reaches the vendor: no WPS gate, nothing installed here.
+QCoro::Task<int> CommandLineRunner::mirror(QString folder, QString version)
+{
+    const MirrorWriter writer(m_model->apiClient(), m_model->credentialStore());
+    try {
+        const QStringList lines = co_await writer.update(QFileInfo(folder).absoluteFilePath(), version);
+        for (const QString &line : lines)
+            write(stderr, line + u'\n');
+        co_return CommandLine::Success;
+    } catch (const std::exception &) {
+        const std::exception_ptr error = std::current_exception();
+        write(stderr, QStringLiteral("镜像失败：") + describeError(error) + u'\n');
+        co_return CommandLine::exitCodeFor(OperationOutcome::failed(error));
+    }
 }
 
 QCoro::Task<int> CommandLineRunner::change(std::function<QCoro::Task<OperationOutcome>()> operation)

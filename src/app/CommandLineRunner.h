@@ -32,6 +32,7 @@ private:
     QCoro::Task<> awaitFirstConnectivityReport();
     QCoro::Task<int> status(bool json, bool queryLatest);
     QCoro::Task<int> check();
+    QCoro::Task<int> mirror(QString folder, QString version);
     // An install, repair or uninstall: its exit code from how the model's operation ended.
     QCoro::Task<int> change(std::function<QCoro::Task<OperationOutcome>()> operation);
     void showMessage(const QString &message);

@@ -90,6 +90,7 @@ QJsonObject StatusReport::toJson() const
         {QStringLiteral("packageCacheDir"), locations.packageCacheDir},
         {QStringLiteral("logFile"), locations.logFile},
         {QStringLiteral("settingsFile"), settingsFile},
+        {QStringLiteral("policy"), policy.isSet() ? QJsonValue(policy.toJson()) : QJsonValue()},
     };
 }
 
@@ -124,5 +125,18 @@ QString StatusReport::toText() const
         + QStringLiteral("下载目录：") + locations.downloadDir + u'\n'
         + QStringLiteral("插件包缓存目录：") + locations.packageCacheDir + u'\n'
         + QStringLiteral("活动日志：") + locations.logFile + u'\n'
-        + QStringLiteral("设置文件：") + settingsFile + u'\n';
+        + QStringLiteral("设置文件：") + settingsFile + u'\n' + policyText();
+}
+
+QString StatusReport::policyText() const
+{
+    // Most machines have none: nothing to say then.
+    if (!policy.isSet())
+        return {};
+    if (!policy.isValid())
+        return QStringLiteral("管理策略：") + policy.problemSentence() + u'\n';
+    return QStringLiteral("管理策略：") + policy.origins().join(QStringLiteral("、")) + u'\n'
+        + QStringLiteral("插件来源：") + (policy.mirror() ? policy.mirror()->toString() : QStringLiteral("Corvanta 服务"))
+        + u'\n' + QStringLiteral("锁定版本：") + (policy.pinnedVersion().isNull() ? QStringLiteral("无") : policy.pinnedVersion())
+        + u'\n';
 }

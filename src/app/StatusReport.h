@@ -2,6 +2,7 @@
 
 #include "core/PluginInstallState.h"
 #include "core/ToolPaths.h"
+#include "platform/ManagedPolicy.h"
 #include "plugin/CachedPluginPackage.h"
 
 #include <QJsonObject>
@@ -29,10 +30,14 @@ struct StatusReport
     QString settingsFile = ToolPaths::settingsFile();
     // Newest first.
     QList<CachedPluginPackage> cachedPackages;
+    ManagedPolicy policy;
 
     // Every usable package in the plugin package cache, newest first; none when it cannot be read.
     static QList<CachedPluginPackage> readCachedPackages();
 
     QJsonObject toJson() const;
     QString toText() const;
+
+private:
+    QString policyText() const;
 };

@@ -275,6 +275,24 @@ QString Failure::sentenceFor(FailureKind kind, const FailureDetails &details)
     case FailureKind::DownloadRefused:
         return QStringLiteral("无法下载插件安装包：下载服务器返回 HTTP ") + QString::number(details.httpStatus)
             + QStringLiteral("。请稍后重试；如果问题持续出现，请联系厂商。");
+
+    case FailureKind::ReleaseKeysInvalid:
+        return QStringLiteral("管理工具内置的厂商公钥无法读取，为安全起见已拒绝安装任何插件包。请安装管理工具的正式版本或联系厂商。");
+    case FailureKind::RollbackRefused:
+        return QStringLiteral("提供的插件版本 ") + details.version + QStringLiteral(" 低于已安装的版本 ") + details.requiredVersion
+            + QStringLiteral("，为防止回退到旧版本，已拒绝安装。已安装的版本不受影响，仍可用同一版本修复。");
+    case FailureKind::PolicyInvalid:
+        return QStringLiteral("管理策略“") + details.path + QStringLiteral("”无法使用（") + details.output
+            + QStringLiteral("），为安全起见已停用插件的安装、更新和在线页面。请联系 IT 部门。");
+    case FailureKind::PinnedVersionExceeded:
+        return QStringLiteral("IT 部门已将插件版本锁定为 ") + details.requiredVersion + QStringLiteral("，不会安装更新的版本 ")
+            + details.version + QStringLiteral("。");
+    case FailureKind::MirrorWithoutKeys:
+        return QStringLiteral("此版本的管理工具没有内置厂商公钥，无法确认内部镜像的来源，已拒绝安装。请安装管理工具的正式版本。");
+    case FailureKind::MirrorUnsigned:
+        return QStringLiteral("内部镜像中的插件安装包没有厂商签名，无法确认来源，已拒绝安装。请联系 IT 部门重新制作镜像。");
+    case FailureKind::MirrorIncomplete:
+        return QStringLiteral("内部镜像中缺少“") + details.path + QStringLiteral("”，无法安装插件。请联系 IT 部门检查镜像。");
     }
     return QStringLiteral("发生了内部错误，请重试。");
 }

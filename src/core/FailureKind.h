@@ -147,4 +147,23 @@ enum class FailureKind {
     DownloadTooLarge,
     // The download server refused the archive [httpStatus].
     DownloadRefused,
+
+    // Managed desktops: release metadata signed whatever the source, the IT department's policy,
+    // the internal mirror.
+    // The build's release keys cannot be read: every release is refused.
+    ReleaseKeysInvalid,
+    // The release offered is older than the installed add-in [version: offered, requiredVersion:
+    // installed].
+    RollbackRefused,
+    // The managed policy cannot be read or is not valid [path: where it is, output: why].
+    PolicyInvalid,
+    // The release offered is past the version the policy pins [version: offered, requiredVersion:
+    // pinned].
+    PinnedVersionExceeded,
+    // The build has no key that could verify a mirror's releases.
+    MirrorWithoutKeys,
+    // A mirror's release without a signature.
+    MirrorUnsigned,
+    // A file the mirror should serve is not there [path: its address].
+    MirrorIncomplete,
 };

@@ -4,6 +4,7 @@
 #include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "model/ConnectivityMonitor.h"
+#include "platform/ManagedPolicyReader.h"
 #include "model/UninstallFlow.h"
 #include "model/UpdateCheck.h"
 #include "plugin/PackageDirectory.h"
@@ -34,6 +35,7 @@ AuthToolModel::AuthToolModel(ClientAuthAPI apiClient, ConnectivityMonitor *conne
     , m_apiClient(std::move(apiClient))
     , m_networkMonitor(connectivity)
     , m_ownsNetworkMonitor(false)
+    , m_policy(ManagedPolicyReader::system())
 {
     // From here on connectivity reports reach isOnline; the first arrives from the event loop.
     connect(m_networkMonitor, &ConnectivityMonitor::pathReported, this, &AuthToolModel::setOnline);
@@ -52,7 +54,30 @@ void AuthToolModel::bootstrap()
         m_networkMonitor->start();
     // Synchronous, so the install state is known before the first release answer arrives.
     refreshInstalledPluginVersion();
+    scheduleUpdateChecks();
+}
+
+// Policy decides when the tool asks by itself; the user's check is always there.
+void AuthToolModel::scheduleUpdateChecks()
+{
+    if (m_policy.updateCheck() == ManagedPolicy::UpdateCheck::Manual)
+        return;
     QTimer::singleShot(0, this, [this] { checkLatestPluginRelease(); });
+    if (m_policy.updateCheck() != ManagedPolicy::UpdateCheck::Daily)
+        return;
+    auto *daily = new QTimer(this);
+    connect(daily, &QTimer::timeout, this, [this] { checkLatestPluginRelease(); });
+    daily->start(std::chrono::hours(24));
+}
+
+void AuthToolModel::setPolicy(ManagedPolicy policy)
+{
+    m_policy = std::move(policy);
+}
+
+PackagePipeline::Source AuthToolModel::packageSource() const
+{
+    return {m_policy.mirror(), m_policy.pinnedVersion()};
 }
 
 void AuthToolModel::refreshInstalledPluginVersion()
@@ -68,13 +93,16 @@ void AuthToolModel::recomputeInstallState()
 
 QCoro::Task<OperationOutcome> AuthToolModel::checkForUpdates()
 {
-    if (!requireOnline(QStringLiteral("检查更新")))
+    if (!m_policy.mirror() && !requireOnline(QStringLiteral("检查更新")))
         co_return OperationOutcome::refused(OperationOutcome::Gate::Offline);
     showOperation(QStringLiteral("正在检查最新插件版本..."), OperationTone::Info);
     appendLog(QStringLiteral("用户触发检查更新"));
 
     QPointer<AuthToolModel> self(this);
-    const UpdateCheck::ReleaseAnswer answer = co_await UpdateCheck::queryLatestRelease(m_apiClient);
+    // An invalid policy governs the source too: nothing is asked.
+    UpdateCheck::ReleaseAnswer answer = UpdateCheck::ReleaseFailure{m_policy.problem()};
+    if (m_policy.isValid())
+        answer = co_await UpdateCheck::queryLatestRelease(m_apiClient, packageSource());
     if (!self)
         co_return OperationOutcome::cancelled();
     if (const auto *release = std::get_if<PluginRelease>(&answer)) {
@@ -93,10 +121,13 @@ QCoro::Task<OperationOutcome> AuthToolModel::checkForUpdates()
 
 QCoro::Task<OperationOutcome> AuthToolModel::checkLatestPluginRelease()
 {
-    if (!m_isOnline)
+    if (!reachesPackageSource())
         co_return OperationOutcome::refused(OperationOutcome::Gate::Offline);
     QPointer<AuthToolModel> self(this);
-    const UpdateCheck::ReleaseAnswer answer = co_await UpdateCheck::queryLatestRelease(m_apiClient);
+    // An invalid policy governs the source too: nothing is asked.
+    UpdateCheck::ReleaseAnswer answer = UpdateCheck::ReleaseFailure{m_policy.problem()};
+    if (m_policy.isValid())
+        answer = co_await UpdateCheck::queryLatestRelease(m_apiClient, packageSource());
     if (!self)
         co_return OperationOutcome::cancelled();
     if (const auto *release = std::get_if<PluginRelease>(&answer)) {
@@ -188,6 +219,7 @@ QCoro::Task<> AuthToolModel::installFromService()
 {
     QPointer<AuthToolModel> self(this);
     const QString before = m_installedPluginVersion;
+    m_policy.requireValid();
     const CachedPluginPackage package = co_await installFlow().installFromService(m_isOnline);
     if (!self)
         co_return;
@@ -213,6 +245,7 @@ QCoro::Task<OperationOutcome> AuthToolModel::repairPluginFromCache()
 QCoro::Task<> AuthToolModel::installFromCache()
 {
     QPointer<AuthToolModel> self(this);
+    m_policy.requireValid();
     const CachedPluginPackage package = co_await installFlow().installFromCache();
     if (!self)
         co_return;
@@ -236,7 +269,9 @@ QCoro::Task<> AuthToolModel::publishInstalled(CachedPluginPackage package)
 
 InstallFlow AuthToolModel::installFlow()
 {
-    return InstallFlow(m_apiClient, m_credentialStore, QPointer<QObject>(this), m_installer, publishingHandlers());
+    InstallFlow flow(m_apiClient, m_credentialStore, QPointer<QObject>(this), m_installer, publishingHandlers());
+    flow.setSource(packageSource());
+    return flow;
 }
 
 QCoro::Task<OperationOutcome> AuthToolModel::uninstallPlugin()
@@ -359,8 +394,9 @@ void AuthToolModel::setOperationMessage(const QString &message)
 
 QCoro::Task<CachedPluginPackage> AuthToolModel::downloadAuthorizedPluginPackage()
 {
-    return PackagePipeline(m_apiClient, m_credentialStore, QPointer<QObject>(this), publishingHandlers())
-        .downloadAuthorizedPluginPackage();
+    PackagePipeline pipeline(m_apiClient, m_credentialStore, QPointer<QObject>(this), publishingHandlers());
+    pipeline.setSource(packageSource());
+    return pipeline.downloadAuthorizedPluginPackage();
 }
 
 // Log lines and download progress reach the model while it lives.

@@ -5,6 +5,7 @@
 #include "core/PluginInstallState.h"
 #include "model/InstallFlow.h"
 #include "model/OperationOutcome.h"
+#include "platform/ManagedPolicy.h"
 #include "plugin/AccountCredentialStore.h"
 #include "plugin/CachedPluginPackage.h"
 #include "service/ClientAuthAPI.h"
@@ -78,6 +79,11 @@ public:
     bool requireOnline(const QString &action);
 
     const ClientAuthAPI &apiClient() const { return m_apiClient; }
+    // The IT department's policy, read at start; suites give their own.
+    const ManagedPolicy &policy() const { return m_policy; }
+    void setPolicy(ManagedPolicy policy);
+    // Whether the release query may be tried: online, or a mirror that answers for itself.
+    bool reachesPackageSource() const { return m_isOnline || m_policy.mirror().has_value(); }
     // The absolute address of a page of the vendor's site ("/pricing"), or an absolute address.
     QUrl webURL(const QString &path) const { return m_apiClient.webURL(path); }
     // Opens that address in the desktop's default browser, behind the online gate.
@@ -159,6 +165,8 @@ private:
     QCoro::Task<> publishInstalled(CachedPluginPackage package);
     QCoro::Task<> uninstallFromWps();
     InstallFlow installFlow();
+    PackagePipeline::Source packageSource() const;
+    void scheduleUpdateChecks();
     PackagePipeline::Handlers publishingHandlers();
 
     void setOnline(bool online);
@@ -187,4 +195,5 @@ private:
     bool m_ownsNetworkMonitor = true;
     std::shared_ptr<ConfirmationPrompt> m_confirmationPrompt;
     InstallFlow::Installer m_installer;
+    ManagedPolicy m_policy;
 };

@@ -62,10 +62,13 @@ QCoro::Task<CachedPluginPackage> InstallFlow::installFromCache() const
 // points to the cache repair instead.
 QCoro::Task<CachedPluginPackage> InstallFlow::resolvePluginPackageForInstall(bool online) const
 {
-    if (!online)
+    // A mirror may be a file share or an address on a network without internet: it answers for
+    // itself whether it can be reached.
+    if (!online && !m_source.mirror)
         throw Failure(FailureKind::Offline);
     const InstallFlow self = *this;
-    const PackagePipeline pipeline(self.m_api, self.m_credentialStore, self.m_owner, self.m_handlers);
+    PackagePipeline pipeline(self.m_api, self.m_credentialStore, self.m_owner, self.m_handlers);
+    pipeline.setSource(self.m_source);
     std::exception_ptr networkFailure;
     try {
         co_return co_await pipeline.downloadAuthorizedPluginPackage();

@@ -30,6 +30,9 @@ public:
     InstallFlow(ClientAuthAPI api, AccountCredentialStore credentialStore, QPointer<QObject> owner,
                 Installer installer, PackagePipeline::Handlers handlers);
 
+    // Where packages come from (the vendor's service by default) and how far an install may go.
+    void setSource(PackagePipeline::Source source) { m_source = std::move(source); }
+
     // Installs the latest release's package, never one of the cache. `online` is the caller's view of
     // connectivity: offline it fails before asking the service. Returns the installed package.
     QCoro::Task<CachedPluginPackage> installFromService(bool online) const;
@@ -48,4 +51,5 @@ private:
     QPointer<QObject> m_owner;
     Installer m_installer;
     PackagePipeline::Handlers m_handlers;
+    PackagePipeline::Source m_source;
 };

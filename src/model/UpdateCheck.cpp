@@ -1,11 +1,25 @@
 #include "UpdateCheck.h"
 
+#include "plugin/MirrorSource.h"
+
 namespace UpdateCheck {
 
 QCoro::Task<ReleaseAnswer> queryLatestRelease(ClientAuthAPI api)
 {
     try {
         co_return co_await api.latestRelease(QStringLiteral("darwin"));
+    } catch (const std::exception &) {
+        co_return ReleaseFailure{std::current_exception()};
+    }
+}
+
+QCoro::Task<ReleaseAnswer> queryLatestRelease(ClientAuthAPI api, PackagePipeline::Source source)
+{
+    if (!source.mirror)
+        co_return co_await queryLatestRelease(std::move(api));
+    try {
+        const MirrorSource mirror(*source.mirror);
+        co_return co_await mirror.release(source.pinnedVersion);
     } catch (const std::exception &) {
         co_return ReleaseFailure{std::current_exception()};
     }

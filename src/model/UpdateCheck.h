@@ -2,6 +2,7 @@
 
 #include "core/OperationTone.h"
 #include "core/PluginInstallState.h"
+#include "plugin/PackagePipeline.h"
 #include "service/ClientAuthAPI.h"
 
 #include <QCoro/QCoroTask>
@@ -26,6 +27,9 @@ using ReleaseAnswer = std::variant<PluginRelease, ReleaseFailure>;
 
 // Never throws. Takes the client by value: the asker may be gone by the time the answer arrives.
 QCoro::Task<ReleaseAnswer> queryLatestRelease(ClientAuthAPI api);
+// The same from where the policy sends installs: a mirror's verified release (the pinned one when
+// the newest is past it), else the service's.
+QCoro::Task<ReleaseAnswer> queryLatestRelease(ClientAuthAPI api, PackagePipeline::Source source);
 
 struct Message
 {

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr int keySize = 32;
-constexpr int digestSize = 32;
 constexpr int signatureSize = 64;
 
 bool verifiesWith(const QByteArray &key, const QByteArray &message, const QByteArray &signature)
@@ -31,34 +30,81 @@ bool verifiesWith(const QByteArray &key, const QByteArray &message, const QByteA
         == 1;
 }
 
+// A line break inside a value could make two different releases sign alike.
+bool isSingleLine(const QString &value)
+{
+    return !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r'));
+}
+
+QStringList keyList(const char *text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 ReleaseSignatureVerifier::ReleaseSignatureVerifier(QStringList publicKeys)
 {
     for (const QString &text : std::as_const(publicKeys)) {
         const auto decoded = QByteArray::fromBase64Encoding(text.trimmed().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-        if (decoded && decoded.decoded.size() == keySize && m_keys.size() < maxKeys)
+        if (!decoded || decoded.decoded.size() != keySize)
+            m_keysMalformed = true;
+        else
             m_keys.append(decoded.decoded);
     }
+    m_keysMalformed = m_keysMalformed || m_keys.size() > maxKeys;
 }
 
 QStringList ReleaseSignatureVerifier::buildPublicKeys()
 {
-    return QString::fromLatin1(BuildConfig::releasePublicKeys).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    return keyList(BuildConfig::releasePublicKeys);
 }
 
-void ReleaseSignatureVerifier::verify(const QString &sha256Hex, const std::optional<QString> &signatureBase64) const
+QStringList ReleaseSignatureVerifier::mirrorPublicKeys()
 {
-    if (m_keys.isEmpty())
+    return buildPublicKeys() + keyList(BuildConfig::testReleasePublicKey);
+}
+
+QByteArray ReleaseSignatureVerifier::signedBytes(const PluginRelease &release)
+{
+    const QString text = QStringLiteral("corvanta-release-v1\nversion=") + release.version
+        + QStringLiteral("\nfileName=") + release.fileName.value_or(QString())
+        + QStringLiteral("\nsha256=") + release.sha256.toLower()
+        + QStringLiteral("\nminManagerVersion=") + release.minManagerVersion.value_or(QString()) + u'\n';
+    return text.toUtf8();
+}
+
+void ReleaseSignatureVerifier::verify(const PluginRelease &release) const
+{
+    if (!isRequired())
         return;
-    if (!signatureBase64 || signatureBase64->trimmed().isEmpty())
+    if (!m_keysMalformed && (!release.signature || release.signature->trimmed().isEmpty()))
         throw Failure(FailureKind::ReleaseUnsigned);
-    const auto signature =
-        QByteArray::fromBase64Encoding(signatureBase64->trimmed().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-    const QByteArray digest = QByteArray::fromHex(sha256Hex.toLatin1());
-    if (signature && signature.decoded.size() == signatureSize && digest.size() == digestSize) {
+    requireValidSignature(release);
+}
+
+void ReleaseSignatureVerifier::verifyMirrored(const PluginRelease &release) const
+{
+    if (!isRequired())
+        throw Failure(FailureKind::MirrorWithoutKeys);
+    if (!m_keysMalformed && (!release.signature || release.signature->trimmed().isEmpty()))
+        throw Failure(FailureKind::MirrorUnsigned);
+    requireValidSignature(release);
+}
+
+void ReleaseSignatureVerifier::requireValidSignature(const PluginRelease &release) const
+{
+    if (m_keysMalformed)
+        throw Failure(FailureKind::ReleaseKeysInvalid);
+    const auto signature = QByteArray::fromBase64Encoding(release.signature.value_or(QString()).trimmed().toLatin1(),
+                                                          QByteArray::AbortOnBase64DecodingErrors);
+    const bool wellFormed = signature && signature.decoded.size() == signatureSize && isSingleLine(release.version)
+        && isSingleLine(release.fileName.value_or(QString())) && isSingleLine(release.sha256)
+        && isSingleLine(release.minManagerVersion.value_or(QString()));
+    if (wellFormed) {
+        const QByteArray message = signedBytes(release);
         for (const QByteArray &key : m_keys) {
-            if (verifiesWith(key, digest, signature.decoded))
+            if (verifiesWith(key, message, signature.decoded))
                 return;
         }
     }

@@ -119,7 +119,8 @@ QCoro::Task<PluginRelease> ClientAuthAPI::latestRelease(const QString &platform)
 }
 
 QCoro::Task<PluginRelease> ClientAuthAPI::downloadToken(const QString &credential, const QString &platform,
-                                                        const std::optional<QString> &installedVersion) const
+                                                        const std::optional<QString> &installedVersion,
+                                                        const std::optional<QString> &requestedVersion) const
 {
     QJsonObject body{
         {QStringLiteral("platform"), platform},
@@ -128,6 +129,8 @@ QCoro::Task<PluginRelease> ClientAuthAPI::downloadToken(const QString &credentia
     };
     if (installedVersion && !installedVersion->isEmpty())
         body.insert(QStringLiteral("installedPluginVersion"), *installedVersion);
+    if (requestedVersion)
+        body.insert(QStringLiteral("version"), *requestedVersion);
     return releaseFrom(post(downloadTokenPath, body, credential), FailureKind::DownloadNotGranted);
 }
 

@@ -39,8 +39,10 @@ public:
     // The current release; platform is "darwin" for the update check, "macos" for the download.
     QCoro::Task<PluginRelease> latestRelease(const QString &platform) const;
     // The release to download, with its download address; credential is the account credential.
+    // requestedVersion asks for that release rather than the latest (making a mirror).
     QCoro::Task<PluginRelease> downloadToken(const QString &credential, const QString &platform,
-                                             const std::optional<QString> &installedVersion) const;
+                                             const std::optional<QString> &installedVersion,
+                                             const std::optional<QString> &requestedVersion = std::nullopt) const;
     // A page of the vendor's site, or an absolute address unchanged.
     QUrl webURL(const QString &path) const;
 

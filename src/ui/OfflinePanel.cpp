@@ -22,6 +22,13 @@ OfflinePanel::OfflinePanel(QWidget *parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
+OfflinePanel::OfflinePanel(const QString &headingText, const QString &explanationText, QWidget *parent)
+    : OfflinePanel(parent)
+{
+    m_heading = headingText;
+    m_explanation = explanationText;
+}
+
 void OfflinePanel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -33,7 +40,7 @@ void OfflinePanel::paintEvent(QPaintEvent *)
     const int textWidth = qMax(0, width() - 2 * textMargin);
     const qreal symbolHeight = SymbolGlyphs::extent(symbolPoints);
     const int headingHeight = QFontMetrics(headingFont()).height();
-    const int explanationHeight = UiFont::wrappedHeight(explanationFont(), explanation, textWidth);
+    const int explanationHeight = UiFont::wrappedHeight(explanationFont(), m_explanation, textWidth);
     const qreal total = symbolHeight + spacing + headingHeight + spacing + explanationHeight;
     qreal y = (height() - total) / 2;
 
@@ -42,10 +49,10 @@ void OfflinePanel::paintEvent(QPaintEvent *)
     y += symbolHeight + spacing;
     painter.setFont(headingFont());
     painter.setPen(UiPalette::primaryTextColor(palette()));
-    painter.drawText(QRectF(0, y, width(), headingHeight), Qt::AlignHCenter | Qt::AlignVCenter, heading);
+    painter.drawText(QRectF(0, y, width(), headingHeight), Qt::AlignHCenter | Qt::AlignVCenter, m_heading);
     y += headingHeight + spacing;
     painter.setFont(explanationFont());
     painter.setPen(UiPalette::secondaryTextColor(palette()));
     painter.drawText(QRectF(textMargin, y, textWidth, explanationHeight), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                     explanation);
+                     m_explanation);
 }

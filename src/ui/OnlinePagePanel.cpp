@@ -123,6 +123,18 @@ void OnlinePagePanel::changeEvent(QEvent *event)
 // selected entry afresh.
 void OnlinePagePanel::showConnectivity(bool online)
 {
+    // Under a policy without the vendor's pages (or with a mirror instead of the vendor), the page
+    // says why once and never tries the network.
+    const ManagedPolicy &policy = m_model->policy();
+    if (!policy.showsOnlinePages() || policy.mirror()) {
+        if (!m_offlinePanel) {
+            m_offlinePanel = new OfflinePanel(QStringLiteral("在线页面不可用"),
+                                              QStringLiteral("本机的管理策略不提供 Corvanta 在线页面；本机插件仍可管理。如有疑问请联系 IT 部门。"),
+                                              this);
+            m_browserArea->addWidget(m_offlinePanel);
+        }
+        return;
+    }
     if (online && !m_webView) {
         delete m_offlinePanel;
         m_webView = new WebView(m_model->webURL(currentEntry().path), true, this);

@@ -34,6 +34,13 @@ OverviewPanel::OverviewPanel(AuthToolModel *model, QWidget *parent)
 
     m_updateBanner = new UpdateAvailableBanner(model, content);
     stack()->addWidget(m_updateBanner);
+    // The IT department's policy, which nothing in the window changes.
+    const ManagedPolicy &policy = model->policy();
+    if (policy.isSet()) {
+        const bool valid = policy.isValid();
+        stack()->addWidget(new CompactNotice(valid ? QStringLiteral("lock") : QStringLiteral("exclamationmark.triangle"),
+                                             policy.summary(), valid ? UiPalette::infoColor() : UiPalette::red(), content));
+    }
     stack()->addWidget(new CompactNotice(QStringLiteral("info.circle"),
                                          QStringLiteral("插件的安装、更新、修复与卸载都在「本机插件」页完成，概览只显示整体状态与提醒。"),
                                          UiPalette::infoColor(), content));

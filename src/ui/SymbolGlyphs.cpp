@@ -21,6 +21,7 @@ const QHash<QString, QString> &table()
         {QStringLiteral("wifi"), QStringLiteral("wifi")},
         {QStringLiteral("wifi.slash"), QStringLiteral("wifi_off")},
         {QStringLiteral("arrow.up.circle.fill"), QStringLiteral("arrow_circle_up")},
+        {QStringLiteral("lock"), QStringLiteral("lock")},
         // local plugin page
         {QStringLiteral("chevron.down"), QStringLiteral("expand_more")},
         // online pages

@@ -71,6 +71,13 @@ void tst_CommandLine::exitCodeByOutcome_data()
     QTest::newRow("release unsigned") << failedWith(FailureKind::ReleaseUnsigned) << 1 << "";
     QTest::newRow("release signature invalid") << failedWith(FailureKind::ReleaseSignatureInvalid) << 1 << "";
     QTest::newRow("file system") << failedWith(FailureKind::FileSystem) << 1 << "";
+    FailureDetails pin;
+    pin.version = QStringLiteral("1.5.0");
+    pin.requiredVersion = QStringLiteral("1.4.2");
+    QTest::newRow("past the pinned version") << failedWith(Failure(FailureKind::PinnedVersionExceeded, pin)) << 1
+        << "IT 部门已将插件版本锁定为 1.4.2，不会安装更新的版本 1.5.0。";
+    QTest::newRow("unreadable release keys") << failedWith(FailureKind::ReleaseKeysInvalid) << 1
+        << "管理工具内置的厂商公钥无法读取，为安全起见已拒绝安装任何插件包。请安装管理工具的正式版本或联系厂商。";
     // Failures below HTTP, by their URL-loading code.
     QTest::newRow("no internet") << failedWith(transport(UrlErrorCode::NotConnectedToInternet)) << 4 << "似乎已断开与互联网的连接。";
     QTest::newRow("request timed out") << failedWith(transport(UrlErrorCode::TimedOut)) << 4 << "请求超时。";

@@ -7,6 +7,7 @@
 #include "plugin/Sha256Hasher.h"
 #include "core/Failure.h"
 
+#include "FakeWpsAddons.h"
 #include "ScratchHome.h"
 #include "StandinService.h"
 #include "TaskOutcome.h"
@@ -604,15 +605,23 @@ void tst_PackagePipeline::signedReleases_data()
     QTest::addColumn<QString>("signingKey"); // the stand-in's: empty, "vendor" or "stranger"
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("message"); // empty: installs
+    QTest::addColumn<QString>("installed"); // the add-in's version in WPS's folder; empty: none
 
-    QTest::newRow("signed by the vendor") << QStringLiteral("vendor") << QStringList{} << QString();
+    QTest::newRow("signed by the vendor") << QStringLiteral("vendor") << QStringList{} << QString() << QString();
     QTest::newRow("unsigned") << QString() << QStringList{}
-                              << QStringLiteral("插件安装包没有厂商签名，无法确认来源，已拒绝安装。请稍后重试或联系厂商。");
+                              << QStringLiteral("插件安装包没有厂商签名，无法确认来源，已拒绝安装。请稍后重试或联系厂商。") << QString();
     QTest::newRow("another key") << QStringLiteral("stranger") << QStringList{}
-                                 << QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。");
+                                 << QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。") << QString();
     // The service names another archive by its checksum; the signature is still the genuine one's.
     QTest::newRow("another archive behind the checksum") << QStringLiteral("vendor") << QStringList{"--wrong-sha256"}
-                                 << QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。");
+                                 << QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。") << QString();
+    QTest::newRow("another version behind the signature") << QStringLiteral("vendor") << QStringList{"--descriptor-version", "1.4.3"}
+        << QStringLiteral("插件安装包的厂商签名无效，文件可能已被篡改，已拒绝安装。请联系厂商。") << QString();
+    QTest::newRow("an older signed release as the latest") << QStringLiteral("vendor") << QStringList{"--latest", "1.3.0"}
+        << QStringLiteral("提供的插件版本 1.3.0 低于已安装的版本 1.4.2，为防止回退到旧版本，已拒绝安装。已安装的版本不受影响，仍可用同一版本修复。")
+        << QStringLiteral("1.4.2");
+    QTest::newRow("the installed version again") << QStringLiteral("vendor") << QStringList{} << QString()
+                                                 << QStringLiteral("1.4.2");
 }
 
 // A pipeline holding the vendor's public key, as a build with CORVANTA_RELEASE_PUBLIC_KEYS does,
@@ -622,6 +631,7 @@ void tst_PackagePipeline::signedReleases()
     QFETCH(QString, signingKey);
     QFETCH(QStringList, options);
     QFETCH(QString, message);
+    QFETCH(QString, installed);
     QTemporaryDir keys;
     QStringList publicKeys;
     for (const QString &name : {QStringLiteral("vendor"), QStringLiteral("stranger")}) {
@@ -637,6 +647,8 @@ void tst_PackagePipeline::signedReleases()
     PipelineRig rig(options);
     QVERIFY2(rig.service.isRunning(), qPrintable(rig.service.errorOutput()));
     QVERIFY(rig.signIn());
+    if (!installed.isEmpty())
+        FakeWpsAddons().installTypical(installed);
 
     const PackagePipeline pipeline(ClientAuthAPI(rig.service.baseUrl()), rig.model->credentialStore(),
                                    QPointer<QObject>(rig.model.get()), {}, ReleaseSignatureVerifier({publicKeys.first()}));

@@ -5,6 +5,7 @@
 #include "StandinService.h"
 #include "app/MainWindow.h"
 #include "model/AuthToolModel.h"
+#include "platform/ManagedPolicy.h"
 #include "ui/ActionRow.h"
 #include "ui/CompactNotice.h"
 #include "ui/ContentView.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QJsonObject>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -48,6 +50,8 @@ private Q_SLOTS:
     void pluginPages();
     void pluginPagesDuringDownload_data() { pages_data(); }
     void pluginPagesDuringDownload();
+    void policies_data();
+    void policies();
 
 private:
     QString artifactPath(const QString &name) const { return QDir(TEST_ARTIFACT_DIR).filePath(name); }
@@ -217,6 +221,35 @@ void tst_Screenshots::pluginPagesDuringDownload()
     QTest::mouseClick(qobject_cast<LocalPluginPanel *>(window.contentView()->currentPage())->pluginCard()->primaryButton(),
                       Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(taken && !model.isInstalling(), 60000);
+}
+
+void tst_Screenshots::policies_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QJsonObject>("values"); // empty: a policy file that is not JSON
+    QTest::newRow("pinned") << "pinned" << QJsonObject{{"packageSource", "https://software.hospital.example/corvanta/"},
+                                                     {"pinnedVersion", "1.3.0"}};
+    QTest::newRow("online pages hidden") << "hidden" << QJsonObject{{"showOnlinePages", false}};
+    QTest::newRow("invalid") << "invalid" << QJsonObject();
+}
+
+// The overview and the first online page under each policy, light.
+void tst_Screenshots::policies()
+{
+    QFETCH(QString, name);
+    QFETCH(QJsonObject, values);
+    QApplication::setPalette(DesktopPalettes::light());
+    const QString file = QStringLiteral("/etc/corvanta-manager/policy.json");
+    AuthToolModel model;
+    model.setPolicy(values.isEmpty() ? ManagedPolicy::invalid(file, QStringLiteral("不是一个 JSON 对象"))
+                                     : ManagedPolicy::fromValues(values, {file}));
+    MainWindow window(&model);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (AppPage page : {AppPage::Overview, AppPage::ServicePlan}) {
+        QTest::mouseClick(window.contentView()->sidebar()->item(page), Qt::LeftButton);
+        QVERIFY(window.grab().save(artifactPath(QStringLiteral("policy-%1-%2.png").arg(name).arg(int(page)))));
+    }
 }
 
 QTEST_MAIN(tst_Screenshots)

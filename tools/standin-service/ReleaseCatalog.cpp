@@ -166,8 +166,10 @@ QJsonObject ReleaseCatalog::descriptor(const ReleaseArchive &archive, const std:
         data.insert(QStringLiteral("minManagerVersion"), *archive.minManagerVersion);
     if (downloadUrl)
         data.insert(QStringLiteral("downloadUrl"), *downloadUrl);
-    // Always over the archive as built: a descriptor whose checksum was altered keeps the old signature.
+    // Always over the release as built: a descriptor whose fields were altered keeps the genuine signature.
     if (m_signer)
-        data.insert(QStringLiteral("signature"), m_signer->signDigest(archive.sha256));
+        data.insert(QStringLiteral("signature"),
+                    m_signer->sign(ReleaseSigner::signedBytes(archive.version, archive.fileName, archive.sha256,
+                                                              archive.minManagerVersion.value_or(QString()))));
     return data;
 }

@@ -24,15 +24,23 @@ ReleaseSigner::ReleaseSigner(const QString &pemPath)
 
 ReleaseSigner::~ReleaseSigner() = default;
 
-QString ReleaseSigner::signDigest(const QString &sha256Hex) const
+QByteArray ReleaseSigner::signedBytes(const QString &version, const QString &fileName, const QString &sha256Hex,
+                                     const QString &minManagerVersion)
 {
-    const QByteArray digest = QByteArray::fromHex(sha256Hex.toLatin1());
+    return (QStringLiteral("corvanta-release-v1\nversion=") + version + QStringLiteral("\nfileName=") + fileName
+            + QStringLiteral("\nsha256=") + sha256Hex.toLower() + QStringLiteral("\nminManagerVersion=")
+            + minManagerVersion + u'\n')
+        .toUtf8();
+}
+
+QString ReleaseSigner::sign(const QByteArray &message) const
+{
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     unsigned char signature[64];
     size_t length = sizeof signature;
     if (!context || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, m_key.get()) != 1
-        || EVP_DigestSign(context.get(), signature, &length, reinterpret_cast<const unsigned char *>(digest.constData()),
-                          size_t(digest.size()))
+        || EVP_DigestSign(context.get(), signature, &length, reinterpret_cast<const unsigned char *>(message.constData()),
+                          size_t(message.size()))
             != 1)
         throw std::runtime_error("Ed25519 signing failed");
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(signature), qsizetype(length)).toBase64());

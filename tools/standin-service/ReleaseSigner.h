@@ -7,7 +7,7 @@
 
 struct evp_pkey_st;
 
-// Signs as the vendor does: Ed25519 over the 32 bytes of an archive's SHA-256 digest, given as
+// Signs as the vendor does: Ed25519 over a release's canonical metadata (see signedBytes), given as
 // base64. Throws std::runtime_error when the PEM file holds no Ed25519 private key.
 class ReleaseSigner
 {
@@ -15,7 +15,11 @@ public:
     explicit ReleaseSigner(const QString &pemPath);
     ~ReleaseSigner();
 
-    QString signDigest(const QString &sha256Hex) const;
+    // UTF-8 "corvanta-release-v1\nversion=…\nfileName=…\nsha256=<lower-case hex>\nminManagerVersion=…\n",
+    // an absent value empty: the bytes the tool verifies.
+    static QByteArray signedBytes(const QString &version, const QString &fileName, const QString &sha256Hex,
+                                  const QString &minManagerVersion);
+    QString sign(const QByteArray &message) const;
 
 private:
     struct KeyDeleter

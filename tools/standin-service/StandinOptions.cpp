@@ -80,7 +80,7 @@ StandinOptions StandinOptions::parse(const QCoreApplication &app)
         {QStringLiteral("download-url"), QStringLiteral("downloadUrl of the download token (e.g. file:///etc/passwd)."),
          QStringLiteral("URL")},
         {QStringLiteral("signing-key"),
-         QStringLiteral("Signs descriptors (\"signature\") with this PEM Ed25519 private key, over the archive's SHA-256 digest bytes."),
+         QStringLiteral("Signs descriptors (\"signature\") with this PEM Ed25519 private key, over the release's version, file name, SHA-256 and minManagerVersion."),
          QStringLiteral("FILE")},
         {QStringLiteral("redirect-archive"), QStringLiteral("Answers archive requests with 302 to URL."),
          QStringLiteral("URL")},

@@ -176,7 +176,10 @@ void StandinServer::addApiRoutes()
             || body.value(QLatin1String("managerVersion")).toString().isEmpty()) {
             return answerJson(response, 400, refusalBody(QStringLiteral("下载授权请求不完整。"), QStringLiteral("invalid_request")));
         }
-        const ReleaseArchive &latest = m_catalog.latest();
+        // A mirror asks for one release by its version; a version it does not have gets the latest.
+        const ReleaseArchive *wanted = m_catalog.archiveNamed(QStringLiteral("CorvantaAnalysis_")
+                                                              + body.value(QLatin1String("version")).toString() + QStringLiteral(".zip"));
+        const ReleaseArchive &latest = wanted ? *wanted : m_catalog.latest();
         const QString downloadUrl = m_options.noDownloadUrl
             ? QString()
             : m_options.downloadUrl.value_or(m_baseUrl + QStringLiteral("/downloads/") + issueDownloadToken()
