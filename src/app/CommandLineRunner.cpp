@@ -148,6 +148,7 @@ QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)
     report.installState = m_model->pluginInstallState();
     report.online = m_model->isOnline();
     report.wpsRunning = WpsDetection::isWpsRunning();
+    report.wpsInstallations = WpsDetection::installations();
     report.addonDir = ToolPaths::addonDir();
     report.cachedPackages = StatusReport::readCachedPackages();
     write(stdout, json ? QString::fromUtf8(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact)) + u'\n'

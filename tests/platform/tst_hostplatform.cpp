@@ -1,5 +1,8 @@
 #include "platform/HostPlatform.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 class tst_HostPlatform : public QObject
@@ -7,10 +10,32 @@ class tst_HostPlatform : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void recognisesWps_data();
     void recognisesWps();
     void placementIsAMacStep();
+
+private:
+    // A computer's file tree with WPS for Linux installed as IT staff and app stores leave it.
+    QTemporaryDir m_system;
 };
+
+void tst_HostPlatform::initTestCase()
+{
+    const QStringList programs{"srv/wps-office/office6/wps", "srv/wps-office/office6/et", "srv/wps-office/office6/wpp",
+        "srv/wps-office/office6/wpspdf", "srv/wps-office/office6/wpsoffice", "srv/wps-office/office6/wpscloudsvr",
+        "opt/apps/cn.wps.wps-office-pro/files/kingsoft/wps-office/office6/et",
+        "opt/apps/cn.wps.wps-office/files/kingsoft/wps-office/office6/wps",
+        "opt/apps/com.example.sheets/files/kingsoft/wps-office/office6/et", "srv/other/office6/et", "tmp/x/et"};
+    for (const QString &program : programs) {
+        QVERIFY(QDir().mkpath(QFileInfo(m_system.filePath(program)).path()));
+        QFile file(m_system.filePath(program));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    // The packaged root moved to another disk and linked back.
+    QVERIFY(QDir().mkpath(m_system.filePath("opt/kingsoft")));
+    QVERIFY(QFile::link(m_system.filePath("srv/wps-office"), m_system.filePath("opt/kingsoft/wps-office")));
+}
 
 void tst_HostPlatform::recognisesWps_data()
 {
@@ -39,6 +64,13 @@ void tst_HostPlatform::recognisesWps_data()
     QTest::newRow("Linux: another program of office6") << false << "" << "wpscloudsvr"
                                                        << "/opt/kingsoft/wps-office/office6/wpscloudsvr" << false;
     QTest::newRow("Linux: WPS for Mac's bundle") << false << macId << "WPS Office" << macExe << false;
+    QTest::newRow("Linux: linked root, the resolved path") << false << "" << "et" << "/srv/wps-office/office6/et" << true;
+    QTest::newRow("Linux: app store's professional edition") << false << "" << "et"
+        << "/opt/apps/cn.wps.wps-office-pro/files/kingsoft/wps-office/office6/et" << true;
+    QTest::newRow("Linux: app store's other edition") << false << "" << "wps" << "/opt/apps/cn.wps.wps-office/files/kingsoft/wps-office/office6/wps" << true;
+    QTest::newRow("Linux: app store, not WPS") << false << "" << "et" << "/opt/apps/com.example.sheets/files/kingsoft/wps-office/office6/et" << false;
+    QTest::newRow("Linux: office6 of no installation") << false << "" << "et" << "/srv/other/office6/et" << false;
+    QTest::newRow("Linux: replaced since it started") << false << "" << "wpp" << "/opt/apps/cn.wps.wps-office/files/kingsoft/wps-office/office6/wpp" << true;
     QTest::newRow("Linux: executable unknown") << false << "" << "wpsoffice" << "" << false;
 }
 
@@ -53,8 +85,10 @@ void tst_HostPlatform::recognisesWps()
     application.pid = 42;
     application.bundleIdentifier = identifier;
     application.localizedName = name;
-    application.executablePath = executable;
-    QCOMPARE(HostPlatform::isWpsProcess(application, mac ? HostSystem::Mac : HostSystem::Linux), isWps);
+    // The Mac's rule never looks at installations, so both systems are asked with the Linux tree's.
+    application.executablePath = executable.startsWith(u'/') && !mac ? m_system.path() + executable : executable;
+    const QList<WpsInstallation> installations = WpsInstallations::find({}, m_system.path());
+    QCOMPARE(HostPlatform::isWpsProcess(application, mac ? HostSystem::Mac : HostSystem::Linux, installations), isWps);
 }
 
 // On Linux the package manager places the tool: install and repair hand the script the running
