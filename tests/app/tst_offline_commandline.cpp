@@ -40,7 +40,7 @@ std::unique_ptr<QProcess> startTool(const QStringList &arguments)
     for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
         environment.remove(name);
     process->setProcessEnvironment(environment);
-    process->start(QStringLiteral(TEST_BUNDLE_DIR "/Contents/MacOS/CorvantaManagementTool"), arguments);
+    process->start(QStringLiteral(TEST_TOOL_EXECUTABLE), arguments);
     return process;
 }
 

@@ -3,12 +3,15 @@
 #include "ui/AppPage.h"
 #include "ui/InlineButton.h"
 #include "ui/OperationBanner.h"
+#include "ui/PopupMenu.h"
+#include "ui/ProductMark.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -73,6 +76,10 @@ private Q_SLOTS:
     void bannerToneSymbols_data();
     void bannerToneSymbols();
     void longMessageWraps();
+    void menuStaysInsideWindow_data();
+    void menuStaysInsideWindow();
+    void markIsDrawnInEverySize_data();
+    void markIsDrawnInEverySize();
     void everySymbolIsOneGlyph();
     void standardWidgetsUseTheToolsFace();
 };
@@ -249,6 +256,48 @@ void tst_Components::standardWidgetsUseTheToolsFace()
     QWidget widget;
     QCOMPARE(QFontInfo(widget.font()).family(), QStringLiteral("Noto Sans CJK SC"));
     QCOMPARE(QFontInfo(widget.font()).pixelSize(), QFontInfo(before).pixelSize());
+}
+
+void tst_Components::menuStaysInsideWindow_data()
+{
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<QRect>("anchor");
+    QTest::addColumn<QPoint>("position"); // of a menu 200 × 120
+    const QRect window(0, 0, 1000, 400);
+    QTest::newRow("room to the right") << window << QRect(100, 50, 60, 24) << QPoint(100, 74);
+    QTest::newRow("at the right edge") << window << QRect(900, 50, 60, 24) << QPoint(800, 74);
+    QTest::newRow("window narrower than the menu") << QRect(850, 0, 150, 400) << QRect(850, 50, 60, 24) << QPoint(850, 74);
+}
+
+void tst_Components::menuStaysInsideWindow()
+{
+    QFETCH(QRect, window);
+    QFETCH(QRect, anchor);
+    QFETCH(QPoint, position);
+    QCOMPARE(PopupMenu::placeInside(anchor, QSize(200, 120), window), position);
+}
+
+void tst_Components::markIsDrawnInEverySize_data()
+{
+    QTest::addColumn<int>("size");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        QTest::addRow("%d", size) << size;
+}
+
+// Every size shows the teal "C" on the navy tile, not a plain square.
+void tst_Components::markIsDrawnInEverySize()
+{
+    QFETCH(int, size);
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    ProductMark::paint(&painter, QRectF(0, 0, size, size));
+    painter.end();
+    bool teal = false;
+    for (int x = 0; x < size / 2; ++x)
+        teal = teal || QColor(image.pixel(x, size / 2)).green() > 150;
+    QVERIFY(teal);
+    QCOMPARE(QColor(image.pixel(size / 2, size / 10)), ProductMark::navy);
 }
 
 QTEST_MAIN(tst_Components)
