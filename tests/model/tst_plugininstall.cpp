@@ -23,7 +23,7 @@
 
 namespace {
 
-const QString bundleResources = QStringLiteral(TEST_PAYLOAD_ROOT);
+const QString bundleResources = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources");
 enum Operation { Install, CacheRepair, Uninstall };
 
 struct AnsweringPrompt : ConfirmationPrompt
@@ -151,15 +151,11 @@ void tst_PluginInstall::runningWpsBlocks_data()
 
     const QString wps = "com.kingsoft.wpsoffice.mac";
     if (hostSystem == HostSystem::Linux) {
-        // On Linux `dir` names the kind of installation the stand-in WPS is laid out as.
-        QTest::newRow("install") << int(Install) << "packaged" << "" << "et" << "" << "安装/修复" << false;
-        QTest::newRow("cache repair") << int(CacheRepair) << "packaged" << "" << "wps" << "" << "用本机缓存修复" << false;
-        QTest::newRow("uninstall") << int(Uninstall) << "packaged" << "" << "wpp" << "" << "卸载" << false;
-        QTest::newRow("stopped WPS") << int(Install) << "packaged" << "" << "et" << "" << "安装/修复" << true;
-        QTest::newRow("app store: install") << int(Install) << "app store" << "" << "et" << "" << "安装/修复" << false;
-        QTest::newRow("app store: uninstall") << int(Uninstall) << "app store" << "" << "wpsoffice" << "" << "卸载" << false;
-        QTest::newRow("linked root: cache repair") << int(CacheRepair) << "linked" << "" << "et" << "" << "用本机缓存修复" << false;
-        QTest::newRow("linked root: uninstall") << int(Uninstall) << "linked" << "" << "wpspdf" << "" << "卸载" << false;
+        const QString office6 = "/opt/kingsoft/wps-office/office6";
+        QTest::newRow("install") << int(Install) << office6 << "" << "et" << "" << "安装/修复" << false;
+        QTest::newRow("cache repair") << int(CacheRepair) << office6 << "" << "wps" << "" << "用本机缓存修复" << false;
+        QTest::newRow("uninstall") << int(Uninstall) << office6 << "" << "wpp" << "" << "卸载" << false;
+        QTest::newRow("stopped WPS") << int(Install) << office6 << "" << "et" << "" << "安装/修复" << true;
         QTest::newRow("named et elsewhere is not WPS") << int(Uninstall) << "" << "" << "et" << "" << "" << false;
         QTest::newRow("WPS for Mac's bundle is not WPS for Linux") << int(Uninstall) << "" << "wps.app" << "wpsoffice" << wps << "" << false;
         return;
@@ -181,25 +177,19 @@ void tst_PluginInstall::runningWpsBlocks()
     QFETCH(QString, identifier);
     QFETCH(QString, label);
     QFETCH(bool, stopped);
-    const bool asWps = hostSystem == HostSystem::Linux && !dir.isEmpty();
-    if (asWps && !FakeRunningWps::whyUnavailable().isEmpty())
+    if (dir.startsWith("/opt/") && !FakeRunningWps::whyUnavailable().isEmpty())
         QSKIP(qPrintable(FakeRunningWps::whyUnavailable()));
     ScratchHome home;
     FakeWpsAddons addons;
     addons.installTypical("1.3.0");
     FakeWpsAddons::writePackage(ToolPaths::pluginPackageCacheDir(), "CorvantaAnalysis_1.4.2", FakePackage().version("1.4.2"));
     const QStringList before = addons.entryNames();
-    // On Linux a WPS is laid out even where something else runs, so only its path tells them apart.
-    FakeRunningWps wps(home.path(), executable,
-                       dir == "app store" ? FakeRunningWps::Kind::AppStore
-                       : dir == "linked"  ? FakeRunningWps::Kind::Linked : FakeRunningWps::Kind::Packaged);
-    FakeRunningBundle running(home.path(), bundle, executable, identifier);
-    QVERIFY(asWps ? wps.start() : running.start());
-    const qint64 pid = asWps ? wps.pid() : running.pid();
+    FakeRunningBundle running(dir.isEmpty() ? home.path() : dir, bundle, executable, identifier);
+    QVERIFY(running.start());
     if (stopped) {
-        QCOMPARE(::kill(pid_t(pid), SIGSTOP), 0);
+        QCOMPARE(::kill(pid_t(running.pid()), SIGSTOP), 0);
         siginfo_t info = {};
-        QTRY_VERIFY(::waitid(P_PID, id_t(pid), &info, WSTOPPED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0);
+        QTRY_VERIFY(::waitid(P_PID, id_t(running.pid()), &info, WSTOPPED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0);
     }
     Tool tool;
     tool.prompt->answer = [] { return false; };

@@ -1,4 +1,5 @@
 #include "platform/HostPlatform.h"
+#include "platform/ToolFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,21 +17,18 @@ private Q_SLOTS:
     void placementIsAMacStep();
 
 private:
-    // A computer's file tree with WPS for Linux installed as IT staff and app stores leave it.
-    QTemporaryDir m_system;
+    QTemporaryDir m_system; // a computer's files, WPS for Linux installed as IT staff and app stores leave it
 };
 
 void tst_HostPlatform::initTestCase()
 {
-    const QStringList programs{"srv/wps-office/office6/wps", "srv/wps-office/office6/et", "srv/wps-office/office6/wpp",
-        "srv/wps-office/office6/wpspdf", "srv/wps-office/office6/wpsoffice", "srv/wps-office/office6/wpscloudsvr",
-        "opt/apps/cn.wps.wps-office-pro/files/kingsoft/wps-office/office6/et",
-        "opt/apps/cn.wps.wps-office/files/kingsoft/wps-office/office6/wps",
-        "opt/apps/com.example.sheets/files/kingsoft/wps-office/office6/et", "srv/other/office6/et", "tmp/x/et"};
-    for (const QString &program : programs) {
+    const QString store = "opt/apps/%1/files/kingsoft/wps-office/office6/";
+    for (const QString &program : QStringList{"srv/wps-office/office6/wps", "srv/wps-office/office6/et", "srv/wps-office/office6/wpp",
+             "srv/wps-office/office6/wpspdf", "srv/wps-office/office6/wpsoffice", "srv/wps-office/office6/wpscloudsvr",
+             store.arg("cn.wps.wps-office-pro") + "et", store.arg("cn.wps.wps-office") + "wps",
+             store.arg("com.example.sheets") + "et"}) {
         QVERIFY(QDir().mkpath(QFileInfo(m_system.filePath(program)).path()));
-        QFile file(m_system.filePath(program));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(QFile(m_system.filePath(program)).open(QIODevice::WriteOnly));
     }
     // The packaged root moved to another disk and linked back.
     QVERIFY(QDir().mkpath(m_system.filePath("opt/kingsoft")));
@@ -69,7 +67,6 @@ void tst_HostPlatform::recognisesWps_data()
         << "/opt/apps/cn.wps.wps-office-pro/files/kingsoft/wps-office/office6/et" << true;
     QTest::newRow("Linux: app store's other edition") << false << "" << "wps" << "/opt/apps/cn.wps.wps-office/files/kingsoft/wps-office/office6/wps" << true;
     QTest::newRow("Linux: app store, not WPS") << false << "" << "et" << "/opt/apps/com.example.sheets/files/kingsoft/wps-office/office6/et" << false;
-    QTest::newRow("Linux: office6 of no installation") << false << "" << "et" << "/srv/other/office6/et" << false;
     QTest::newRow("Linux: replaced since it started") << false << "" << "wpp" << "/opt/apps/cn.wps.wps-office/files/kingsoft/wps-office/office6/wpp" << true;
     QTest::newRow("Linux: executable unknown") << false << "" << "wpsoffice" << "" << false;
 }
@@ -85,7 +82,6 @@ void tst_HostPlatform::recognisesWps()
     application.pid = 42;
     application.bundleIdentifier = identifier;
     application.localizedName = name;
-    // The Mac's rule never looks at installations, so both systems are asked with the Linux tree's.
     application.executablePath = executable.startsWith(u'/') && !mac ? m_system.path() + executable : executable;
     const QList<WpsInstallation> installations = WpsInstallations::find({}, m_system.path());
     QCOMPARE(HostPlatform::isWpsProcess(application, mac ? HostSystem::Mac : HostSystem::Linux, installations), isWps);
@@ -100,6 +96,10 @@ void tst_HostPlatform::placementIsAMacStep()
     QCOMPARE(HostPlatform::packagedToolPath(AppBundle(QStringLiteral("/usr/lib/corvanta-manager/T.app/"))),
              QStringLiteral("/usr/lib/corvanta-manager/T.app"));
     QCOMPARE(HostPlatform::packagedToolPath(AppBundle()), QCoreApplication::applicationFilePath());
+    // The tool's own files: beside the program and in share/ on Linux, in the bundle on the Mac.
+    QCOMPARE(ToolFiles::forProgramDir("/usr/lib/corvanta-manager/.", HostSystem::Linux).dataDir, "/usr/share/corvanta-manager");
+    QCOMPARE(ToolFiles::forProgramDir("/usr/lib/corvanta-manager", HostSystem::Linux).payloadRoot, "/usr/lib/corvanta-manager");
+    QCOMPARE(ToolFiles::forProgramDir("/A.app/Contents/MacOS/", HostSystem::Mac).pluginDir, "/A.app/Contents/PlugIns");
 }
 
 QTEST_GUILESS_MAIN(tst_HostPlatform)
