@@ -1,5 +1,5 @@
 # The Debian package "corvanta-manager", laid out as Linux programs are (the build tree's usr/):
-#   /usr/lib/corvanta-manager/                         the program, its web-view plug-in, Payload/
+#   /usr/lib/corvanta-manager/                         the program, plugins/ (the web view), Payload/
 #   /usr/share/corvanta-manager/                       images and other read-only data
 #   /usr/bin/corvanta-manager                          starts the program
 #   /usr/share/applications, icons/hicolor, metainfo   the desktop's view of it
@@ -50,7 +50,7 @@ install(DIRECTORY "${CORVANTA_DATA_DIR}/" DESTINATION "share/${PACKAGE_NAME}")
 # Debug information stays in the build; the package carries stripped programs.
 install(CODE "
     set(lib \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PACKAGE_LIB}\")
-    file(GLOB plugins \"\${lib}/*.so\")
+    file(GLOB plugins \"\${lib}/plugins/*.so\")
     foreach(binary \"\${lib}/${CORVANTA_EXECUTABLE}\" \"\${lib}/Payload/installers/corvanta-wps-addins\" \${plugins})
         execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment --remove-section=.note
                         \"\${binary}\" COMMAND_ERROR_IS_FATAL ANY)

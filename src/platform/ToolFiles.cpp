@@ -15,7 +15,8 @@ Dirs forProgramDir(const QString &programDir, HostSystem system)
     }
     // <prefix>/lib/<name>/program beside <prefix>/share/<name>, the package's name being the folder's.
     const QString name = QDir(program).dirName();
-    return {program, program, program, QDir::cleanPath(program + QStringLiteral("/../../share/") + name)};
+    return {program, program + QStringLiteral("/plugins"), program,
+            QDir::cleanPath(program + QStringLiteral("/../../share/") + name)};
 }
 
 Dirs current()

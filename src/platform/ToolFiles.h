@@ -14,7 +14,7 @@ namespace ToolFiles {
 struct Dirs
 {
     QString programDir;
-    // Where the web-view library is.
+    // Where the web-view library is (Linux: plugins/ beside the program).
     QString pluginDir;
     // The folder holding Payload/installers/.
     QString payloadRoot;
