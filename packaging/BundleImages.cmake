@@ -1,6 +1,6 @@
-# The guide page's pictures in the bundle's Resources: the wide logo, drawn by a helper, and the four
+# The guide page's pictures among the tool's read-only data: the wide logo, drawn by a helper, and the four
 # QR codes, encoded from the vendor's addresses with qrencode. Names and formats are what the page
-# asks the bundle for.
+# asks for.
 find_program(QRENCODE_EXECUTABLE qrencode REQUIRED)
 
 set(VENDOR_QR_CODES
@@ -9,7 +9,7 @@ set(VENDOR_QR_CODES
     "qr-wechat|png|https://www.corvanta-data.cn/contact/wechat/corvanta_bd"
     "qr-official|jpeg|https://www.corvanta-data.cn/official-account")
 
-set(resources "${BUNDLE_DIR}/Contents/Resources")
+set(resources "${TOOL_DATA_DIR}")
 set(bundle_images "${resources}/corvanta-logo.png")
 add_custom_command(OUTPUT "${resources}/corvanta-logo.png"
     COMMAND corvanta-bundle-images logo "${resources}/corvanta-logo.png"

@@ -1,9 +1,10 @@
-# The Debian package "corvanta-manager":
-#   /usr/lib/corvanta-manager/CorvantaManagementTool.app   the bundle, laid out as on the Mac
-#   /usr/bin/corvanta-manager                              starts the bundle's executable
-#   /usr/share/applications, icons/hicolor, metainfo       the desktop's view of it
-set(PACKAGE_NAME "corvanta-manager")
-set(PACKAGE_BUNDLE "lib/${PACKAGE_NAME}/${CORVANTA_EXECUTABLE}.app")
+# The Debian package "corvanta-manager", laid out as Linux programs are (the build tree's usr/):
+#   /usr/lib/corvanta-manager/                         the program, plugins/ (the web view), Payload/
+#   /usr/share/corvanta-manager/                       images and other read-only data
+#   /usr/bin/corvanta-manager                          starts the program
+#   /usr/share/applications, icons/hicolor, metainfo   the desktop's view of it
+set(PACKAGE_NAME "${CORVANTA_PACKAGE_NAME}")
+set(PACKAGE_LIB "lib/${PACKAGE_NAME}")
 set(APP_ID "com.corvanta.wpsanalysis.manager")
 # Qt names the window's class (WM_CLASS) after the executable it was started as; the desktop entry
 # repeats it so docks group the window with its launcher (checked with xprop under Xvfb).
@@ -18,7 +19,7 @@ configure_file("${LINUX_DIR}/${APP_ID}.desktop.in" "${GENERATED}/${APP_ID}.deskt
 configure_file("${LINUX_DIR}/${APP_ID}.metainfo.xml.in" "${GENERATED}/${APP_ID}.metainfo.xml" @ONLY)
 configure_file("${LINUX_DIR}/changelog.in" "${GENERATED}/changelog" @ONLY)
 
-# The icon in the theme's usual sizes, scaled from the one picture with ImageMagick at build time;
+# The icon in the theme's usual sizes, each drawn at its size (a scaled picture blurs the mark);
 # the changelog and manual page compressed as Debian wants them (no name or time in the header).
 set(ICON_SIZES 16 22 24 32 48 64 128 256)
 set(GENERATED_FILES "${GENERATED}/changelog.gz" "${GENERATED}/${PACKAGE_NAME}.1.gz")
@@ -26,9 +27,8 @@ foreach(size ${ICON_SIZES})
     set(icon "${GENERATED}/icons/${size}x${size}/apps/${PACKAGE_NAME}.png")
     add_custom_command(OUTPUT "${icon}"
         COMMAND "${CMAKE_COMMAND}" -E make_directory "${GENERATED}/icons/${size}x${size}/apps"
-        COMMAND /usr/bin/convert "${PROJECT_SOURCE_DIR}/packaging/AppIcon.png" -resize "${size}x${size}"
-                -strip -define png:exclude-chunks=date,time "${icon}"
-        DEPENDS "${PROJECT_SOURCE_DIR}/packaging/AppIcon.png"
+        COMMAND corvanta-bundle-images icon ${size} "${icon}"
+        DEPENDS corvanta-bundle-images
         VERBATIM)
     list(APPEND GENERATED_FILES "${icon}")
 endforeach()
@@ -42,31 +42,28 @@ add_custom_target(corvanta_package_files DEPENDS ${GENERATED_FILES})
 # Only scripts/package needs them: the suites' builds do not wait for ImageMagick.
 set_target_properties(corvanta_package_files PROPERTIES EXCLUDE_FROM_ALL TRUE)
 
-install(CODE "if(NOT EXISTS \"${CORVANTA_BUNDLE_DIR}/Contents/MacOS/${CORVANTA_EXECUTABLE}\" OR NOT EXISTS \"${GENERATED}/changelog.gz\")
+install(CODE "if(NOT EXISTS \"${CORVANTA_PROGRAM_DIR}/${CORVANTA_EXECUTABLE}\" OR NOT EXISTS \"${GENERATED}/changelog.gz\")
     message(FATAL_ERROR \"Build first: cmake --build . --target all corvanta_package_files\")
 endif()")
-install(DIRECTORY "${CORVANTA_BUNDLE_DIR}/" DESTINATION "${PACKAGE_BUNDLE}" USE_SOURCE_PERMISSIONS)
+install(DIRECTORY "${CORVANTA_PROGRAM_DIR}/" DESTINATION "${PACKAGE_LIB}" USE_SOURCE_PERMISSIONS)
+install(DIRECTORY "${CORVANTA_DATA_DIR}/" DESTINATION "share/${PACKAGE_NAME}")
 # Debug information stays in the build; the package carries stripped programs.
 install(CODE "
-    set(bundle \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PACKAGE_BUNDLE}\")
-    foreach(binary \"Contents/MacOS/${CORVANTA_EXECUTABLE}\" \"Contents/Resources/Payload/installers/corvanta-wps-addins\")
+    set(lib \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PACKAGE_LIB}\")
+    file(GLOB plugins \"\${lib}/plugins/*.so\")
+    foreach(binary \"\${lib}/${CORVANTA_EXECUTABLE}\" \"\${lib}/Payload/installers/corvanta-wps-addins\" \${plugins})
         execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment --remove-section=.note
-                        \"\${bundle}/\${binary}\" COMMAND_ERROR_IS_FATAL ANY)
+                        \"\${binary}\" COMMAND_ERROR_IS_FATAL ANY)
     endforeach()
     # Run by bash, but a script with a #! line is marked executable as Debian expects.
-    file(CHMOD \"\${bundle}/Contents/Resources/Payload/installers/install-corvanta-wps-analysis-macos.command\"
+    file(CHMOD \"\${lib}/Payload/installers/install-corvanta-wps-analysis-macos.command\"
          PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-    file(GLOB plugins \"\${bundle}/Contents/PlugIns/*.so\")
-    foreach(plugin \${plugins})
-        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment --remove-section=.note
-                        \"\${plugin}\" COMMAND_ERROR_IS_FATAL ANY)
-    endforeach()
 ")
 # A launcher, not a link: Qt takes the window's class from the name the program was started by, and
 # through a link it would be "corvanta-manager" instead of the class the desktop entry names.
 file(REMOVE "${GENERATED}/bin/${PACKAGE_NAME}")
 file(WRITE "${GENERATED}/bin/${PACKAGE_NAME}"
-    "#!/bin/sh\nexec /usr/${PACKAGE_BUNDLE}/Contents/MacOS/${CORVANTA_EXECUTABLE} \"$@\"\n")
+    "#!/bin/sh\nexec /usr/${PACKAGE_LIB}/${CORVANTA_EXECUTABLE} \"$@\"\n")
 install(PROGRAMS "${GENERATED}/bin/${PACKAGE_NAME}" DESTINATION bin)
 install(FILES "${GENERATED}/${APP_ID}.desktop" DESTINATION share/applications)
 install(FILES "${GENERATED}/${APP_ID}.metainfo.xml" DESTINATION share/metainfo)

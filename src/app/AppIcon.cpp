@@ -1,6 +1,6 @@
 #include "AppIcon.h"
 
-#include "platform/AppBundle.h"
+#include "platform/ToolFiles.h"
 
 #include <QFileInfo>
 
@@ -8,10 +8,7 @@ namespace AppIcon {
 
 QIcon icon()
 {
-    const AppBundle bundle = AppBundle::main();
-    if (!bundle.isValid())
-        return {};
-    const QString path = bundle.resourcePath() + QLatin1Char('/') + resourceName;
+    const QString path = ToolFiles::dataDir() + QLatin1Char('/') + resourceName;
     return QFileInfo::exists(path) ? QIcon(path) : QIcon();
 }
 

@@ -2,7 +2,7 @@
 
 #include <QIcon>
 
-// The application's icon from the bundle's resources; empty outside a bundle.
+// The application's icon from the tool's read-only data (ToolFiles); empty when it is not there.
 namespace AppIcon {
 
 inline const QString resourceName = QStringLiteral("AppIcon.png");

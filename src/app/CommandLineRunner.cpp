@@ -151,6 +151,7 @@ QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)
     report.installState = m_model->pluginInstallState();
     report.online = m_model->isOnline();
     report.wpsRunning = WpsDetection::isWpsRunning();
+    report.wpsInstallations = WpsDetection::installations();
     report.addonDir = ToolPaths::addonDir();
     report.cachedPackages = StatusReport::readCachedPackages();
     report.policy = m_model->policy();

@@ -50,6 +50,23 @@ QJsonValue optionalText(const QString &text)
     return text.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
 }
 
+QString runningLabel(bool running)
+{
+    return running ? QStringLiteral("正在运行") : QStringLiteral("未运行");
+}
+
+QString installationLines(const QList<WpsInstallation> &installations)
+{
+    if (installations.isEmpty())
+        return QStringLiteral("WPS 安装位置：未找到\n");
+    QString lines;
+    for (const WpsInstallation &installation : installations) {
+        lines += QStringLiteral("WPS 安装位置：") + installation.root + QStringLiteral("（") + runningLabel(installation.running)
+            + QStringLiteral("，插件目录：") + installation.addonDir + QStringLiteral("）\n");
+    }
+    return lines;
+}
+
 } // namespace
 
 QList<CachedPluginPackage> StatusReport::readCachedPackages()
@@ -73,6 +90,15 @@ QJsonObject StatusReport::toJson() const
             {QStringLiteral("path"), package.directory},
         });
     }
+    QJsonArray installations;
+    for (const WpsInstallation &installation : wpsInstallations) {
+        installations.append(QJsonObject{
+            {QStringLiteral("root"), installation.root},
+            {QStringLiteral("resolvedRoot"), installation.resolvedRoot},
+            {QStringLiteral("running"), installation.running},
+            {QStringLiteral("addonDir"), installation.addonDir},
+        });
+    }
     return QJsonObject{
         {QStringLiteral("formatVersion"), 1},
         {QStringLiteral("toolVersion"), toolVersion},
@@ -84,6 +110,7 @@ QJsonObject StatusReport::toJson() const
         {QStringLiteral("online"), online},
         {QStringLiteral("wpsRunning"), wpsRunning},
         {QStringLiteral("addonDir"), addonDir},
+        {QStringLiteral("wpsInstallations"), installations},
         {QStringLiteral("cachedPackages"), packages},
         {QStringLiteral("supportDir"), locations.supportDir},
         {QStringLiteral("downloadDir"), locations.downloadDir},
@@ -118,7 +145,7 @@ QString StatusReport::toText() const
         + QStringLiteral("最新版本：") + latest + u'\n'
         + QStringLiteral("安装状态：") + stateTexts(installState).label + u'\n'
         + QStringLiteral("网络：") + (online ? QStringLiteral("在线") : QStringLiteral("离线")) + u'\n'
-        + QStringLiteral("WPS：") + (wpsRunning ? QStringLiteral("正在运行") : QStringLiteral("未运行")) + u'\n'
+        + QStringLiteral("WPS：") + runningLabel(wpsRunning) + u'\n' + installationLines(wpsInstallations)
         + QStringLiteral("插件目录：") + addonDir + u'\n'
         + QStringLiteral("本机缓存：") + (cached.isEmpty() ? QStringLiteral("无") : cached.join(QStringLiteral("、")))
         + u'\n' + QStringLiteral("支持文件：") + locations.supportDir + u'\n'

@@ -4,6 +4,7 @@
 #include "core/ToolPaths.h"
 #include "platform/ManagedPolicy.h"
 #include "plugin/CachedPluginPackage.h"
+#include "platform/WpsInstallations.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -25,6 +26,8 @@ struct StatusReport
     bool online = false;
     bool wpsRunning = false;
     QString addonDir;
+    // Each WPS found and whether it runs (none listed on the Mac).
+    QList<WpsInstallation> wpsInstallations;
     // Where the tool keeps its own files (addonDir above is WPS's).
     ToolPaths::Locations locations = ToolPaths::current();
     QString settingsFile = ToolPaths::settingsFile();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/ProcessRunner.h"
-#include "platform/AppBundle.h"
+#include "platform/ToolFiles.h"
 #include "plugin/AccountCredentialStore.h"
 #include "plugin/CachedPluginPackage.h"
 #include "plugin/PackagePipeline.h"
@@ -23,7 +23,7 @@ public:
     // the script may run.
     struct Installer
     {
-        QString resourceDir = AppBundle::main().resourcePath();
+        QString resourceDir = ToolFiles::payloadRoot();
         double timeoutSeconds = ProcessRunner::defaultTimeoutSeconds;
     };
 

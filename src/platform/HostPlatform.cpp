@@ -5,26 +5,25 @@
 
 namespace HostPlatform {
 
-QStringList linuxWpsPrograms()
+bool isWpsProcess(const RunningApplication &application, HostSystem system, const QList<WpsInstallation> &installations)
 {
-    QStringList programs;
-    for (const char *name : {"wps", "et", "wpp", "wpspdf", "wpsoffice"})
-        programs.append(linuxWpsProgramDir + u'/' + QLatin1String(name));
-    return programs;
-}
-
-bool isWpsProcess(const RunningApplication &application, HostSystem system)
-{
-    if (system == HostSystem::Linux) {
-        // By path, not by name: a program merely called "et" elsewhere is not WPS.
-        return !application.executablePath.isEmpty()
-            && linuxWpsPrograms().contains(QDir::cleanPath(application.executablePath));
-    }
+    if (system == HostSystem::Linux)
+        return WpsInstallations::isProgramOf(application.executablePath, installations);
     const QString bundle = application.bundleIdentifier.toLower();
     const QString name = application.localizedName.toLower();
     // "kingsoft.wpsoffice" contains "wpsoffice": one test covers both identifiers.
     return bundle.contains(QLatin1String("wpsoffice")) || name == QLatin1String("wps office")
         || name.contains(QLatin1String("wpsoffice"));
+}
+
+QList<WpsInstallation> wpsInstallations(const QList<RunningApplication> &running, HostSystem system)
+{
+    if (system == HostSystem::Mac)
+        return {};
+    QStringList executables;
+    for (const RunningApplication &application : running)
+        executables.append(application.executablePath);
+    return WpsInstallations::find(executables);
 }
 
 bool toolPlacesItself(HostSystem system)

@@ -3,6 +3,7 @@
 #include "core/HostSystem.h"
 #include "platform/AppBundle.h"
 #include "platform/RunningApplications.h"
+#include "platform/WpsInstallations.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,13 +13,14 @@
 // ask here instead of testing the system themselves.
 namespace HostPlatform {
 
-// WPS for Linux's programs; the launchers in /usr/bin exec these.
-inline const QString linuxWpsProgramDir = QStringLiteral("/opt/kingsoft/wps-office/office6");
-QStringList linuxWpsPrograms();
-
 // On the Mac a bundle identifier containing "wpsoffice" or the name "WPS Office" (or containing
-// "wpsoffice"), ignoring letter case; on Linux an executable that is one of linuxWpsPrograms().
-bool isWpsProcess(const RunningApplication &application, HostSystem system = hostSystem);
+// "wpsoffice"), ignoring letter case; on Linux an executable that is one of the programs of one of
+// `installations` (WpsInstallations).
+bool isWpsProcess(const RunningApplication &application, HostSystem system = hostSystem,
+                  const QList<WpsInstallation> &installations = {});
+// The WPS installations this system has, each marked running when one of `running` is its program;
+// none on the Mac, where WPS is recognised by its bundle wherever it lies.
+QList<WpsInstallation> wpsInstallations(const QList<RunningApplication> &running, HostSystem system = hostSystem);
 
 // The Mac tool keeps a copy of itself in ~/Applications and removes the legacy tool; on Linux the
 // package manager installs and updates it, so neither step runs.

@@ -6,15 +6,18 @@
 
 namespace WpsDetection {
 
-bool matches(const RunningApplication &application)
-{
-    return HostPlatform::isWpsProcess(application);
-}
-
 bool isWpsRunning()
 {
     const QList<RunningApplication> running = RunningApplications::list();
-    return std::any_of(running.begin(), running.end(), &matches);
+    const QList<WpsInstallation> found = HostPlatform::wpsInstallations(running);
+    return std::any_of(running.begin(), running.end(), [&](const RunningApplication &application) {
+        return HostPlatform::isWpsProcess(application, hostSystem, found);
+    });
+}
+
+QList<WpsInstallation> installations()
+{
+    return HostPlatform::wpsInstallations(RunningApplications::list());
 }
 
 } // namespace WpsDetection

@@ -2,11 +2,11 @@
 
 #include <QImageReader>
 
-QImage bundledImage(const QString &name, const QString &ext, const AppBundle &bundle)
+QImage bundledImage(const QString &name, const QString &ext, const QString &dataDir)
 {
-    if (!bundle.isValid() || name.isEmpty() || name.contains(QLatin1Char('/')) || ext.contains(QLatin1Char('/')))
+    if (dataDir.isEmpty() || name.isEmpty() || name.contains(QLatin1Char('/')) || ext.contains(QLatin1Char('/')))
         return {};
-    const QString path = bundle.resourcePath() + QLatin1Char('/') + name + QLatin1Char('.') + ext;
+    const QString path = dataDir + QLatin1Char('/') + name + QLatin1Char('.') + ext;
     // The content decides the format, as on the Mac: a PNG saved as ".jpg" still loads.
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);

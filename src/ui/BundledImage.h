@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/AppBundle.h"
+#include "platform/ToolFiles.h"
 
 #include <QImage>
 
 // The picture "<name>.<ext>" from the bundle's Resources, read afresh; a null image when the
 // resource is missing or cannot be read. A program outside any bundle has none.
-QImage bundledImage(const QString &name, const QString &ext, const AppBundle &bundle = AppBundle::main());
+QImage bundledImage(const QString &name, const QString &ext, const QString &dataDir = ToolFiles::dataDir());

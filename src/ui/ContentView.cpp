@@ -91,7 +91,7 @@ QWidget *ContentView::createPage(AppPage page)
     case AppPage::AccountSettings:
         return OnlinePagePanel::accountSettingsPage(m_model, this);
     case AppPage::Guide:
-        return new GuidePanel(m_model, AppBundle::main(), this);
+        return new GuidePanel(m_model, ToolFiles::dataDir(), this);
     }
     return new PlaceholderPanel(m_model, appPageTitle(page), this);
 }

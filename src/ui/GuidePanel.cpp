@@ -29,7 +29,7 @@ QVBoxLayout *column(int spacing)
 }
 } // namespace
 
-GuidePanel::GuidePanel(AuthToolModel *model, const AppBundle &bundle, QWidget *parent)
+GuidePanel::GuidePanel(AuthToolModel *model, const QString &dataDir, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
 {
@@ -97,7 +97,7 @@ GuidePanel::GuidePanel(AuthToolModel *model, const AppBundle &bundle, QWidget *p
     stack->addLayout(rows);
 
     m_contactSection = new DisclosureGroup(QStringLiteral("qrcode"), QStringLiteral("商务联系与二维码"),
-                                           new ProductInfoPanel(bundle), content);
+                                           new ProductInfoPanel(dataDir), content);
     stack->addWidget(m_contactSection);
     stack->addStretch(1);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AppBundle.h"
+#include "platform/ToolFiles.h"
 
 #include <QList>
 #include <QWidget>
@@ -16,7 +16,7 @@ class GuidePanel : public QWidget
     Q_OBJECT
 
 public:
-    explicit GuidePanel(AuthToolModel *model, const AppBundle &bundle = AppBundle::main(), QWidget *parent = nullptr);
+    explicit GuidePanel(AuthToolModel *model, const QString &dataDir = ToolFiles::dataDir(), QWidget *parent = nullptr);
 
     DisclosureGroup *contactSection() const { return m_contactSection; }
     // The "打开" buttons of the shortcuts, in order: service plans, online tool, company site.

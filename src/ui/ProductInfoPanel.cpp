@@ -24,9 +24,9 @@ void equalColumns(QGridLayout *grid, int columns)
 
 } // namespace
 
-ProductInfoPanel::ProductInfoPanel(const AppBundle &bundle, QWidget *parent)
+ProductInfoPanel::ProductInfoPanel(const QString &dataDir, QWidget *parent)
     : QWidget(parent)
-    , m_logo(new ResourceImage(logoName, QStringLiteral("png"), QStringLiteral("leaf"), bundle, this))
+    , m_logo(new ResourceImage(logoName, QStringLiteral("png"), QStringLiteral("leaf"), dataDir, this))
 {
     auto *stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -75,7 +75,7 @@ ProductInfoPanel::ProductInfoPanel(const AppBundle &bundle, QWidget *parent)
         {QStringLiteral("公众号"), officialAccount, QStringLiteral("qr-official"), QStringLiteral("jpeg")},
     };
     for (const Code &code : cards) {
-        auto *card = new QRCodeCard(code.title, code.subtitle, code.imageName, code.imageExt, bundle, this);
+        auto *card = new QRCodeCard(code.title, code.subtitle, code.imageName, code.imageExt, dataDir, this);
         codes->addWidget(card, int(m_qrCards.size()) / qrColumns, int(m_qrCards.size()) % qrColumns);
         m_qrCards.append(card);
     }

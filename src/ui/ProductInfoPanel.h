@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AppBundle.h"
+#include "platform/ToolFiles.h"
 
 #include <QList>
 #include <QWidget>
@@ -19,7 +19,7 @@ public:
     static inline const QString logoName = QStringLiteral("corvanta-logo");
     static constexpr int qrColumns = 4;
 
-    explicit ProductInfoPanel(const AppBundle &bundle = AppBundle::main(), QWidget *parent = nullptr);
+    explicit ProductInfoPanel(const QString &dataDir = ToolFiles::dataDir(), QWidget *parent = nullptr);
 
     ResourceImage *logo() const { return m_logo; }
     const QList<ProductInfoRow *> &rows() const { return m_rows; }

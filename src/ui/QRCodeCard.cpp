@@ -20,11 +20,11 @@ QFont subtitleFont() { return UiFont::system(10); }
 } // namespace
 
 QRCodeCard::QRCodeCard(const QString &title, const QString &subtitle, const QString &imageName,
-                       const QString &imageExt, const AppBundle &bundle, QWidget *parent)
+                       const QString &imageExt, const QString &dataDir, QWidget *parent)
     : RoundedPanel(Fill::Window, 12, parent)
     , m_title(title)
     , m_subtitle(subtitle)
-    , m_image(new ResourceImage(imageName, imageExt, QStringLiteral("qrcode"), bundle, this))
+    , m_image(new ResourceImage(imageName, imageExt, QStringLiteral("qrcode"), dataDir, this))
 {
     m_image->setFixedSize(imageSide, imageSide);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AppBundle.h"
+#include "platform/ToolFiles.h"
 #include "ui/RoundedPanel.h"
 
 class ResourceImage;
@@ -12,7 +12,7 @@ class QRCodeCard : public RoundedPanel
 
 public:
     QRCodeCard(const QString &title, const QString &subtitle, const QString &imageName, const QString &imageExt,
-               const AppBundle &bundle = AppBundle::main(), QWidget *parent = nullptr);
+               const QString &dataDir = ToolFiles::dataDir(), QWidget *parent = nullptr);
 
     QString title() const { return m_title; }
     QString subtitle() const { return m_subtitle; }

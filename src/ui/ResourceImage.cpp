@@ -7,12 +7,12 @@
 #include <QPainter>
 
 ResourceImage::ResourceImage(const QString &name, const QString &ext, const QString &fallbackSystemName,
-                             const AppBundle &bundle, QWidget *parent)
+                             const QString &dataDir, QWidget *parent)
     : QWidget(parent)
     , m_name(name)
     , m_ext(ext)
     , m_fallbackSystemName(fallbackSystemName)
-    , m_bundle(bundle)
+    , m_dataDir(dataDir)
 {
 }
 
@@ -26,7 +26,7 @@ void ResourceImage::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     if (!m_loaded) {
-        m_image = bundledImage(m_name, m_ext, m_bundle);
+        m_image = bundledImage(m_name, m_ext, m_dataDir);
         m_scaled = QImage();
         m_loaded = true;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AppBundle.h"
+#include "platform/ToolFiles.h"
 
 #include <QImage>
 #include <QWidget>
@@ -14,7 +14,7 @@ class ResourceImage : public QWidget
 
 public:
     ResourceImage(const QString &name, const QString &ext, const QString &fallbackSystemName,
-                  const AppBundle &bundle = AppBundle::main(), QWidget *parent = nullptr);
+                  const QString &dataDir = ToolFiles::dataDir(), QWidget *parent = nullptr);
 
     QString name() const { return m_name; }
     QString ext() const { return m_ext; }
@@ -28,7 +28,7 @@ private:
     QString m_name;
     QString m_ext;
     QString m_fallbackSystemName;
-    AppBundle m_bundle;
+    QString m_dataDir;
     bool m_loaded = false;
     QImage m_image;
     QImage m_scaled;

@@ -5,18 +5,18 @@
 #include "ui/SidebarItem.h"
 #include "ui/SmallStatusPill.h"
 #include "ui/UiFont.h"
+#include "ui/ProductMark.h"
 #include "ui/UiPalette.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 
 namespace {
 
-// The application icon, 40 × 40 with rounded corners.
+// The product's mark, 40 × 40, drawn rather than taken from the window's icon, which a desktop
+// may leave unset or hand back as a blur at this size.
 class AppIconView : public QWidget
 {
 public:
@@ -27,15 +27,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-        QPainterPath clip;
-        clip.addRoundedRect(QRectF(rect()), 9, 9);
-        painter.setClipPath(clip);
-        const QIcon icon = QGuiApplication::windowIcon();
-        if (icon.isNull())
-            painter.fillPath(clip, UiPalette::brandColor());
-        else
-            icon.paint(&painter, rect());
+        ProductMark::paint(&painter, QRectF(rect()));
     }
 };
 

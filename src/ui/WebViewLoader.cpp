@@ -2,6 +2,7 @@
 
 #include "core/ToolPaths.h"
 #include "platform/ProcessMemory.h"
+#include "platform/ToolFiles.h"
 #include "plugin/SignInSession.h"
 #include "ui/WebViewBackend.h"
 
@@ -144,7 +145,7 @@ bool isLoaded()
 QString libraryPath()
 {
     const QString directory = libraryDirectoryOverride().isEmpty()
-        ? QCoreApplication::applicationDirPath() + QStringLiteral("/../PlugIns")
+        ? ToolFiles::pluginDir()
         : libraryDirectoryOverride();
     return QDir::cleanPath(directory + QLatin1Char('/') + libraryFileName);
 }

@@ -11,7 +11,7 @@ namespace WebViewLoader {
 // The factory of the loaded library, loading it on the first call; null when it cannot be loaded.
 WebViewFactory *factory();
 bool isLoaded();
-// The library inside the bundle: Contents/PlugIns beside Contents/MacOS of the executable.
+// The library where ToolFiles puts plug-ins: plugins/ beside the program (the Mac: Contents/PlugIns).
 QString libraryPath();
 // For programs that run outside the bundle (test suites): the directory that holds the library.
 void setLibraryDirectory(const QString &directory);

@@ -9,7 +9,7 @@
 
 namespace {
 
-const QString appPath = QStringLiteral(TEST_BUNDLE_DIR "/Contents/MacOS/CorvantaManagementTool");
+const QString appPath = QStringLiteral(TEST_TOOL_EXECUTABLE);
 
 // The tool as a child, offscreen, with this process's HOME.
 void prepare(QProcess &process)

@@ -91,7 +91,7 @@ void idle(int ms)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    WebViewLoader::setLibraryDirectory(QStringLiteral(TOOL_BUNDLE_DIR "/Contents/PlugIns"));
+    WebViewLoader::setLibraryDirectory(QStringLiteral(TOOL_PLUGIN_DIR));
     StandinService standin;
     if (!standin.isRunning()) {
         std::fprintf(stderr, "stand-in did not start: %s\n", qPrintable(standin.errorOutput()));

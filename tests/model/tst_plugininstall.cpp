@@ -23,7 +23,7 @@
 
 namespace {
 
-const QString bundleResources = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources");
+const QString bundleResources = QStringLiteral(TEST_PAYLOAD_ROOT);
 enum Operation { Install, CacheRepair, Uninstall };
 
 struct AnsweringPrompt : ConfirmationPrompt

@@ -1,5 +1,9 @@
 #include "platform/HostPlatform.h"
+#include "platform/ToolFiles.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 class tst_HostPlatform : public QObject
@@ -7,10 +11,29 @@ class tst_HostPlatform : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void recognisesWps_data();
     void recognisesWps();
     void placementIsAMacStep();
+
+private:
+    QTemporaryDir m_system; // a computer's files, WPS for Linux installed as IT staff and app stores leave it
 };
+
+void tst_HostPlatform::initTestCase()
+{
+    const QString store = "opt/apps/%1/files/kingsoft/wps-office/office6/";
+    for (const QString &program : QStringList{"srv/wps-office/office6/wps", "srv/wps-office/office6/et", "srv/wps-office/office6/wpp",
+             "srv/wps-office/office6/wpspdf", "srv/wps-office/office6/wpsoffice", "srv/wps-office/office6/wpscloudsvr",
+             store.arg("cn.wps.wps-office-pro") + "et", store.arg("cn.wps.wps-office") + "wps",
+             store.arg("com.example.sheets") + "et"}) {
+        QVERIFY(QDir().mkpath(QFileInfo(m_system.filePath(program)).path()));
+        QVERIFY(QFile(m_system.filePath(program)).open(QIODevice::WriteOnly));
+    }
+    // The packaged root moved to another disk and linked back.
+    QVERIFY(QDir().mkpath(m_system.filePath("opt/kingsoft")));
+    QVERIFY(QFile::link(m_system.filePath("srv/wps-office"), m_system.filePath("opt/kingsoft/wps-office")));
+}
 
 void tst_HostPlatform::recognisesWps_data()
 {
@@ -39,6 +62,12 @@ void tst_HostPlatform::recognisesWps_data()
     QTest::newRow("Linux: another program of office6") << false << "" << "wpscloudsvr"
                                                        << "/opt/kingsoft/wps-office/office6/wpscloudsvr" << false;
     QTest::newRow("Linux: WPS for Mac's bundle") << false << macId << "WPS Office" << macExe << false;
+    QTest::newRow("Linux: linked root, the resolved path") << false << "" << "et" << "/srv/wps-office/office6/et" << true;
+    QTest::newRow("Linux: app store's professional edition") << false << "" << "et"
+        << "/opt/apps/cn.wps.wps-office-pro/files/kingsoft/wps-office/office6/et" << true;
+    QTest::newRow("Linux: app store's other edition") << false << "" << "wps" << "/opt/apps/cn.wps.wps-office/files/kingsoft/wps-office/office6/wps" << true;
+    QTest::newRow("Linux: app store, not WPS") << false << "" << "et" << "/opt/apps/com.example.sheets/files/kingsoft/wps-office/office6/et" << false;
+    QTest::newRow("Linux: replaced since it started") << false << "" << "wpp" << "/opt/apps/cn.wps.wps-office/files/kingsoft/wps-office/office6/wpp" << true;
     QTest::newRow("Linux: executable unknown") << false << "" << "wpsoffice" << "" << false;
 }
 
@@ -53,8 +82,9 @@ void tst_HostPlatform::recognisesWps()
     application.pid = 42;
     application.bundleIdentifier = identifier;
     application.localizedName = name;
-    application.executablePath = executable;
-    QCOMPARE(HostPlatform::isWpsProcess(application, mac ? HostSystem::Mac : HostSystem::Linux), isWps);
+    application.executablePath = executable.startsWith(u'/') && !mac ? m_system.path() + executable : executable;
+    const QList<WpsInstallation> installations = WpsInstallations::find({}, m_system.path());
+    QCOMPARE(HostPlatform::isWpsProcess(application, mac ? HostSystem::Mac : HostSystem::Linux, installations), isWps);
 }
 
 // On Linux the package manager places the tool: install and repair hand the script the running
@@ -66,6 +96,10 @@ void tst_HostPlatform::placementIsAMacStep()
     QCOMPARE(HostPlatform::packagedToolPath(AppBundle(QStringLiteral("/usr/lib/corvanta-manager/T.app/"))),
              QStringLiteral("/usr/lib/corvanta-manager/T.app"));
     QCOMPARE(HostPlatform::packagedToolPath(AppBundle()), QCoreApplication::applicationFilePath());
+    // The tool's own files: beside the program and in share/ on Linux, in the bundle on the Mac.
+    QCOMPARE(ToolFiles::forProgramDir("/usr/lib/corvanta-manager/.", HostSystem::Linux).dataDir, "/usr/share/corvanta-manager");
+    QCOMPARE(ToolFiles::forProgramDir("/usr/lib/corvanta-manager", HostSystem::Linux).payloadRoot, "/usr/lib/corvanta-manager");
+    QCOMPARE(ToolFiles::forProgramDir("/A.app/Contents/MacOS/", HostSystem::Mac).pluginDir, "/A.app/Contents/PlugIns");
 }
 
 QTEST_GUILESS_MAIN(tst_HostPlatform)

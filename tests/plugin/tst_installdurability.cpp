@@ -20,7 +20,7 @@
 // mid-way, however loaded the machine.
 namespace {
 
-const QString installers = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources/Payload/installers");
+const QString installers = QStringLiteral(TEST_PAYLOAD_ROOT "/Payload/installers");
 const QStringList versions{"1.3.0", "1.4.2"};
 constexpr int wantedKills = 220;
 

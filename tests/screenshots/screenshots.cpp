@@ -60,7 +60,7 @@ private:
 void tst_Screenshots::initTestCase()
 {
     QVERIFY(QDir().mkpath(TEST_ARTIFACT_DIR));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources/AppIcon.png")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(TEST_DATA_DIR "/AppIcon.png")));
     QVERIFY(!QApplication::windowIcon().isNull());
 }
 
@@ -205,7 +205,7 @@ void tst_Screenshots::pluginPagesDuringDownload()
     StagedModel staged(ClientAuthAPI(service.baseUrl()));
     AuthToolModel &model = staged.model;
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
-    model.setInstallerResources(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources"), 45);
+    model.setInstallerResources(QStringLiteral(TEST_PAYLOAD_ROOT), 45);
     MainWindow window(&model);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

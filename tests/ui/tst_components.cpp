@@ -3,12 +3,15 @@
 #include "ui/AppPage.h"
 #include "ui/InlineButton.h"
 #include "ui/OperationBanner.h"
+#include "ui/PopupMenu.h"
+#include "ui/ProductMark.h"
 #include "ui/SymbolGlyphs.h"
 #include "ui/UiFont.h"
 #include "ui/UiPalette.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -73,6 +76,8 @@ private Q_SLOTS:
     void bannerToneSymbols_data();
     void bannerToneSymbols();
     void longMessageWraps();
+    void menuStaysInsideWindow();
+    void markIsDrawnInEverySize();
     void everySymbolIsOneGlyph();
     void standardWidgetsUseTheToolsFace();
 };
@@ -249,6 +254,29 @@ void tst_Components::standardWidgetsUseTheToolsFace()
     QWidget widget;
     QCOMPARE(QFontInfo(widget.font()).family(), QStringLiteral("Noto Sans CJK SC"));
     QCOMPARE(QFontInfo(widget.font()).pixelSize(), QFontInfo(before).pixelSize());
+}
+
+// A menu 200 wide opened near a window's right edge moves left to stay inside; with room it stays put.
+void tst_Components::menuStaysInsideWindow()
+{
+    const QRect window(0, 0, 1000, 400);
+    QCOMPARE(PopupMenu::placeInside(QRect(100, 50, 60, 24), QSize(200, 120), window), QPoint(100, 74));
+    QCOMPARE(PopupMenu::placeInside(QRect(900, 50, 60, 24), QSize(200, 120), window), QPoint(800, 74));
+    QCOMPARE(PopupMenu::placeInside(QRect(850, 50, 60, 24), QSize(200, 120), QRect(850, 0, 150, 400)), QPoint(850, 74));
+}
+
+// Every icon size shows the teal "C" on the navy tile, not a plain square.
+void tst_Components::markIsDrawnInEverySize()
+{
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QImage image(size, size, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        ProductMark::paint(&painter, QRectF(0, 0, size, size));
+        const QColor ring = image.pixelColor(qRound(size * 0.2), size / 2);
+        QVERIFY2(ring.green() > 150 && ring.red() < 100, qPrintable(QString::number(size)));
+        QCOMPARE(image.pixelColor(size / 2, size / 10).rgb(), ProductMark::navy.rgb());
+    }
 }
 
 QTEST_MAIN(tst_Components)

@@ -29,7 +29,7 @@
 
 namespace {
 
-const QString bundleResources = QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources/");
+const QString bundleResources = QStringLiteral(TEST_DATA_DIR "/");
 const QStringList imageFiles = {QStringLiteral("corvanta-logo.png"), QStringLiteral("qr-miniprogram.jpg"),
                                 QStringLiteral("qr-wecom.jpeg"), QStringLiteral("qr-wechat.png"),
                                 QStringLiteral("qr-official.jpeg")};
@@ -87,7 +87,7 @@ void tst_GuidePanel::imagesOrSymbols_data()
     QTest::newRow("bundled") << QStringLiteral("copy") << true;
     QTest::newRow("removed") << QStringLiteral("empty") << false;
     QTest::newRow("unreadable") << QStringLiteral("garbage") << false;
-    QTest::newRow("outside a bundle") << QString() << false;
+    QTest::newRow("no data folder") << QString() << false;
 }
 
 void tst_GuidePanel::imagesOrSymbols()
@@ -95,12 +95,12 @@ void tst_GuidePanel::imagesOrSymbols()
     QFETCH(QString, resources);
     QFETCH(bool, images);
     QTemporaryDir dir;
-    AppBundle bundle;
+    QString data;
     if (!resources.isEmpty()) {
-        bundle = AppBundle(dir.filePath(QStringLiteral("Corvanta 管理工具.app")));
-        QVERIFY(QDir().mkpath(bundle.resourcePath()));
+        data = dir.filePath(QStringLiteral("share/corvanta-manager"));
+        QVERIFY(QDir().mkpath(data));
         for (const QString &file : imageFiles) {
-            const QString target = bundle.resourcePath() + QLatin1Char('/') + file;
+            const QString target = data + QLatin1Char('/') + file;
             if (resources == QLatin1String("copy"))
                 QVERIFY(QFile::copy(bundleResources + file, target));
             if (resources == QLatin1String("garbage")) {
@@ -111,7 +111,7 @@ void tst_GuidePanel::imagesOrSymbols()
         }
     }
     AuthToolModel model;
-    GuidePanel panel(&model, bundle);
+    GuidePanel panel(&model, data);
     panel.resize(880, 1400);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -193,7 +193,7 @@ void tst_GuidePanel::shortcutsOpenAddresses()
     StagedModel staged{ClientAuthAPI(QUrl(QStringLiteral("https://www.corvanta.com")))};
     AuthToolModel &model = staged.model;
     staged.setOnline(true);
-    GuidePanel panel(&model, AppBundle());
+    GuidePanel panel(&model, QString());
     panel.resize(880, 900);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -226,7 +226,7 @@ void tst_GuidePanel::shortcutsOffline()
     StagedModel staged{ClientAuthAPI(QUrl(QStringLiteral("https://www.corvanta.com")))};
     AuthToolModel &model = staged.model;
     staged.setOnline(!startsOffline);
-    GuidePanel panel(&model, AppBundle());
+    GuidePanel panel(&model, QString());
     panel.resize(880, 900);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -353,7 +353,7 @@ void tst_GuidePanel::screenshots()
     sheet.setAutoFillBackground(true);
     auto *layout = new QVBoxLayout(&sheet);
     layout->setContentsMargins(24, 24, 24, 24);
-    auto *panel = new GuidePanel(&model, images ? AppBundle(QStringLiteral(TEST_BUNDLE_DIR)) : AppBundle(), &sheet);
+    auto *panel = new GuidePanel(&model, images ? QStringLiteral(TEST_DATA_DIR) : QString(), &sheet);
     layout->addWidget(panel);
     sheet.resize(929, open ? 1240 : 760);
     sheet.show();

@@ -100,7 +100,7 @@ private:
 
 void tst_OnlinePages::initTestCase()
 {
-    WebViewLoader::setLibraryDirectory(QStringLiteral(TEST_BUNDLE_DIR "/Contents/PlugIns"));
+    WebViewLoader::setLibraryDirectory(QStringLiteral(TEST_PLUGIN_DIR));
     QApplication::setPalette(DesktopPalettes::light());
     m_standin = std::make_unique<StandinService>();
     QVERIFY2(m_standin->isRunning(), qPrintable(m_standin->errorOutput()));

@@ -263,7 +263,7 @@ void tst_PluginPages::installTurnsPrimaryButton()
     StagedModel staged(ClientAuthAPI(service.baseUrl()));
     AuthToolModel &model = staged.model;
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
-    model.setInstallerResources(QStringLiteral(TEST_BUNDLE_DIR "/Contents/Resources"), 45);
+    model.setInstallerResources(QStringLiteral(TEST_PAYLOAD_ROOT), 45);
     model.refreshInstalledPluginVersion();
     QCoro::waitFor(model.checkLatestPluginRelease());
     Pages pages(&model);

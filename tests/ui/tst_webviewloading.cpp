@@ -48,7 +48,7 @@ private Q_SLOTS:
 
 void tst_WebViewLoading::loadsOnFirstOnlinePage()
 {
-    WebViewLoader::setLibraryDirectory(QStringLiteral(TEST_BUNDLE_DIR "/Contents/PlugIns"));
+    WebViewLoader::setLibraryDirectory(QStringLiteral(TEST_PLUGIN_DIR));
     StandinService standin;
     QVERIFY2(standin.isRunning(), qPrintable(standin.errorOutput()));
     AuthToolModel model{ClientAuthAPI(standin.baseUrl())};

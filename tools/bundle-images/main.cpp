@@ -1,6 +1,9 @@
 // Build-time helper for the bundle's images.
 //   corvanta-bundle-images logo <out.png>          draws the wide product logo
 //   corvanta-bundle-images jpeg <in.png> <out>     re-encodes a picture as JPEG
+//   corvanta-bundle-images icon <size> <out.png>   draws the application's icon in one size
+#include "ui/ProductMark.h"
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -14,8 +17,7 @@ namespace {
 constexpr int logoWidth = 414;
 constexpr int logoHeight = 126;
 
-const QColor navy = QColor::fromRgbF(0.071f, 0.22f, 0.373f);
-const QColor teal = QColor::fromRgbF(0.098f, 0.827f, 0.773f);
+const QColor teal = ProductMark::teal;
 // Mid blue rather than the navy for the lettering: it has to read on light and dark windows alike.
 const QColor letteringBlue(0x2a, 0x74, 0xb8);
 
@@ -35,22 +37,8 @@ QImage drawLogo()
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
 
-    // The mark: a navy tile with an open teal ring and three rising bars, data that grows.
-    const QRectF tile(9, 9, 108, 108);
-    QPainterPath tileShape;
-    tileShape.addRoundedRect(tile, 26, 26);
-    painter.fillPath(tileShape, navy);
-    painter.setPen(QPen(teal, 12, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(tile.adjusted(22, 22, -22, -22), 40 * 16, 280 * 16);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::white);
-    const qreal baseline = tile.center().y() + 14;
-    const qreal barWidth = 7;
-    const qreal heights[] = {10, 18, 26};
-    for (int i = 0; i < 3; ++i) {
-        const qreal x = tile.center().x() - 14 + i * (barWidth + 3.5);
-        painter.drawRoundedRect(QRectF(x, baseline - heights[i], barWidth, heights[i]), 2, 2);
-    }
+    // The mark, as the icons draw it.
+    ProductMark::paint(&painter, QRectF(9, 9, 108, 108));
 
     // The lettering: the brand above the company's short name.
     painter.setPen(letteringBlue);
@@ -59,6 +47,18 @@ QImage drawLogo()
     painter.setPen(teal.darker(115));
     painter.setFont(logoFont(27, QFont::Medium));
     painter.drawText(QRectF(137, 74, logoWidth - 137, 40), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("科凡塔 · 医疗数据"));
+    painter.end();
+    return image;
+}
+
+QImage drawIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    // A margin of a sixteenth, as icon themes leave round a square tile.
+    const qreal margin = size / 16.0;
+    ProductMark::paint(&painter, QRectF(margin, margin, size - 2 * margin, size - 2 * margin));
     painter.end();
     return image;
 }
@@ -98,6 +98,12 @@ int main(int argc, char *argv[])
         err << "cannot convert " << args[2] << " to " << args[3] << '\n';
         return 1;
     }
-    err << "usage: corvanta-bundle-images logo <out.png> | jpeg <in.png> <out.jpg>\n";
+    if (args.size() == 4 && args[1] == QLatin1String("icon") && args[2].toInt() > 0) {
+        if (drawIcon(args[2].toInt()).save(args[3], "PNG"))
+            return 0;
+        err << "cannot write " << args[3] << '\n';
+        return 1;
+    }
+    err << "usage: corvanta-bundle-images logo <out.png> | jpeg <in.png> <out.jpg> | icon <size> <out.png>\n";
     return 2;
 }
