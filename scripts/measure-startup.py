@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Runs the tool and the bare window alternately; see scripts/bench-startup."""
-import argparse, os, selectors, shutil, statistics, subprocess, sys, tempfile, time
+import argparse, os, re, selectors, shutil, statistics, subprocess, sys, tempfile, time
 
 IDLE_SECONDS = 1.5  # after the first frame: start-up work that follows it counts towards the peak
 
@@ -14,7 +14,12 @@ def scratch_env(home, platform, **extra):
     return env
 
 
+MARK = re.compile(rb"corvanta\.startup (.+) at (\d+)$", re.M)
+
+
 def run_once(program, platform):
+    """(ms to the first frame, peak MiB, maps WebEngine, {step: ms it took}): a step ends at its mark,
+    the first begins at exec."""
     home = tempfile.mkdtemp(prefix="bench-startup-")
     env = scratch_env(home, platform, QT_LOGGING_RULES="corvanta.startup.info=true",
                       QT_MESSAGE_PATTERN="%{category} %{message}")
@@ -42,7 +47,24 @@ def run_once(program, platform):
     shutil.rmtree(home, ignore_errors=True)
     if first_frame is None:
         sys.exit(f"{program} painted no frame:\n{buffer.decode(errors='replace')}")
-    return first_frame * 1000, peak_kib / 1024, webengine
+    steps, previous = {}, started * 1e6
+    for name, at in MARK.findall(buffer):
+        steps[name.decode()] = (int(at) - previous) / 1000
+        previous = int(at)
+    return first_frame * 1000, peak_kib / 1024, webengine, steps
+
+
+def print_steps(results):
+    """Median of each step, in the order the tool takes them; the bare window lacks some."""
+    names = list(dict.fromkeys(name for runs in results.values() for run in runs for name in run[2]))
+    print("where the time went (medians, ms; a step ends at its mark, the first begins at exec):")
+    print(f"  {'':28}{'tool':>10}{'bare':>10}")
+    for name in names:
+        cells = []
+        for program in ("tool", "bare"):
+            times = [run[2][name] for run in results[program] if name in run[2]]
+            cells.append(f"{statistics.median(times):>10.1f}" if times else f"{'-':>10}")
+        print(f"  {'up to ' + name:28}{''.join(cells)}")
 
 
 def online_page(program, platform, runs):
@@ -90,8 +112,8 @@ def main():
     mapped = False
     for _ in range(args.runs):
         for name, program in (("tool", args.tool), ("bare", args.bare)):
-            ms, mib, webengine = run_once(program, args.platform)
-            results[name].append((ms, mib))
+            ms, mib, webengine, steps = run_once(program, args.platform)
+            results[name].append((ms, mib, steps))
             mapped |= name == "tool" and webengine
     print(f"platform {args.platform}, {args.runs} alternating runs, medians")
     print(f"{'':6}{'first frame':>14}{'peak memory':>14}")
@@ -102,6 +124,7 @@ def main():
         medians[name] = (ms, mib)
         print(f"{name:6}{ms:>11.1f} ms{mib:>10.1f} MiB")
     print(f"{'ratio':6}{medians['tool'][0] / medians['bare'][0]:>12.2f}x{medians['tool'][1] / medians['bare'][1]:>12.2f}x")
+    print_steps(results)
     print("idle tool maps a WebEngine library: " + ("YES" if mapped else "no"))
     if args.online:
         online_page(args.online, args.platform, min(args.runs, 3))
