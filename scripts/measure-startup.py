@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Runs the tool and the bare window alternately; see scripts/bench-startup."""
-import argparse, os, re, selectors, shutil, statistics, subprocess, sys, tempfile, time
+import argparse, os, pwd, re, selectors, shutil, statistics, subprocess, sys, tempfile, time
 
 IDLE_SECONDS = 1.5  # after the first frame: start-up work that follows it counts towards the peak
 
@@ -67,35 +67,59 @@ def print_steps(results):
         print(f"  {'up to ' + name:28}{''.join(cells)}")
 
 
-def online_page(program, platform, runs):
-    """The first online page's extra memory (tests/bench/bench_onlinepage), medians over fresh runs;
-    then what stays 30 s after leaving it, tool and helpers together (PSS)."""
+def as_user(home, env):
+    """The command prefix and environment that run a program as a user does, sandbox and all:
+    as root the engine refuses its sandbox, so the run is nobody's, in a home of nobody's."""
+    if os.geteuid() != 0:
+        return [], env
+    nobody = pwd.getpwnam("nobody")
+    if env.get("XAUTHORITY"):
+        shutil.copy(env["XAUTHORITY"], os.path.join(home, ".Xauthority"))
+        env = dict(env, XAUTHORITY=os.path.join(home, ".Xauthority"))
+    for folder, _, files in os.walk(home):
+        for path in [folder] + [os.path.join(folder, name) for name in files]:
+            os.chown(path, nobody.pw_uid, nobody.pw_gid)
+    return ["runuser", "-u", "nobody", "--"], env
+
+
+def online_figures(program, platform, runs, sandboxed):
     figures = []
     for _ in range(runs):
         home = tempfile.mkdtemp(prefix="bench-online-")
-        env = scratch_env(home, platform, QTWEBENGINE_DISABLE_SANDBOX="1")
-        result = subprocess.run([program, "--leave"], env=env, capture_output=True, text=True, timeout=180)
+        env = scratch_env(home, platform, **({} if sandboxed else {"QTWEBENGINE_DISABLE_SANDBOX": "1"}))
+        prefix, env = as_user(home, env) if sandboxed else ([], env)
+        result = subprocess.run(prefix + [program, "--leave"], env=env, capture_output=True, text=True, timeout=180)
         shutil.rmtree(home, ignore_errors=True)
         line = result.stdout.strip().splitlines()[-1] if result.stdout.strip() else ""
         values = dict(item.split("=") for item in line.split())
         if result.returncode != 0 or values.get("loaded") != "1":
             sys.exit(f"{program} loaded no page:\n{result.stderr[-2000:]}")
         figures.append({key: int(value) for key, value in values.items()})
-    median = lambda key: statistics.median(f[key] for f in figures)
-    own = (median("page-rss") - median("idle-rss")) / 1024
-    helpers = median("helpers-pss") / 1024
-    print(f"first online page ({runs} runs, medians): loaded in {median('load-ms'):.0f} ms")
-    print(f"  extra memory of the first online page: {own + helpers:.1f} MiB"
-          f" (tool process +{own:.1f} MiB resident, engine helper processes {helpers:.1f} MiB PSS)")
-    print(f"  tool resident before {median('idle-rss') / 1024:.1f} MiB, after {median('page-rss') / 1024:.1f} MiB")
-    print("  WebEngine mapped before the page: " + ("YES" if any(f["mapped-idle"] for f in figures) else "no")
-          + ", after: " + ("yes" if all(f["mapped-page"] for f in figures) else "NO"))
-    idle = median("idle-pss") / 1024
-    page = (median("page-pss") + median("helpers-pss")) / 1024
-    left = (median("left-pss") + median("left-helpers-pss")) / 1024
-    print(f"memory, tool and engine helpers together (PSS): idle {idle:.1f} MiB, first online page {page:.1f} MiB,"
-          f" 30 s after leaving it {left:.1f} MiB ({left / idle:.2f}x idle;"
-          f" helpers then {median('left-helpers-pss') / 1024:.1f} MiB)")
+    return figures
+
+
+def online_page(program, platform, runs):
+    """The first online page's extra memory (tests/bench/bench_onlinepage), medians over fresh runs;
+    then what stays 30 s after leaving it, tool and helpers together (PSS); without the engine's
+    sandbox and with it (where its zygote stays for the tool's life)."""
+    for sandboxed in (False, True):
+        figures = online_figures(program, platform, runs, sandboxed)
+        median = lambda key: statistics.median(f[key] for f in figures)
+        own = (median("page-rss") - median("idle-rss")) / 1024
+        helpers = median("helpers-pss") / 1024
+        print(f"first online page, {'with' if sandboxed else 'without'} the engine's sandbox ({runs} runs, medians):"
+              f" loaded in {median('load-ms'):.0f} ms")
+        print(f"  extra memory of the first online page: {own + helpers:.1f} MiB"
+              f" (tool process +{own:.1f} MiB resident, engine helper processes {helpers:.1f} MiB PSS)")
+        print(f"  tool resident before {median('idle-rss') / 1024:.1f} MiB, after {median('page-rss') / 1024:.1f} MiB")
+        print("  WebEngine mapped before the page: " + ("YES" if any(f["mapped-idle"] for f in figures) else "no")
+              + ", after: " + ("yes" if all(f["mapped-page"] for f in figures) else "NO"))
+        idle = median("idle-pss") / 1024
+        page = (median("page-pss") + median("helpers-pss")) / 1024
+        left = (median("left-pss") + median("left-helpers-pss")) / 1024
+        print(f"  memory, tool and engine helpers together (PSS): idle {idle:.1f} MiB, first online page {page:.1f} MiB,"
+              f" 30 s after leaving it {left:.1f} MiB ({left / idle:.2f}x idle;"
+              f" helpers then {median('left-helpers-pss') / 1024:.1f} MiB)")
 
 
 def main():
