@@ -1,7 +1,7 @@
 #include "MainWindow.h"
 
-#include "core/AppConstants.h"
 #include "app/StartupTrace.h"
+#include "core/AppConstants.h"
 #include "platform/AppBundle.h"
 #include "ui/Accessibility.h"
 #include "ui/ContentView.h"
