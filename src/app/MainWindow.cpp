@@ -1,12 +1,12 @@
 #include "MainWindow.h"
 
+#include "app/StartupTrace.h"
 #include "core/AppConstants.h"
 #include "platform/AppBundle.h"
 #include "ui/Accessibility.h"
 #include "ui/ContentView.h"
 
 #include <QCloseEvent>
-#include <QLoggingCategory>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -15,9 +15,6 @@
 #include <QWindow>
 
 #include <memory>
-
-// Off by default; the start-up benchmark turns it on (QT_LOGGING_RULES) to time the first frame.
-Q_LOGGING_CATEGORY(lcStartup, "corvanta.startup", QtWarningMsg)
 
 namespace {
 
@@ -102,7 +99,7 @@ void MainWindow::paintEvent(QPaintEvent *event)
     QMetaObject::invokeMethod(
         this,
         [this] {
-            qCInfo(lcStartup, "first frame painted");
+            StartupTrace::mark("first frame painted");
             Q_EMIT firstFramePainted();
         },
         Qt::QueuedConnection);

@@ -3,6 +3,7 @@
 #include "app/InstallerBootstrap.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
+#include "app/StartupTrace.h"
 #include "platform/DesktopIntegration.h"
 #include "service/ServiceNetwork.h"
 #include "ui/UiFont.h"
@@ -16,7 +17,9 @@ int main(int argc, char *argv[])
     // A command runs without the window, the display and the single-instance channel.
     if (CommandLine::wantsCommand(argc, argv))
         return CommandLineRunner::exec(argc, argv);
+    StartupTrace::mark("main");
     QApplication app(argc, argv);
+    StartupTrace::mark("application");
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::projectVersion));
     // Before the embedded browser starts: it takes Qt's proxy settings once, at its start.
     ServiceNetwork::useSystemProxy();
@@ -27,7 +30,9 @@ int main(int argc, char *argv[])
     if (!DesktopIntegration::systemKeepsSingleInstance() && SingleInstance::notifyRunningInstance())
         return 0;
 
+    StartupTrace::mark("single instance");
     AppDelegate delegate;
+    StartupTrace::mark("model");
     SingleInstance instance;
     instance.setShowHandler([&delegate] {
         delegate.showMainWindow();
@@ -40,6 +45,7 @@ int main(int argc, char *argv[])
         return 0;
     delegate.installTrayIcon();
     delegate.showMainWindow();
+    StartupTrace::mark("window");
     delegate.bootstrapModelIfNeeded();
     return app.exec();
 }

@@ -53,17 +53,25 @@ void prepareSoftwareDrawing()
 }
 
 #ifdef Q_OS_LINUX
+QByteArray withFlag(const QByteArray &flags, const QByteArray &flag)
+{
+    return flags.split(' ').contains(flag) ? flags : QByteArray(flags + ' ' + flag).trimmed();
+}
+
 // Before the engine starts. The engine keeps the pages' content from AT-SPI unless asked: a screen
 // reader would find an empty document. And without a second zygote for helpers that need no sandbox
 // (the network service and the drawing run inside the tool here), one process fewer stays for the
-// tool's life.
+// tool's life. Without the sandbox the zygote itself only saves each renderer an exec, and it
+// stays for the tool's life with the engine's start-up memory: renderers then start on their own,
+// and none is left once the last page has gone.
 void prepareEngineEnvironment()
 {
     if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
         qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
-    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (!flags.contains("--no-unsandboxed-zygote"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QByteArray(flags + " --no-unsandboxed-zygote").trimmed());
+    QByteArray flags = withFlag(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), "--no-unsandboxed-zygote");
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX") || flags.split(' ').contains("--no-sandbox"))
+        flags = withFlag(flags, "--no-zygote");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 #endif
 

@@ -1,12 +1,21 @@
 // The baseline of the start-up benchmark: a bare Qt Widgets window of the tool's size that draws
 // the same fonts as the tool's first page (its CJK face in each size and weight used there, and the
-// symbol font) and reports its first frame the way the tool does.
+// symbol font) and marks its steps the way the tool does.
 #include <QApplication>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QWidget>
 
+#include <chrono>
+
 Q_LOGGING_CATEGORY(lcStartup, "corvanta.startup", QtWarningMsg)
+
+static void mark(const char *step)
+{
+    const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    qCInfo(lcStartup, "%s at %lld", step, static_cast<long long>(now.count()));
+}
 
 class BareWindow : public QWidget
 {
@@ -40,7 +49,7 @@ protected:
         if (m_reported)
             return;
         m_reported = true;
-        QMetaObject::invokeMethod(this, [] { qCInfo(lcStartup, "first frame painted"); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [] { mark("first frame painted"); }, Qt::QueuedConnection);
     }
 
 private:
@@ -49,9 +58,12 @@ private:
 
 int main(int argc, char *argv[])
 {
+    mark("main");
     QApplication app(argc, argv);
+    mark("application");
     BareWindow window;
     window.resize(1160, 760);
     window.show();
+    mark("window");
     return app.exec();
 }

@@ -9,6 +9,7 @@
 #include "ui/WebViewLoader.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QOpenGLContext>
 #include <QSignalSpy>
@@ -31,6 +32,20 @@ int profileCount()
     int count = 0;
     for (QObject *child : factory->findChildren<QObject *>())
         count += QLatin1String(child->metaObject()->className()) == QLatin1String("QWebEngineProfile");
+    return count;
+}
+
+// The engine's helper processes (zygote, renderers) this process started.
+int engineHelperCount()
+{
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    int count = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+        count += text.mid(text.lastIndexOf(')') + 2).split(' ').value(1) == self
+            && QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)).endsWith(QLatin1String("QtWebEngineProcess"));
+    }
     return count;
 }
 
@@ -75,6 +90,7 @@ void tst_WebViewLoading::loadsOnFirstOnlinePage()
     QVERIFY(loaded.wait(30000));
     QCOMPARE(loaded.first().first().toBool(), true);
     QVERIFY(standin.requests().contains(QStringLiteral("GET /pricing")));
+    QVERIFY(engineHelperCount() > 0);
     // Drawn in software, into the window as it was: re-created, it would flicker and lose focus.
     QCOMPARE(view.windowHandle(), window);
     QCOMPARE(window->surfaceType(), QSurface::RasterSurface);
@@ -82,12 +98,14 @@ void tst_WebViewLoading::loadsOnFirstOnlinePage()
     const QPoint probe = browser->mapTo(&view, QPoint(browser->width() - 12, browser->height() - 12));
     QTRY_COMPARE_WITH_TIMEOUT(view.grab().toImage().pixelColor(probe).name(), QStringLiteral("#f6f8fb"), 15000);
 
-    // Left for the idle delay, the browser's profile goes (and with it the engine's renderers, see
-    // scripts/bench-startup --online); back on the page, it loads afresh.
+    // Left for the idle delay, the browser's profile goes, and with it every helper process of the
+    // engine: the suite runs without the sandbox, so no zygote stays (see scripts/bench-startup
+    // --online); back on the page, it loads afresh.
     QCOMPARE(profileCount(), 1);
     WebViewLoader::setIdleReleaseDelayMs(1000);
     QTest::mouseClick(view.sidebar()->item(AppPage::Overview), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(profileCount(), 0, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(engineHelperCount(), 0, 30000);
     QTest::mouseClick(view.sidebar()->item(AppPage::ServicePlan), Qt::LeftButton);
     panel = qobject_cast<OnlinePagePanel *>(view.currentPage());
     QVERIFY(panel && panel->webView() && panel->webView()->browser());
