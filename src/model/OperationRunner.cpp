@@ -43,8 +43,9 @@ QCoro::Task<OperationOutcome> OperationRunner::run(Steps steps)
     // A cancelled operation was wanted to stop: nothing to show or log.
     if (failure.cancellation || !self)
         co_return OperationOutcome::cancelled();
-    // WPS started while it ran (during a long download, say): the gate's own refusal, as at the start.
-    if (failureKind(error) == FailureKind::WpsRunning && !self->requireWpsClosed(steps.wpsGateAction))
+    // A gate that closed while it ran (WPS started during a long download, say): the gate's own
+    // refusal, as at the start.
+    if (failure.refusal && !self->requireWpsClosed(steps.wpsGateAction))
         co_return OperationOutcome::refused(OperationOutcome::Gate::WpsRunning);
     const QString sentence = steps.failurePrefix + describeError(error);
     self->showOperation(sentence, OperationTone::Error);
