@@ -65,7 +65,7 @@ int CommandLineRunner::exec(int argc, char *argv[])
         write(stdout, managementToolName + u' ' + ClientAuthAPI::appVersion() + u'\n');
         return CommandLine::Success;
     }
-    AuthToolModel model(ClientAuthAPI(), nullptr, AuthToolModel::Connectivity::StartWithModel);
+    AuthToolModel model;
     CommandLineRunner runner(&model);
     return QCoro::waitFor(runner.run(invocation));
 }

@@ -12,29 +12,17 @@
 #include <QDesktopServices>
 #include <QTimer>
 
-AuthToolModel::AuthToolModel(QObject *parent)
-    : AuthToolModel(ClientAuthAPI(), parent)
-{
-}
-
-AuthToolModel::AuthToolModel(ClientAuthAPI apiClient, QObject *parent, Connectivity connectivity)
-    : AuthToolModel(std::move(apiClient), new ConnectivityMonitor, parent)
-{
-    m_networkMonitor->setParent(this);
-    m_ownsNetworkMonitor = true;
-    if (connectivity == Connectivity::StartWithModel)
-        m_networkMonitor->start();
-}
-
 AuthToolModel::AuthToolModel(ClientAuthAPI apiClient, ConnectivityMonitor *connectivity, QObject *parent)
     : QObject(parent)
     , m_apiClient(std::move(apiClient))
-    , m_networkMonitor(connectivity)
-    , m_ownsNetworkMonitor(false)
     , m_policy(ManagedPolicyReader::system())
 {
+    if (!connectivity) {
+        connectivity = new ConnectivityMonitor(this);
+        connectivity->start();
+    }
     // From here on connectivity reports reach isOnline; the first arrives from the event loop.
-    connect(m_networkMonitor, &ConnectivityMonitor::pathReported, this, &AuthToolModel::setOnline);
+    connect(connectivity, &ConnectivityMonitor::pathReported, this, &AuthToolModel::setOnline);
     connect(&m_runner, &OperationRunner::isInstallingChanged, this, &AuthToolModel::isInstallingChanged);
     connect(&m_runner, &OperationRunner::isUninstallingChanged, this, &AuthToolModel::isUninstallingChanged);
     connect(&m_runner, &OperationRunner::operationMessageChanged, this, &AuthToolModel::operationMessageChanged);
@@ -52,8 +40,6 @@ QString AuthToolModel::networkLabel() const
 
 void AuthToolModel::bootstrap()
 {
-    if (m_ownsNetworkMonitor && !m_networkMonitor->isStarted())
-        m_networkMonitor->start();
     // Synchronous, so the install state is known before the first release answer arrives.
     refreshInstalledPluginVersion();
     scheduleUpdateChecks();

@@ -43,17 +43,11 @@ class AuthToolModel : public QObject
 public:
     static constexpr int messageClearDelayMs = OperationRunner::messageClearDelayMs;
 
-    // When connectivity monitoring begins: with the model, or with bootstrap(), which the window runs
-    // after its first frame so that loading the platform's network backend does not delay it.
-    enum class Connectivity { StartWithModel, StartOnBootstrap };
-
-    explicit AuthToolModel(QObject *parent = nullptr);
-    // A model that talks to another service than the official one (the stand-in, tests).
-    explicit AuthToolModel(ClientAuthAPI apiClient, QObject *parent = nullptr,
-                           Connectivity connectivity = Connectivity::StartWithModel);
-    // A model whose connectivity is what `connectivity` reports; the caller owns it and decides
-    // whether it watches the machine (start()) or is told (reportReachability()).
-    AuthToolModel(ClientAuthAPI apiClient, ConnectivityMonitor *connectivity, QObject *parent = nullptr);
+    // A model of `apiClient`'s service (the stand-in and suites give their own). Its connectivity is
+    // what `connectivity` reports, the caller's to start or to tell; without one the model watches
+    // the machine from the start.
+    explicit AuthToolModel(ClientAuthAPI apiClient = ClientAuthAPI(), ConnectivityMonitor *connectivity = nullptr,
+                           QObject *parent = nullptr);
     ~AuthToolModel() override;
 
     bool isInstalling() const { return m_runner.isBusy(OperationRunner::BusyFlag::Installing); }
@@ -144,9 +138,6 @@ private:
     PluginInstallState m_pluginInstallState = PluginInstallState::Unknown;
     ClientAuthAPI m_apiClient;
     AccountCredentialStore m_credentialStore;
-    // The model's own monitor, or the caller's (then never started here).
-    QPointer<ConnectivityMonitor> m_networkMonitor;
-    bool m_ownsNetworkMonitor = true;
     std::shared_ptr<ConfirmationPrompt> m_confirmationPrompt;
     InstallFlow::Installer m_installer;
     ManagedPolicy m_policy;
