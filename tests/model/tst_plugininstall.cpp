@@ -127,7 +127,10 @@ void tst_PluginInstall::installUpdateRepairUninstall()
     QCOMPARE(repairing.model.operationTone(), OperationTone::Warning);
     QVERIFY(repairing.log().endsWith("] 本机缓存修复完成（1.4.2）\n"));
 
-    tool.run(Uninstall);
+    // The folders go on the pool: the window's thread is back before they are gone.
+    auto uninstalling = tool.model.uninstallPlugin();
+    QVERIFY(tool.model.isUninstalling());
+    QVERIFY(QCoro::waitFor(std::move(uninstalling)).isDone());
     const ConfirmationRequest &asked = tool.prompt->last;
     QCOMPARE((QStringList{asked.messageText, asked.informativeText, asked.confirmButton, asked.cancelButton}),
              (QStringList{"卸载 Corvanta分析插件？", "只会移除 WPS 表格中的 CorvantaAnalysis 加载项，不会删除管理工具或其他内容。", "卸载", "取消"}));
