@@ -1,7 +1,6 @@
 #include "Failure.h"
 
 #include "core/FailureClass.h"
-
 #include "core/LocalFiles.h"
 #include "core/UrlErrorCode.h"
 
