@@ -5,6 +5,7 @@
 #include "core/ActivityLog.h"
 #include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
+#include "model/ConnectivityMonitor.h"
 #include "service/ClientAuthAPI.h"
 #include "platform/DesktopIntegration.h"
 #include "ui/MessageBoxPrompt.h"
@@ -19,7 +20,8 @@
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
-    , m_model(std::make_unique<AuthToolModel>(ClientAuthAPI(), nullptr, AuthToolModel::Connectivity::StartOnBootstrap))
+    , m_connectivity(std::make_unique<ConnectivityMonitor>())
+    , m_model(std::make_unique<AuthToolModel>(ClientAuthAPI(), m_connectivity.get()))
 {
     // Closing the window leaves the tool running; quitting is explicit (tray menu, Ctrl+Q, Dock).
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -61,7 +63,7 @@ void AppDelegate::bootstrapModelIfNeeded()
     // Set first, so a call made while the start-up work runs does nothing.
     m_hasBootstrapped = true;
     if (m_startUpFinished || !m_mainWindow)
-        m_model->bootstrap();
+        startModel();
 }
 
 // The icon (image plugins), the tray, the connectivity backend and the first network request all
@@ -76,7 +78,14 @@ void AppDelegate::finishStartUp()
     if (m_wantsTrayIcon)
         installTrayIcon();
     if (m_hasBootstrapped)
-        m_model->bootstrap();
+        startModel();
+}
+
+void AppDelegate::startModel()
+{
+    if (!m_connectivity->isStarted())
+        m_connectivity->start();
+    m_model->bootstrap();
 }
 
 void AppDelegate::installTrayIcon()

@@ -5,6 +5,7 @@
 #include <memory>
 
 class AuthToolModel;
+class ConnectivityMonitor;
 class MainWindow;
 class QMenu;
 class QMenuBar;
@@ -37,8 +38,13 @@ public:
 
 private:
     void finishStartUp();
+    // Connectivity, the installed version and the first release query.
+    void startModel();
     void installApplicationMenu();
 
+    // Started with the model's start-up work, after the first frame: loading the platform's network
+    // backend would delay it.
+    std::unique_ptr<ConnectivityMonitor> m_connectivity;
     std::unique_ptr<AuthToolModel> m_model;
     std::unique_ptr<MainWindow> m_mainWindow;
 

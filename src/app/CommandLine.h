@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FailureClass.h"
 #include "model/OperationOutcome.h"
 
 #include <QString>
@@ -7,22 +8,12 @@
 
 // The commands that let administrators run the tool's operations without its window: what the
 // arguments ask for, the usage text and the exit codes.
-class CommandLine
+class CommandLine : public CommandExit
 {
 public:
     enum class Command { Help, Version, Status, Check, Install, RepairFromCache, Uninstall, Mirror };
 
-    // Documented in the usage text; scripts rely on them, so they never change meaning.
-    enum ExitCode : int {
-        Success = 0,
-        Failure = 1,
-        UsageError = 2,
-        WpsRunning = 3,
-        ServiceUnreachable = 4,
-        OperationBusy = 5,
-        SignInRequired = 6,
-        UpdateAvailable = 10,
-    };
+    using ExitCode = CommandExit::Code;
 
     struct Invocation
     {

@@ -11,8 +11,7 @@
 #include "service/ClientAuthAPI.h"
 
 #include <QCoreApplication>
-#include <QCoro/QCoroTimer>
-#include <QDeadlineTimer>
+#include <QCoro/QCoroSignal>
 #include <QFileInfo>
 #include <QJsonDocument>
 
@@ -66,7 +65,7 @@ int CommandLineRunner::exec(int argc, char *argv[])
         write(stdout, managementToolName + u' ' + ClientAuthAPI::appVersion() + u'\n');
         return CommandLine::Success;
     }
-    AuthToolModel model(ClientAuthAPI(), nullptr, AuthToolModel::Connectivity::StartWithModel);
+    AuthToolModel model;
     CommandLineRunner runner(&model);
     return QCoro::waitFor(runner.run(invocation));
 }
@@ -120,9 +119,8 @@ QCoro::Task<int> CommandLineRunner::run(CommandLine::Invocation invocation)
 // the network first.
 QCoro::Task<> CommandLineRunner::awaitFirstConnectivityReport()
 {
-    const QDeadlineTimer deadline(connectivityWait);
-    while (!m_connectivityReported && !deadline.hasExpired())
-        co_await QCoro::sleepFor(std::chrono::milliseconds(5));
+    if (!m_connectivityReported)
+        co_await qCoro(m_model, &AuthToolModel::isOnlineChanged, connectivityWait);
 }
 
 QCoro::Task<int> CommandLineRunner::status(bool json, bool queryLatest)

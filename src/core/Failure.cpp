@@ -1,5 +1,6 @@
 #include "Failure.h"
 
+#include "core/FailureClass.h"
 #include "core/LocalFiles.h"
 #include "core/UrlErrorCode.h"
 
@@ -317,19 +318,14 @@ FailureKind failureKind(const std::exception_ptr &error)
     return FailureKind::Internal;
 }
 
-bool isNetworkFailure(FailureKind kind)
-{
-    return kind == FailureKind::Offline || kind == FailureKind::ServiceUnreachable || kind == FailureKind::Timeout;
-}
-
 bool isNetworkError(const std::exception &error)
 {
-    return isNetworkFailure(failureKind(error));
+    return FailureClass::of(failureKind(error)).network;
 }
 
 bool isCancellation(const std::exception &error)
 {
-    return failureKind(error) == FailureKind::Cancelled;
+    return FailureClass::of(failureKind(error)).cancellation;
 }
 
 QString describeError(const std::exception &error)

@@ -59,9 +59,7 @@ private:
 FailureKind failureKind(const std::exception &error);
 FailureKind failureKind(const std::exception_ptr &error);
 
-// Whether the service cannot be reached from here: offline, no route, host or name lookup,
-// connection lost, timed out.
-bool isNetworkFailure(FailureKind kind);
+// Whether the service cannot be reached from here (see FailureClass).
 bool isNetworkError(const std::exception &error);
 // A request or operation that was stopped because nobody wants its result any more (its owner
 // went away, or the user stopped it): not a failure to report.

@@ -101,6 +101,17 @@ QString hiddenSibling(const QString &path, const QString &purpose, const QString
         + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + suffix;
 }
 
+bool exists(const QString &path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+int renamePath(const QString &from, const QString &to)
+{
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? 0 : errno;
+}
+
 int moveIntoPlace(const QString &staged, const QString &target)
 {
     const QByteArray from = QFile::encodeName(staged);

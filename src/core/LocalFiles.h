@@ -11,6 +11,12 @@ namespace LocalFiles {
 // Names of the folder's entries, hidden ones included, not recursive, in listing order.
 QStringList entryNames(const QString &folder);
 
+// Whether anything is at the path, a dangling link included.
+bool exists(const QString &path);
+
+// One rename; 0 or the errno value.
+int renamePath(const QString &from, const QString &to);
+
 // Creates the folder with all missing parents (an existing one is fine); 0 or the errno value.
 int createDirectories(const QString &path);
 

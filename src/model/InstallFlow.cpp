@@ -1,6 +1,7 @@
 #include "InstallFlow.h"
 
 #include "core/Failure.h"
+#include "core/FailureClass.h"
 #include "model/ManagementAppPlacement.h"
 #include "plugin/InstallerScriptRun.h"
 #include "plugin/OperationLock.h"
@@ -8,22 +9,6 @@
 #include "plugin/PluginVersions.h"
 
 #include <optional>
-
-namespace {
-
-bool isConnectivityFailure(const std::exception_ptr &error)
-{
-    switch (failureKind(error)) {
-    case FailureKind::Offline:
-    case FailureKind::ServiceUnreachable:
-    case FailureKind::Timeout:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
 
 InstallFlow::InstallFlow(ClientAuthAPI api, AccountCredentialStore credentialStore, QPointer<QObject> owner,
                          Installer installer, PackagePipeline::Handlers handlers)
@@ -73,7 +58,7 @@ QCoro::Task<CachedPluginPackage> InstallFlow::resolvePluginPackageForInstall(boo
     try {
         co_return co_await pipeline.downloadAuthorizedPluginPackage();
     } catch (const std::exception &) {
-        if (!isConnectivityFailure(std::current_exception()))
+        if (!FailureClass::of(failureKind(std::current_exception())).network)
             throw;
         networkFailure = std::current_exception();
     }

@@ -25,12 +25,6 @@ namespace WpsAddonEdits {
 
 namespace {
 
-bool exists(const QString &path)
-{
-    struct stat info = {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
-}
-
 // Names the entry by its file name only: the add-in directory's path means nothing to the user.
 Failure entryFailure(const QString &action, const QString &path, int error)
 {
@@ -54,11 +48,6 @@ QString hiddenSibling(const QString &directory, const QString &purpose)
         + QUuid::createUuid().toString(QUuid::Id128).left(12);
 }
 
-int renamePath(const QString &from, const QString &to)
-{
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? 0 : errno;
-}
-
 void removeTree(const QString &path, const QString &shownName)
 {
     std::error_code error;
@@ -72,7 +61,7 @@ void removeUnderHiddenName(const QString &addonDir, const QString &name)
 {
     const QString path = addonDir + QLatin1Char('/') + name;
     const QString hidden = hiddenSibling(addonDir, QStringLiteral("removing"));
-    if (const int error = renamePath(path, hidden))
+    if (const int error = LocalFiles::renamePath(path, hidden))
         throw entryFailure(QStringLiteral("删除"), path, error);
     removeTree(hidden, path);
 }
@@ -80,7 +69,7 @@ void removeUnderHiddenName(const QString &addonDir, const QString &name)
 // Our hidden leftovers, and with `withPlugin` the add-in's own entries, in one listing.
 WpsListPair::Recovery removeOwnEntries(const QString &addonDir, bool withPlugin)
 {
-    if (!exists(addonDir))
+    if (!LocalFiles::exists(addonDir))
         return WpsListPair::Recovery::NothingPending;
     // The journal's hidden files would otherwise be taken for debris.
     const WpsListPair::Recovery recovery = WpsListPair::recover(addonDir);
@@ -96,7 +85,7 @@ WpsListPair::Recovery removeOwnEntries(const QString &addonDir, bool withPlugin)
 
 std::optional<QByteArray> readIfPresent(const QString &path)
 {
-    if (!exists(path))
+    if (!LocalFiles::exists(path))
         return std::nullopt;
     return readFile(path);
 }
@@ -154,7 +143,7 @@ QStringList removeOtherVersions(const QString &addonDir, const QString &installe
         if (!AddinIdentity::isOwnFolderEntry(name) || name == installedName)
             continue;
         const QString hidden = hiddenSibling(addonDir, QStringLiteral("removing"));
-        if (renamePath(addonDir + QLatin1Char('/') + name, hidden) != 0) {
+        if (LocalFiles::renamePath(addonDir + QLatin1Char('/') + name, hidden) != 0) {
             left.append(name);
             continue;
         }
@@ -182,8 +171,8 @@ QString installedDirectoryName(const QString &packageDir)
 void placeDirectory(const QString &staged, const QString &target)
 {
     const auto failure = [&target](int error) { return entryFailure(QStringLiteral("放置插件文件夹"), target, error); };
-    if (!exists(target)) {
-        if (const int error = renamePath(staged, target))
+    if (!LocalFiles::exists(target)) {
+        if (const int error = LocalFiles::renamePath(staged, target))
             throw failure(error);
         return;
     }
@@ -194,13 +183,13 @@ void placeDirectory(const QString &staged, const QString &target)
         throw failure(error);
     // No exchange on this file system: the previous directory steps aside for a moment.
     const QString aside = hiddenSibling(QFileInfo(target).absolutePath(), QStringLiteral("previous"));
-    if (const int asideError = renamePath(target, aside))
+    if (const int asideError = LocalFiles::renamePath(target, aside))
         throw failure(asideError);
-    if (const int placeError = renamePath(staged, target)) {
-        renamePath(aside, target);
+    if (const int placeError = LocalFiles::renamePath(staged, target)) {
+        LocalFiles::renamePath(aside, target);
         throw failure(placeError);
     }
-    renamePath(aside, staged);
+    LocalFiles::renamePath(aside, staged);
 }
 
 WpsListPair::Recovery removeLeftovers(const QString &addonDir)

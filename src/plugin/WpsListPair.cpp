@@ -48,12 +48,6 @@ QString inDir(const QString &dir, const QString &name)
     return dir + QLatin1Char('/') + name;
 }
 
-bool exists(const QString &path)
-{
-    struct stat info = {};
-    return ::lstat(native(path).constData(), &info) == 0;
-}
-
 [[noreturn]] void fail(const QString &fileName, int error)
 {
     throw LocalFiles::failure(QStringLiteral("写入"), fileName, error);
@@ -62,11 +56,6 @@ bool exists(const QString &path)
 void removeQuietly(const QString &path)
 {
     ::unlink(native(path).constData());
-}
-
-int renamePath(const QString &from, const QString &to)
-{
-    return std::rename(native(from).constData(), native(to).constData()) == 0 ? 0 : errno;
 }
 
 // The bytes on disk, flushed, with `mode`; 0 or errno.
@@ -105,7 +94,7 @@ int writeJournal(const QString &dir, const QByteArray &state, const QList<Entry>
         removeQuietly(staged);
         return error;
     }
-    const int error = renamePath(staged, journal);
+    const int error = LocalFiles::renamePath(staged, journal);
     syncDirectory(dir);
     return error;
 }
@@ -127,8 +116,8 @@ int rollBack(const QString &dir, const QList<Entry> &entries)
     for (const Entry &entry : entries) {
         const QString old = inDir(dir, oldPrefix + entry.fileName);
         int error = 0;
-        if (exists(old))
-            error = renamePath(old, inDir(dir, entry.fileName));
+        if (LocalFiles::exists(old))
+            error = LocalFiles::renamePath(old, inDir(dir, entry.fileName));
         else if (!entry.existed && ::unlink(native(inDir(dir, entry.fileName)).constData()) != 0 && errno != ENOENT)
             error = errno;
         if (error != 0 && firstError == 0)
@@ -165,12 +154,12 @@ Progress progressOf(const QString &dir, const Entry &entry)
     const QByteArray staged = fileSum(inDir(dir, newPrefix + entry.fileName));
     const QByteArray current = fileSum(target);
     if (!staged.isEmpty()) {
-        const bool untouched = entry.existed ? sameFile(target, old) && current == entry.oldSum : !exists(target);
+        const bool untouched = entry.existed ? sameFile(target, old) && current == entry.oldSum : !LocalFiles::exists(target);
         return staged == entry.newSum && untouched ? Progress::Pending : Progress::Unknown;
     }
     if (current == entry.newSum)
         return Progress::Replaced;
-    const bool putBack = entry.existed ? !exists(old) && current == entry.oldSum : !exists(target);
+    const bool putBack = entry.existed ? !LocalFiles::exists(old) && current == entry.oldSum : !LocalFiles::exists(target);
     return putBack ? Progress::PutBack : Progress::Unknown;
 }
 
@@ -234,7 +223,7 @@ void write(const QString &addonDir, const QList<Change> &changes)
         return;
     QList<Entry> entries;
     for (const Change &change : changes)
-        entries.append({change.fileName, exists(inDir(addonDir, change.fileName)), {}, sumOf(change.bytes)});
+        entries.append({change.fileName, LocalFiles::exists(inDir(addonDir, change.fileName)), {}, sumOf(change.bytes)});
     removeJournalFiles(addonDir, entries);
     for (qsizetype i = 0; i < changes.size(); ++i) {
         const QString target = inDir(addonDir, changes[i].fileName);
@@ -256,7 +245,7 @@ void write(const QString &addonDir, const QList<Change> &changes)
         fail(changes.value(0).fileName, error);
     }
     for (const Entry &entry : entries) {
-        const int error = renamePath(inDir(addonDir, newPrefix + entry.fileName), inDir(addonDir, entry.fileName));
+        const int error = LocalFiles::renamePath(inDir(addonDir, newPrefix + entry.fileName), inDir(addonDir, entry.fileName));
         if (error == 0)
             continue;
         // The journal says "back" before anything goes back, so a kill now cannot finish the half.
@@ -286,9 +275,9 @@ Recovery recover(const QString &addonDir)
     if (forwards) {
         for (const Entry &entry : entries) {
             const QString staged = inDir(addonDir, newPrefix + entry.fileName);
-            if (!exists(staged))
+            if (!LocalFiles::exists(staged))
                 continue;
-            if (const int error = renamePath(staged, inDir(addonDir, entry.fileName)))
+            if (const int error = LocalFiles::renamePath(staged, inDir(addonDir, entry.fileName)))
                 fail(entry.fileName, error);
         }
     } else if (const int error = rollBack(addonDir, entries)) {

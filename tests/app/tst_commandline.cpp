@@ -37,6 +37,8 @@ class tst_CommandLine : public QObject
 private Q_SLOTS:
     void exitCodeByOutcome_data();
     void exitCodeByOutcome();
+    void commandOrWindow_data();
+    void commandOrWindow();
 };
 
 void tst_CommandLine::exitCodeByOutcome_data()
@@ -98,6 +100,24 @@ void tst_CommandLine::exitCodeByOutcome()
     QCOMPARE(int(CommandLine::exitCodeFor(outcome)), exitCode);
     if (!sentence.isEmpty())
         QCOMPARE(describeError(outcome.failure()), sentence);
+}
+
+// The usage is printed, never the window opened, for either help option; Qt's own options open it.
+void tst_CommandLine::commandOrWindow_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<bool>("command");
+    for (const char *first : {"--help", "-h", "--version", "status", "statsu"})
+        QTest::newRow(first) << QByteArray(first) << true;
+    QTest::newRow("-platform") << QByteArray("-platform") << false;
+}
+
+void tst_CommandLine::commandOrWindow()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(bool, command);
+    const char *const argv[] = {"CorvantaManagementTool", first.constData(), nullptr};
+    QCOMPARE(CommandLine::wantsCommand(2, argv), command);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

@@ -62,6 +62,7 @@ bool ip(const QString &arguments)
 }
 
 // Words of `words`: offline, wps, no-service, refusing, signed-in, expired, installed (1.3.0),
+// newer-tool (the release needs a newer management tool),
 // et-elsewhere (a program named like WPS for Linux's, outside its folder), app-store and linked
 // (the kind of installation WPS is laid out as, else the packaged one).
 struct Setup
@@ -86,6 +87,8 @@ struct Setup
         QStringList options = QStringList{u"--port"_s, QString::number(serviceUrl.port()), u"--latest"_s, u"1.4.2"_s} + serviceOptions;
         if (has("refusing"))
             options << u"--status"_s << u"latest=500"_s;
+        if (has("newer-tool"))
+            options << u"--min-manager-version"_s << u"99.0"_s;
         if (!has("no-service"))
             service = std::make_unique<StandinService>(options);
     }
@@ -212,6 +215,9 @@ void tst_OfflineCommandLine::outcomes_data()
     QTest::newRow("install, not signed in") << install << "installed" << 6 << fetching + signIn + "\n" << QStringList{started, placed, signIn} << QByteArray();
     const QString expired = u"安装失败：刷新凭证无效或过期，请重新登录。"_s;
     QTest::newRow("install, sign-in expired") << install << "installed expired" << 6 << fetching + expired + "\n" << QStringList{started, placed, "账户凭据已被服务拒绝，已从本机清除", expired} << QByteArray();
+    const QString tooOld = u"安装失败：插件 1.4.2 要求管理工具不低于 99.0，请联网后升级管理工具再安装。"_s;
+    QTest::newRow("install, needs a newer tool") << install << "installed signed-in newer-tool" << 1 << fetching + tooOld + "\n"
+        << QStringList{started, placed, "开始下载插件包：1.4.2", "插件包已缓存：1.4.2", tooOld} << QByteArray();
     const QString noCache = u"缓存修复失败：本机没有可用插件包缓存。请联网后点击安装或更新。"_s;
     QTest::newRow("repair, no cache") << repair << "installed offline" << 1 << "正在用本机缓存修复插件...\n" + noCache + "\n"
                                       << QStringList{"开始用本机缓存修复 WPS 插件", placed, noCache} << QByteArray();

@@ -30,7 +30,7 @@ struct Run { int exitCode = -1; QString err; QString out; };
 Run runTool(const QStringList &arguments)
 {
     QProcess process;
-    process.start(QStringLiteral(TEST_BUNDLE_DIR "/Contents/MacOS/CorvantaManagementTool"), arguments);
+    process.start(QStringLiteral(TEST_TOOL_EXECUTABLE), arguments);
     process.waitForFinished(90000);
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardError()),
             QString::fromUtf8(process.readAllStandardOutput())};

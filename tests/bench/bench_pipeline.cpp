@@ -1,6 +1,7 @@
 // Times the whole package pipeline on a large archive from the stand-in and sets it against the
 // same work done by curl, sha256sum and unzip in one shell. Prints figures; asserts nothing.
 #include "model/AuthToolModel.h"
+#include "ModelDownload.h"
 #include "core/ToolPaths.h"
 #include "plugin/PackageArchive.h"
 
@@ -112,7 +113,7 @@ int main(int argc, char **argv)
     QElapsedTimer wall;
     StallMeter stalls;
     wall.start();
-    const TaskOutcome<CachedPluginPackage> outcome = awaitOutcome(model.downloadAuthorizedPluginPackage());
+    const TaskOutcome<CachedPluginPackage> outcome = awaitOutcome(downloadThrough(model));
     const qint64 toolMs = wall.elapsed();
     const qint64 longestStallMs = stalls.longestMs();
     const qint64 peakKiB = statusKiB("VmHWM");

@@ -1,4 +1,5 @@
 #include "model/AuthToolModel.h"
+#include "ModelDownload.h"
 #include "plugin/PackageArchive.h"
 #include "plugin/PackageDirectory.h"
 #include "plugin/PackagePipeline.h"
@@ -58,7 +59,7 @@ public:
         return true;
     }
 
-    Outcome run() { return awaitOutcome(model->downloadAuthorizedPluginPackage()); }
+    Outcome run() { return awaitOutcome(downloadThrough(*model)); }
 
     ScratchHome home;
     StandinService service;
@@ -360,13 +361,13 @@ void tst_PackagePipeline::badDownloadKeepsGoodArchive()
         QVERIFY2(service.isRunning(), qPrintable(service.errorOutput()));
         AuthToolModel model{ClientAuthAPI(service.baseUrl())};
         QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
-        QCOMPARE(awaitOutcome(model.downloadAuthorizedPluginPackage()).description(), QString());
+        QCOMPARE(awaitOutcome(downloadThrough(model)).description(), QString());
         goodDigest = sha256File(archive);
     }
     StandinService badService({"--wrong-sha256"});
     QVERIFY2(badService.isRunning(), qPrintable(badService.errorOutput()));
     AuthToolModel model{ClientAuthAPI(badService.baseUrl())};
-    QCOMPARE(awaitOutcome(model.downloadAuthorizedPluginPackage()).description(), checksumMismatch);
+    QCOMPARE(awaitOutcome(downloadThrough(model)).description(), checksumMismatch);
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList{archiveName});
     QCOMPARE(sha256File(archive), goodDigest);
     QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList{packageName});
@@ -442,7 +443,7 @@ void tst_PackagePipeline::modelGoneMidDownloadLeavesNoFile()
             model->deleteLater();
     });
 
-    const Outcome outcome = awaitOutcome(model->downloadAuthorizedPluginPackage());
+    const Outcome outcome = awaitOutcome(downloadThrough(*model));
     QCOMPARE(outcome.description(), QStringLiteral("已取消。"));
     QCOMPARE(entries(ToolPaths::pluginPackageDownloadDir()), QStringList());
     QCOMPARE(entries(ToolPaths::pluginPackageCacheDir()), QStringList());
@@ -554,7 +555,7 @@ void tst_PackagePipeline::droppedDownloadResumes()
     {
         AuthToolModel model{ClientAuthAPI(first->baseUrl())};
         QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
-        const Outcome dropped = awaitOutcome(model.downloadAuthorizedPluginPackage());
+        const Outcome dropped = awaitOutcome(downloadThrough(model));
         QVERIFY2(dropped.kind() == FailureKind::ServiceUnreachable, qPrintable(dropped.description()));
     }
     qInfo() << "dropped transfer:" << first->archiveAnswers();
@@ -583,7 +584,7 @@ void tst_PackagePipeline::droppedDownloadResumes()
         if (bytes > 0)
             progress.append(bytes);
     });
-    const Outcome retried = awaitOutcome(model.downloadAuthorizedPluginPackage());
+    const Outcome retried = awaitOutcome(downloadThrough(model));
     QCOMPARE(retried.description(), QString());
 
     const QString archive = downloads + QLatin1Char('/') + archiveName;

@@ -24,7 +24,7 @@
 namespace {
 
 const QString bundleResources = QStringLiteral(TEST_PAYLOAD_ROOT);
-enum Operation { Install, CacheRepair, Uninstall };
+enum Action { Install, CacheRepair, Uninstall };
 
 struct AnsweringPrompt : ConfirmationPrompt
 {
@@ -45,7 +45,7 @@ struct Tool
         model.setConfirmationPrompt(prompt);
         model.refreshInstalledPluginVersion();
     }
-    OperationOutcome run(Operation operation)
+    OperationOutcome run(Action operation)
     {
         return QCoro::waitFor(operation == Install ? model.installOrRepairPlugin()
                               : operation == CacheRepair ? model.repairPluginFromCache() : model.uninstallPlugin());
@@ -127,7 +127,10 @@ void tst_PluginInstall::installUpdateRepairUninstall()
     QCOMPARE(repairing.model.operationTone(), OperationTone::Warning);
     QVERIFY(repairing.log().endsWith("] 本机缓存修复完成（1.4.2）\n"));
 
-    tool.run(Uninstall);
+    // The folders go on the pool: the window's thread is back before they are gone.
+    auto uninstalling = tool.model.uninstallPlugin();
+    QVERIFY(tool.model.isUninstalling());
+    QVERIFY(QCoro::waitFor(std::move(uninstalling)).isDone());
     const ConfirmationRequest &asked = tool.prompt->last;
     QCOMPARE((QStringList{asked.messageText, asked.informativeText, asked.confirmButton, asked.cancelButton}),
              (QStringList{"卸载 Corvanta分析插件？", "只会移除 WPS 表格中的 CorvantaAnalysis 加载项，不会删除管理工具或其他内容。", "卸载", "取消"}));
@@ -194,7 +197,7 @@ void tst_PluginInstall::runningWpsBlocks()
     Tool tool;
     tool.prompt->answer = [] { return false; };
 
-    const OperationOutcome outcome = tool.run(Operation(operation));
+    const OperationOutcome outcome = tool.run(Action(operation));
     QCOMPARE(outcome.gate(), label.isEmpty() ? OperationOutcome::Gate::NotConfirmed : OperationOutcome::Gate::WpsRunning);
     QCOMPARE(tool.prompt->asked, label.isEmpty() ? 1 : 0);
     QCOMPARE(tool.model.operationMessage(), label.isEmpty() ? QString() : "请先完全退出 WPS 表格，再点击“" + label + "”。");
@@ -387,6 +390,11 @@ void tst_PluginInstall::uninstallCancelledOrFailing()
     QCOMPARE(tool.prompt->asked, 1);
     QCOMPARE(tool.model.operationToken(), 0u);
     QCOMPARE(tool.log(), QString());
+    // Without a way to ask, nothing goes.
+    tool.model.setConfirmationPrompt(nullptr);
+    QCOMPARE(tool.run(Uninstall).gate(), OperationOutcome::Gate::NotConfirmed);
+    QVERIFY(QFile::exists(addons.filePath("CorvantaAnalysis_1.4.2")));
+    tool.model.setConfirmationPrompt(tool.prompt);
 
     addons.writeAuthAddinJsonText("{\"et\": [");
     tool.prompt->answer = [] { return true; };

@@ -1,5 +1,6 @@
 #include "plugin/ArchiveDownload.h"
 #include "core/Failure.h"
+#include "core/FailureClass.h"
 #include "service/ServiceNetwork.h"
 #include "core/UrlErrorCode.h"
 
@@ -166,7 +167,7 @@ void tst_ArchiveDownload::transferFailuresLeaveNoFile()
     const auto error = outcome.error<Failure>();
     QVERIFY2(error, qPrintable(outcome.description()));
     QCOMPARE(error->details().urlCode, code);
-    QVERIFY(isNetworkFailure(error->kind()));
+    QVERIFY(FailureClass::of(error->kind()).network);
     QCOMPARE(QDir(m_downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 

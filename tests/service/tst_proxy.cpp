@@ -1,6 +1,7 @@
 #include "core/Failure.h"
 #include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
+#include "ModelDownload.h"
 
 #include "ScratchHome.h"
 #include "StandinService.h"
@@ -166,7 +167,7 @@ void tst_Proxy::installThroughProxy()
     AuthToolModel model{ClientAuthAPI(service.baseUrl())};
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
 
-    const TaskOutcome<CachedPluginPackage> outcome = awaitOutcome(model.downloadAuthorizedPluginPackage());
+    const TaskOutcome<CachedPluginPackage> outcome = awaitOutcome(downloadThrough(model));
     QCOMPARE(outcome.description(), message);
     const QStringList passed = proxy.requests();
     qInfo() << "the proxy passed on:" << passed;

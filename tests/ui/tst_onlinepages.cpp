@@ -5,6 +5,7 @@
 #include "TaskOutcome.h"
 #include "core/ToolPaths.h"
 #include "model/AuthToolModel.h"
+#include "ModelDownload.h"
 #include "ui/ContentView.h"
 #include "ui/OfflinePanel.h"
 #include "ui/OnlinePagePanel.h"
@@ -267,7 +268,7 @@ void tst_OnlinePages::signInOnTheSiteAuthorisesDownloads()
     QCOMPARE(view->url().path(), QStringLiteral("/settings/billing"));
 
     // The stand-in accepts only what it issued: the token request carried the new credential.
-    const auto download = awaitOutcome(m_model->downloadAuthorizedPluginPackage());
+    const auto download = awaitOutcome(downloadThrough(*m_model));
     QCOMPARE(download.description(), QString());
     QVERIFY(m_standin->requests().contains(QStringLiteral("POST ") + ClientAuthAPI::downloadTokenPath));
 

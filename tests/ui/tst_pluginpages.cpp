@@ -6,6 +6,7 @@
 
 #include "core/ConfirmationPrompt.h"
 #include "model/AuthToolModel.h"
+#include "ModelDownload.h"
 #include "ui/ContentView.h"
 #include "ui/DownloadProgressBar.h"
 #include "ui/InlineButton.h"
@@ -227,7 +228,7 @@ void tst_PluginPages::progressFollowsSlowDownload()
         QCOMPARE(bar->value(), int(received * DownloadProgressBar::steps / expected));
         QVERIFY(bar->isVisible());
     });
-    auto download = model.downloadAuthorizedPluginPackage();
+    auto download = downloadThrough(model);
     // The service answers late: the bar sweeps while the size is not known yet.
     QTRY_VERIFY(bar->isVisible());
     QVERIFY(bar->isIndeterminate());
