@@ -203,6 +203,11 @@ void placeDirectory(const QString &staged, const QString &target)
     renamePath(aside, staged);
 }
 
+void removeDirectory(const QString &addonDir, const QString &name)
+{
+    removeUnderHiddenName(addonDir, name);
+}
+
 WpsListPair::Recovery removeLeftovers(const QString &addonDir)
 {
     return removeOwnEntries(addonDir, false);
