@@ -1,6 +1,7 @@
 #include "InstallerScriptRun.h"
 
 #include "core/Failure.h"
+#include "core/InstallerExitStatus.h"
 #include "core/ToolPaths.h"
 #include "plugin/WpsDetection.h"
 

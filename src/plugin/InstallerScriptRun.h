@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/InstallerExitStatus.h"
 #include "core/ProcessRunner.h"
 
 #include <QCoro/QCoroTask>

@@ -74,14 +74,16 @@ private:
     QString m_path;
 };
 
-// Readable by everyone, writable by the owner: WPS may run as a user other than the installer.
+// Writable by the owner, so a later update can move it away, and readable by everyone, whatever
+// modes the package carried.
 void openUp(const fs::path &root)
 {
     const auto widen = [](const fs::path &path) {
         const fs::file_status status = fs::symlink_status(path);
         if (fs::is_symlink(status))
             return;
-        const bool searchable = fs::is_directory(status) || (status.permissions() & fs::perms::owner_exec) != fs::perms::none;
+        const fs::perms anyExec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+        const bool searchable = fs::is_directory(status) || (status.permissions() & anyExec) != fs::perms::none;
         fs::permissions(path, searchable ? fs::perms(0755) : fs::perms(0644), fs::perm_options::add);
     };
     widen(root);
