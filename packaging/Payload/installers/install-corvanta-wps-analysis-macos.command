@@ -8,7 +8,8 @@
 #   CORVANTA_WPS_ANALYSIS_PLUGIN_PACKAGE_DIR        the unpacked package to install
 #   CORVANTA_WPS_ANALYSIS_ADDON_DIR                 WPS's add-in folder, as the tool knows it
 #
-# Exit status, one per outcome (the helper's, passed on; the tool decides by them). The output
+# Exit status, one per outcome (the helper's, passed on; the tool decides by them, and both take
+# them from core/InstallerExitStatus.h in the tool's sources). The output
 # says the same in words, for the user and the log.
 #    0  installed and registered
 #    1  a step failed unexpectedly
