@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Failure.h"
+
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QPointer>
@@ -47,6 +49,17 @@ struct Request
 // (bytes received, bytes expected or -1 when the server did not say); a resumed download starts
 // at the size it already has.
 using ProgressHandler = std::function<void(qint64, qint64)>;
+
+// The partial file of a request's release and its record; shared with the transfer
+// (ResumableTransfer), which writes them.
+QString partialPath(const Request &request);
+QString sidecarPath(const Request &request);
+// Whether a validator can be sent back as a header as it is.
+bool isHeaderSafe(const QByteArray &value);
+bool isDiskFull(int error);
+// error is the errno of the failed step, 0 when unknown. A full disk names the folder: room is
+// made there, whichever file was being written.
+Failure writeError(const Request &request, const QString &path, int error);
 
 // Whether text is a SHA-256 digest: 64 hexadecimal digits, any case.
 bool isSha256Text(const QString &text);

@@ -1,10 +1,8 @@
 #include "InstallerScriptRun.h"
 
-#include "core/AddinIdentity.h"
 #include "core/Failure.h"
-#include "core/LocalFiles.h"
+#include "core/InstallerExitStatus.h"
 #include "core/ToolPaths.h"
-#include "plugin/WpsAddonEdits.h"
 #include "plugin/WpsDetection.h"
 
 #include <QFileInfo>
@@ -21,54 +19,29 @@ QString scriptPath(const QString &resourceDir)
     return resourceDir.isEmpty() ? QString() : resourceDir + QLatin1Char('/') + scriptRelativePath;
 }
 
-FailureKind kindOf(int exitStatus)
+// The helper's report: the lines naming leftover folders are the tool's, the rest the user's.
+Result reportOf(const QString &output)
 {
-    switch (exitStatus) {
-    case ProcessRunner::timedOutExitCode:
-        return FailureKind::InstallerTimedOut;
-    case PackageRefused:
-        return FailureKind::InstallerPackageRefused;
-    case CopyFailed:
-        return FailureKind::InstallerCopyFailed;
-    case RegistrationFailed:
-        return FailureKind::InstallerRegistrationFailed;
-    case WpsRunning:
-        return FailureKind::WpsRunning;
-    default:
-        return FailureKind::InstallerFailed;
+    Result result;
+    const QStringList lines = output.split(QLatin1Char('\n'));
+    QStringList shown;
+    for (const QString &line : lines) {
+        if (line.startsWith(InstallerExitStatus::leftoverLinePrefix))
+            result.leftovers.append(line.mid(InstallerExitStatus::leftoverLinePrefix.size()));
+        else
+            shown.append(line);
     }
+    result.output = shown.join(QLatin1Char('\n'));
+    return result;
 }
 
-// The add-in's folders other than the one just installed: what the script could not remove.
-QStringList leftoversBeside(const QString &packageDirectory)
+Result outcomeOf(const ProcessResult &result)
 {
-    QString installed;
-    try {
-        installed = WpsAddonEdits::installedDirectoryName(packageDirectory);
-    } catch (const std::exception &) {
-    }
-    QStringList leftovers;
-    try {
-        for (const QString &name : LocalFiles::entryNames(ToolPaths::addonDir())) {
-            if (AddinIdentity::isOwnFolderEntry(name) && name != installed)
-                leftovers.append(name);
-        }
-    } catch (const std::exception &) {
-        // The install is done all the same; the script's output still names them.
-    }
-    leftovers.sort();
-    return leftovers;
-}
-
-Result outcomeOf(const ProcessResult &result, const QString &packageDirectory)
-{
-    if (result.exitCode == Installed)
-        return {{}, result.output};
-    if (result.exitCode == OldVersionLeft)
-        return {leftoversBeside(packageDirectory), result.output};
+    if (result.exitCode == InstallerExitStatus::Installed || result.exitCode == InstallerExitStatus::OldVersionLeft)
+        return reportOf(result.output);
     FailureDetails details;
     details.output = result.output;
-    throw Failure(kindOf(result.exitCode), details);
+    throw Failure(InstallerExitStatus::kindOf(result.exitCode, ProcessRunner::timedOutExitCode), details);
 }
 
 } // namespace
@@ -101,7 +74,7 @@ QCoro::Task<Result> run(QString resourceDir, QString managementAppPath, QString 
     const QStringList arguments{script};
     auto running = ProcessRunner::run(bash, arguments, environment(managementAppPath, packageDirectory), timeoutSeconds);
     const ProcessResult result = co_await std::move(running);
-    co_return outcomeOf(result, packageDirectory);
+    co_return outcomeOf(result);
 }
 
 } // namespace InstallerScriptRun

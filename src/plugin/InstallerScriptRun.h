@@ -14,24 +14,12 @@ namespace InstallerScriptRun {
 inline const QString scriptRelativePath =
     QStringLiteral("Payload/installers/install-corvanta-wps-analysis-macos.command");
 
-// The script's exit statuses, as its header documents them.
-enum ExitStatus : int {
-    Installed = 0,
-    UnexpectedFailure = 1,
-    WrongUse = 64,
-    PackageRefused = 65,
-    CopyFailed = 66,
-    RegistrationFailed = 67,
-    WpsRunning = 68,
-    OldVersionLeft = 69,
-};
-
 // An install that is done. An older version's folder that could not be removed does not undo it.
 struct Result
 {
-    // Names of those folders in WPS's add-in directory.
+    // Names of those folders in WPS's add-in directory, as the helper reported them.
     QStringList leftovers;
-    // What the script printed (it says why in words).
+    // What the script printed for the user (it says why in words).
     QString output;
 };
 

@@ -192,6 +192,11 @@ void placeDirectory(const QString &staged, const QString &target)
     LocalFiles::renamePath(aside, staged);
 }
 
+void removeDirectory(const QString &addonDir, const QString &name)
+{
+    removeUnderHiddenName(addonDir, name);
+}
+
 WpsListPair::Recovery removeLeftovers(const QString &addonDir)
 {
     return removeOwnEntries(addonDir, false);

@@ -40,6 +40,8 @@ QString installedDirectoryName(const QString &packageDir);
 // Moves the complete directory `staged` to `target` in one step. When `target` exists the two are
 // exchanged, so `staged` then holds the previous directory, for the caller to delete.
 void placeDirectory(const QString &staged, const QString &target);
+// Removes the entry `name` of the add-in folder, out of sight under a hidden name first.
+void removeDirectory(const QString &addonDir, const QString &name);
 // Finishes an interrupted write of the lists, then deletes what interrupted runs left behind
 // (see leftoverPrefix).
 WpsListPair::Recovery removeLeftovers(const QString &addonDir);

@@ -248,22 +248,27 @@ void tst_ArchiveDownload::partialFileIsResumedOrDropped_data()
     QTest::addColumn<int>("ageHours");
     QTest::addColumn<QList<QByteArray>>("ranges"); // Range header of each request, empty for none
     QTest::addColumn<FailureKind>("kind"); // Internal: saved
+    QTest::addColumn<QByteArray>("headers");
 
     const QByteArray rest = body.mid(1000);
     using K = FailureKind;
     QTest::newRow("whole body instead of the rest (200)")
-        << 200 << body << true << 0 << QList<QByteArray>{"bytes=1000-"} << K::Internal;
+        << 200 << body << true << 0 << QList<QByteArray>{"bytes=1000-"} << K::Internal << QByteArray();
     // A 206 that does not say it starts at byte 1000 cannot be appended: asked again from zero (this
     // server then sends the same rest again, which the checksum refuses).
     QTest::newRow("206 without a matching Content-Range")
-        << 206 << rest << true << 0 << QList<QByteArray>{"bytes=1000-", ""} << K::ChecksumMismatch;
+        << 206 << rest << true << 0 << QList<QByteArray>{"bytes=1000-", ""} << K::ChecksumMismatch << QByteArray();
     QTest::newRow("partial file of another release")
-        << 200 << body << false << 0 << QList<QByteArray>{""} << K::Internal;
+        << 200 << body << false << 0 << QList<QByteArray>{""} << K::Internal << QByteArray();
     QTest::newRow("partial file older than a day")
-        << 200 << body << true << 25 << QList<QByteArray>{""} << K::Internal;
+        << 200 << body << true << 25 << QList<QByteArray>{""} << K::Internal << QByteArray();
     // Status 0: a server that never answers; what was kept stays for the next attempt.
-    QTest::newRow("no answer") << 0 << rest << true << 0 << QList<QByteArray>{"bytes=1000-"} << K::Timeout;
-    QTest::newRow("refused") << 503 << rest << true << 0 << QList<QByteArray>{"bytes=1000-"} << K::DownloadRefused;
+    QTest::newRow("no answer") << 0 << rest << true << 0 << QList<QByteArray>{"bytes=1000-"} << K::Timeout << QByteArray();
+    QTest::newRow("refused") << 503 << rest << true << 0 << QList<QByteArray>{"bytes=1000-"} << K::DownloadRefused << QByteArray();
+    // Same validator, but the range begins before the partial file's end: not appended.
+    QTest::newRow("206 from elsewhere") << 206 << body.mid(500) << true << 0 << QList<QByteArray>{"bytes=1000-", ""} << K::ChecksumMismatch
+                                        << "ETag: \"v1\"\r\nContent-Range: bytes 500-" + QByteArray::number(body.size() - 1) + "/"
+            + QByteArray::number(body.size()) + "\r\n";
 }
 
 // A partial file with its sidecar, as a broken transfer leaves them; the server here answers every
@@ -276,8 +281,9 @@ void tst_ArchiveDownload::partialFileIsResumedOrDropped()
     QFETCH(int, ageHours);
     QFETCH(QList<QByteArray>, ranges);
     QFETCH(FailureKind, kind);
+    QFETCH(QByteArray, headers);
     ScriptedHttpServer server;
-    server.setReply({status, reply, "application/zip", status == 0});
+    server.setReply({status, reply, "application/zip", status == 0, -1, headers});
     ServiceNetwork::setTransferTimeout(1s);
     QVERIFY(QDir().mkpath(m_downloads));
     const QString partial = m_downloads + QStringLiteral("/.partial-CorvantaAnalysis_2.0.zip");

@@ -8,11 +8,11 @@
 #   CORVANTA_WPS_ANALYSIS_PLUGIN_PACKAGE_DIR        the unpacked package to install
 #   CORVANTA_WPS_ANALYSIS_ADDON_DIR                 WPS's add-in folder, as the tool knows it
 #
-# Exit status, one per outcome; the helper corvanta-wps-addins beside it uses the same numbers,
-# and the tool decides by them (they lie above the signal numbers that stand for a killed script).
-# The output says the same in words, for the user and the log.
+# Exit status, one per outcome (the helper's, passed on; the tool decides by them, and both take
+# them from core/InstallerExitStatus.h in the tool's sources). The output
+# says the same in words, for the user and the log.
 #    0  installed and registered
-#    1  a step of this script failed unexpectedly
+#    1  a step failed unexpectedly
 #   64  called without the variables above
 #   65  the package is not a complete add-in, or its version cannot name a folder
 #   66  copying the add-in into WPS's folder failed
@@ -20,9 +20,9 @@
 #   68  WPS is running; nothing of WPS's files was changed
 #   69  installed and registered, but an older version's folder could not be removed
 #
-# The new directory is copied under a hidden name and renamed into place; older versions go only
-# after the new one is registered, so a run that fails or is interrupted at any point leaves the
-# previously installed add-in working.
+# The helper corvanta-wps-addins beside this script does the install: it copies the package under
+# a hidden name, renames it into place, registers it, and removes older versions only after that,
+# so a run that fails or is interrupted at any point leaves the previously installed add-in working.
 set -euo pipefail
 
 fail() {
@@ -48,47 +48,4 @@ fi
 [[ -n $addons ]] || fail 64 "未收到 WPS 加载项文件夹的位置，请在 Corvanta 管理工具中安装插件。"
 [[ -d $package ]] || fail 65 "找不到要安装的插件包，请重新下载后再试。"
 
-# The helper prints its own reason on failure and exits with the status of its kind.
-name=$("$helper" installed-name "$package") || exit $?
-# Before the first change to WPS's files the helper checks once more that WPS is not running.
-"$helper" clean "$addons" || exit $?
-mkdir -p "$addons" 2>/dev/null || fail 66 "无法创建 WPS 加载项文件夹，请检查文件夹权限。"
-
-staged=
-cleanup() {
-    if [[ -n $staged ]]; then
-        rm -rf "$staged" 2>/dev/null || true
-    fi
-}
-trap cleanup EXIT
-
-staged=$(mktemp -d "$addons/.corvanta-staging-XXXXXX" 2>/dev/null) ||
-    fail 66 "无法在 WPS 加载项文件夹中创建临时文件夹，请检查磁盘空间和文件夹权限。"
-cp -R "$package/." "$staged/" 2>/dev/null || fail 66 "复制插件文件失败，请检查磁盘空间后重试。"
-chmod -R u+rwX,go+rX "$staged" 2>/dev/null || fail 66 "无法设置插件文件的权限。"
-
-# After this the staged name holds the previous copy of the same version, if there was one.
-"$helper" place "$staged" "$addons/$name" || exit $?
-if "$helper" register "$addons" "$name"; then
-    registered=0
-else
-    registered=$?
-fi
-if ((registered != 0)); then
-    # Back to what WPS has registered: the previous copy, or no directory of this version.
-    if [[ -d $staged ]]; then
-        "$helper" place "$staged" "$addons/$name" >/dev/null 2>&1 || true
-    else
-        hidden=$(mktemp -u "$addons/.corvanta-removing-XXXXXX")
-        mv "$addons/$name" "$hidden" 2>/dev/null && rm -rf "$hidden" 2>/dev/null || true
-    fi
-    exit "$registered"
-fi
-
-# The helper knows which entries are the add-in's; it names, one per line, those it could not move away.
-left=$("$helper" sweep "$addons" "$name") || exit $?
-[[ -n $left ]] || exit 0
-while IFS= read -r old; do
-    printf '无法移除旧版插件“%s”，请检查文件夹权限。\n' "$old"
-done <<<"$left"
-exit 69
+exec "$helper" install "$package" "$addons"
