@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QPointer>
 
+#include <coroutine>
+#include <vector>
+
 class AuthToolModel;
 
 // One long piece of work of the model (install, uninstall, check, sign-in hand-off), run once: the
@@ -35,8 +38,10 @@ protected:
     QPointer<AuthToolModel> m_model;
 
 private:
+    struct Ending;
     QCoro::Task<> execute();
 
     bool m_finished = false;
     OperationOutcome m_outcome;
+    std::vector<std::coroutine_handle<>> m_awaiting;
 };
