@@ -42,7 +42,16 @@ MainWindow::MainWindow(AuthToolModel *model, QWidget *parent)
     quit->setContext(Qt::WindowShortcut);
     connect(quit, &QShortcut::activated, this, &MainWindow::quitRequested);
 
+    m_frameSaveDelay.setSingleShot(true);
+    m_frameSaveDelay.setInterval(500);
+    connect(&m_frameSaveDelay, &QTimer::timeout, this, &MainWindow::saveFrame);
     placeOnScreen();
+}
+
+MainWindow::~MainWindow()
+{
+    if (m_frameSaveDelay.isActive())
+        saveFrame();
 }
 
 QString MainWindow::titleFor(const QVariantMap &infoDictionary)
@@ -69,8 +78,15 @@ void MainWindow::placeOnScreen()
     m_framePlaced = true;
 }
 
+void MainWindow::saveFrameSoon()
+{
+    if (isVisible())
+        m_frameSaveDelay.start();
+}
+
 void MainWindow::saveFrame()
 {
+    m_frameSaveDelay.stop();
     if (m_framePlaced)
         frameSettings()->setValue(frameSettingsKey, saveGeometry());
 }
@@ -78,15 +94,13 @@ void MainWindow::saveFrame()
 void MainWindow::moveEvent(QMoveEvent *event)
 {
     QWidget::moveEvent(event);
-    if (isVisible())
-        saveFrame();
+    saveFrameSoon();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (isVisible())
-        saveFrame();
+    saveFrameSoon();
 }
 
 void MainWindow::paintEvent(QPaintEvent *event)

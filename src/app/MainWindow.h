@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QVariantMap>
 #include <QWidget>
 
@@ -18,6 +19,7 @@ public:
     static inline const QString frameSettingsKey = QStringLiteral("CorvantaManagementToolMainWindow");
 
     explicit MainWindow(AuthToolModel *model, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // "CFBundleName" of the information dictionary when it is text (even empty), else the tool's name.
     static QString titleFor(const QVariantMap &infoDictionary);
@@ -37,9 +39,13 @@ protected:
 
 private:
     void placeOnScreen();
+    void saveFrameSoon();
     void saveFrame();
 
     ContentView *m_contentView = nullptr;
+    // A drag moves the frame many times a second and each save writes the settings file: the
+    // frame is saved once it has rested, and at once when the window closes or goes.
+    QTimer m_frameSaveDelay;
     bool m_framePlaced = false;
     bool m_firstFrameReported = false;
 };
