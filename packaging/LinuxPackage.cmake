@@ -84,7 +84,13 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Corvanta 管理工具 installs, updates an
 (a DRG/DIP medical-record analysis workbench) in WPS for Linux, from the
 vendor's service or from the local package cache, and uninstalls it. It
 refuses every change while WPS is running.")
-# Libraries (libarchive among them) from the programs themselves; bash, which the tool runs, besides.
+# Libraries from the programs themselves; bash, which the tool runs, besides, and the packages of the
+# libraries it opens only when it needs them (which dpkg-shlibdeps cannot see).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "bash (>= 5)")
+foreach(library ${CORVANTA_CRYPTO_LIBRARY} ${CORVANTA_ARCHIVE_LIBRARY})
+    execute_process(COMMAND dpkg-query --search "*/${library}" OUTPUT_VARIABLE owners COMMAND_ERROR_IS_FATAL ANY)
+    string(REGEX MATCH "^[^:]+" owner "${owners}")
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${owner}")
+endforeach()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

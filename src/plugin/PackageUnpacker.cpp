@@ -3,14 +3,13 @@
 #include "core/Failure.h"
 #include "core/LocalFiles.h"
 #include "core/ProcessRunner.h"
+#include "plugin/LibarchiveFunctions.h"
 
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <clocale>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,15 +48,15 @@ class Reader
 {
 public:
     explicit Reader(const QString &path)
-        : m_archive(archive_read_new())
+        : m_archive(libarchive().readNew())
     {
-        archive_read_support_format_zip_seekable(m_archive);
-        if (archive_read_open_filename(m_archive, QFile::encodeName(path).constData(), 64 * 1024) != ARCHIVE_OK) {
-            archive_read_free(m_archive);
+        libarchive().supportZipSeekable(m_archive);
+        if (libarchive().openFile(m_archive, QFile::encodeName(path).constData(), 64 * 1024) != ARCHIVE_OK) {
+            libarchive().readFree(m_archive);
             throw Failure(FailureKind::IncompletePackage);
         }
     }
-    ~Reader() { archive_read_free(m_archive); }
+    ~Reader() { libarchive().readFree(m_archive); }
     Reader(const Reader &) = delete;
     Reader &operator=(const Reader &) = delete;
 
@@ -65,11 +64,11 @@ public:
     archive_entry *next(const std::function<void(const QString &)> &log = {})
     {
         archive_entry *entry = nullptr;
-        const int status = archive_read_next_header(m_archive, &entry);
+        const int status = libarchive().nextHeader(m_archive, &entry);
         if (status == ARCHIVE_EOF)
             return nullptr;
         if (status == ARCHIVE_WARN && log)
-            log(QString::fromUtf8(archive_error_string(m_archive)).trimmed());
+            log(QString::fromUtf8(libarchive().errorString(m_archive)).trimmed());
         if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
             throw Failure(FailureKind::IncompletePackage);
         return entry;
@@ -130,8 +129,8 @@ std::pair<quint64, quint64> PackageUnpacker::declaredEntriesAndBytes(quint64 max
             if (++entries > maxEntries)
                 throw Failure(FailureKind::TooManyEntries);
             // Bounded so that no count of entries can wrap the sum.
-            if (archive_entry_size_is_set(entry))
-                bytes += std::min<quint64>(quint64(std::max<la_int64_t>(0, archive_entry_size(entry))), 1ull << 48);
+            if (libarchive().entrySizeIsSet(entry))
+                bytes += std::min<quint64>(quint64(std::max<la_int64_t>(0, libarchive().entrySize(entry))), 1ull << 48);
         }
     } catch (const Failure &failure) {
         // A damaged header is for the unpacking to refuse, at its entry.
@@ -147,13 +146,13 @@ void PackageUnpacker::unpack(quint64 maxEntries, quint64 maxBytes, const std::fu
     Reader reader(m_archivePath);
     while (archive_entry *entry = reader.next(log)) {
         const QByteArray name = checkedName(reader.get(), entry, maxEntries);
-        switch (archive_entry_filetype(entry)) {
+        switch (libarchive().entryFileType(entry)) {
         case AE_IFDIR:
             if (const int error = LocalFiles::createDirectories(QFile::decodeName(onDisk(name))))
                 writeFailed(QStringLiteral("创建目录"), name, error);
             break;
         case AE_IFLNK:
-            m_links.append({name, QByteArray(archive_entry_symlink(entry))});
+            m_links.append({name, QByteArray(libarchive().entryLinkTarget(entry))});
             break;
         default:
             // Devices, FIFOs and sockets are never made: whatever the entry claims, it is a file.
@@ -167,7 +166,7 @@ QByteArray PackageUnpacker::checkedName(archive *reader, archive_entry *entry, q
 {
     if (quint64(m_names.size()) >= maxEntries)
         throw Failure(FailureKind::TooManyEntries);
-    const char *stored = archive_entry_pathname(entry);
+    const char *stored = libarchive().entryPath(entry);
     if (!stored)
         throw Failure(FailureKind::UnreadableNames);
     const QByteArray raw(stored);
@@ -182,9 +181,9 @@ QByteArray PackageUnpacker::checkedName(archive *reader, archive_entry *entry, q
         throw Failure(FailureKind::DuplicateEntry, details);
     }
     m_names.insert(name);
-    if (archive_entry_is_encrypted(entry))
+    if (libarchive().entryIsEncrypted(entry))
         throw Failure(FailureKind::EncryptedPackage);
-    if (!readsMethod(archive_format_name(reader)))
+    if (!readsMethod(libarchive().formatName(reader)))
         throw Failure(FailureKind::UnsupportedCompression);
     return name;
 }
@@ -192,7 +191,7 @@ QByteArray PackageUnpacker::checkedName(archive *reader, archive_entry *entry, q
 void PackageUnpacker::writeFile(archive *reader, archive_entry *entry, const QByteArray &name, quint64 maxBytes)
 {
     // 0755 or 0644 as the archive says, never more: no setuid, setgid or writable by others.
-    const mode_t mode = (archive_entry_perm(entry) & 0111) ? 0755 : 0644;
+    const mode_t mode = (libarchive().entryPermissions(entry) & 0111) ? 0755 : 0644;
     makeParents(name);
     const int fd = ::open(onDisk(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0)
@@ -201,7 +200,7 @@ void PackageUnpacker::writeFile(archive *reader, archive_entry *entry, const QBy
         if (::fchmod(fd, mode) != 0)
             writeFailed(QStringLiteral("设置权限"), name, errno);
         // A size the archive leaves out or gives as negative allows nothing.
-        const qint64 declared = archive_entry_size_is_set(entry) ? std::max<qint64>(0, archive_entry_size(entry)) : 0;
+        const qint64 declared = libarchive().entrySizeIsSet(entry) ? std::max<qint64>(0, libarchive().entrySize(entry)) : 0;
         writeBlocks(reader, fd, name, declared, maxBytes);
     } catch (...) {
         ::close(fd);
@@ -218,7 +217,7 @@ void PackageUnpacker::writeBlocks(archive *reader, int fd, const QByteArray &nam
         const void *block = nullptr;
         size_t size = 0;
         la_int64_t offset = 0;
-        const int status = archive_read_data_block(reader, &block, &size, &offset);
+        const int status = libarchive().dataBlock(reader, &block, &size, &offset);
         if (status == ARCHIVE_EOF)
             return;
         // Damaged data, a checksum that does not match, a method the reader lacks.

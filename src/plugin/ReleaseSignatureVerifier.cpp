@@ -2,8 +2,7 @@
 
 #include "BuildConfig.h"
 #include "core/Failure.h"
-
-#include <openssl/evp.h>
+#include "plugin/OpenSslFunctions.h"
 
 #include <memory>
 
@@ -14,17 +13,18 @@ constexpr int signatureSize = 64;
 
 bool verifiesWith(const QByteArray &key, const QByteArray &message, const QByteArray &signature)
 {
-    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> publicKey(
-        EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char *>(key.constData()),
-                                    size_t(key.size())),
-        EVP_PKEY_free);
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    const OpenSslFunctions &ssl = openSsl();
+    const std::unique_ptr<EVP_PKEY, decltype(ssl.publicKeyFree)> publicKey(
+        ssl.publicKeyFromRaw(EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char *>(key.constData()),
+                             size_t(key.size())),
+        ssl.publicKeyFree);
+    const std::unique_ptr<EVP_MD_CTX, decltype(ssl.mdContextFree)> context(ssl.mdContextNew(), ssl.mdContextFree);
     if (!publicKey || !context)
         return false;
     // Ed25519 hashes internally: no digest is named.
-    if (EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, publicKey.get()) != 1)
+    if (ssl.digestVerifyInit(context.get(), nullptr, nullptr, nullptr, publicKey.get()) != 1)
         return false;
-    return EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char *>(signature.constData()),
+    return ssl.digestVerify(context.get(), reinterpret_cast<const unsigned char *>(signature.constData()),
                             size_t(signature.size()), reinterpret_cast<const unsigned char *>(message.constData()),
                             size_t(message.size()))
         == 1;

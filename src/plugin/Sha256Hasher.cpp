@@ -2,10 +2,10 @@
 
 #include "core/Failure.h"
 #include "core/WorkerTask.h"
+#include "plugin/OpenSslFunctions.h"
 
 #include <QFile>
 
-#include <openssl/evp.h>
 
 #include <stdexcept>
 
@@ -24,11 +24,11 @@ Failure unreadableFile(const QString &path)
 
 void Sha256Hasher::ContextDeleter::operator()(evp_md_ctx_st *context) const
 {
-    EVP_MD_CTX_free(context);
+    openSsl().mdContextFree(context);
 }
 
 Sha256Hasher::Sha256Hasher()
-    : m_context(EVP_MD_CTX_new())
+    : m_context(openSsl().mdContextNew())
 {
     if (!m_context)
         throw std::bad_alloc();
@@ -39,13 +39,13 @@ Sha256Hasher::~Sha256Hasher() = default;
 
 void Sha256Hasher::reset()
 {
-    if (EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) != 1)
+    if (openSsl().digestInit(m_context.get(), openSsl().sha256(), nullptr) != 1)
         throw std::runtime_error("EVP_DigestInit_ex(SHA-256) failed");
 }
 
 void Sha256Hasher::addData(QByteArrayView chunk)
 {
-    if (!chunk.isEmpty() && EVP_DigestUpdate(m_context.get(), chunk.data(), size_t(chunk.size())) != 1)
+    if (!chunk.isEmpty() && openSsl().digestUpdate(m_context.get(), chunk.data(), size_t(chunk.size())) != 1)
         throw std::runtime_error("EVP_DigestUpdate failed");
 }
 
@@ -53,7 +53,7 @@ QString Sha256Hasher::hexDigest()
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (EVP_DigestFinal_ex(m_context.get(), digest, &length) != 1)
+    if (openSsl().digestFinal(m_context.get(), digest, &length) != 1)
         throw std::runtime_error("EVP_DigestFinal_ex failed");
     reset();
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), length).toHex());
