@@ -3,7 +3,6 @@
 #include "core/AddinIdentity.h"
 #include "core/Failure.h"
 #include "plugin/JsonObjectScan.h"
-#include "service/JsonValueReaders.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -69,9 +68,9 @@ bool isOwnEntry(const QJsonValue &entry)
 {
     if (!entry.isObject())
         return false;
-    const auto text = [&entry](const QString &key) {
-        return JsonValueReaders::stringValue(entry.toObject().value(key)).value_or(QString());
-    };
+    // Only text names or locates an add-in: a nested object that merely mentions our folder, written
+    // out as text, would make another add-in's entry look like ours.
+    const auto text = [&entry](const QString &key) { return entry.toObject().value(key).toString(); };
     return AddinIdentity::isOwnEntry(text(QStringLiteral("name")), text(QStringLiteral("path")));
 }
 
@@ -105,15 +104,21 @@ QByteArray separatorIn(const QByteArray &file, const Member &container)
     return gap.mid(gap.indexOf(',') + 1);
 }
 
+// A lone carriage return ends a line as well: taken for a blank, it would become part of the indent.
+qsizetype lastLineBreak(const QByteArray &text, qsizetype from)
+{
+    return qMax(text.lastIndexOf('\n', from), text.lastIndexOf('\r', from));
+}
+
 QByteArray afterLastNewline(const QByteArray &blanks)
 {
-    return blanks.mid(blanks.lastIndexOf('\n') + 1);
+    return blanks.mid(lastLineBreak(blanks, -1) + 1);
 }
 
 // The blanks at the start of the line that holds `position`.
 QByteArray lineIndent(const QByteArray &file, qsizetype position)
 {
-    const qsizetype lineStart = file.lastIndexOf('\n', position - 1) + 1;
+    const qsizetype lineStart = lastLineBreak(file, position - 1) + 1;
     qsizetype end = lineStart;
     while (end < position && (file.at(end) == ' ' || file.at(end) == '\t'))
         ++end;
@@ -254,7 +259,9 @@ QList<Splice> splicesOf(const QByteArray &file, const Member &object, const Obje
         oneLine.space = separator;
     if (edit.replaced >= 0) {
         const Member &old = members[edit.replaced];
-        const bool lines = between(file, old.start, old.end).contains('\n');
+        // Laid out on lines only when the file lays out its members so; otherwise as this object spaces
+        // its own, so that registering again finds and writes the same text.
+        const bool lines = between(file, old.start, old.end).contains('\n') && !style.newline.isEmpty();
         splices.append({old.start, old.end, rendered(edit.replacement, lineIndent(file, old.start), lines ? style : oneLine)});
     }
     const Style &local = separator.contains('\n') ? style : oneLine;

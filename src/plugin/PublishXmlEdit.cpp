@@ -71,6 +71,10 @@ Decoded decode(const QByteArray &file)
     QStringEncoder encoder(decoded.encoding.constData(), flags);
     if (decoder.hasError() || QByteArray(encoder.encode(decoded.text)) != body)
         refuse();
+    // A second byte-order mark is no XML, and the reader skips it without counting it: its
+    // offsets would point one character before each tag.
+    if (decoded.text.startsWith(QChar(0xFEFF)))
+        refuse();
     return decoded;
 }
 

@@ -119,6 +119,8 @@ void tst_WpsAddonEdits::publishShapes_data()
         << "<jsplugins>" + ours + "<jsplugin version=\"1\" name=\"A&amp;B\" url=\"u\"/></jsplugins>";
     QTest::newRow("another root") << QByteArray("<addins>\n  <jsplugin name=\"CorvantaAnalysis\" url=\"u\"/>\n</addins>\n")
                                   << refused << refused;
+    QTest::newRow("a second byte-order mark, which the reader would not count")
+        << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF<jsplugins>\n</jsplugins>\n") << refused << refused;
     QTest::newRow("only a comment") << QByteArray("<!-- <jsplugins></jsplugins> -->\n") << refused << refused;
     QTest::newRow("empty file: nothing to remove, a new list to register in")
         << QByteArray("") << QByteArray("") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<jsplugins>\n  " + ours + "\n</jsplugins>\n";
@@ -177,6 +179,9 @@ void tst_WpsAddonEdits::removesAuthEntries_data()
         << QByteArray() << QByteArray();
     QTest::newRow("a group without entries of ours gains no namelist")
         << QJsonDocument(QJsonObject{{"wps", QJsonObject{{"z", c}, {"a", c}, {"flag", true}}}}).toJson() << QJsonObject()
+        << QByteArray() << QByteArray();
+    QTest::newRow("a location that is no text names no folder of ours")
+        << QByteArray(R"({"wps": {"namelist": "a", "a": {"name": "A", "path": {"dir": "/a/Corvanta_1.0"}}}})") << QJsonObject()
         << QByteArray() << QByteArray();
     QTest::newRow("array at the top, not rewritten") << QByteArray("[{\"name\": \"CorvantaAnalysis\"}]\n") << QJsonObject()
                                                      << QByteArray() << QByteArray();
