@@ -4,23 +4,14 @@
 #include "core/TreeCopy.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-
-#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcBundleCopy, "corvanta.bundlecopy")
 
 namespace BundleCopy {
 
 namespace {
-
-bool existsAsEntry(const QString &path)
-{
-    struct stat status {};
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
-}
 
 void removeQuietly(const QString &path)
 {
@@ -45,7 +36,7 @@ void replaceWithCopy(const QString &source, const QString &target)
         throw LocalFiles::failure(QStringLiteral("创建文件夹"), parent, error);
 
     const QString staging = LocalFiles::hiddenSibling(target, QStringLiteral("installing"), QStringLiteral(".app"));
-    if (existsAsEntry(staging))
+    if (LocalFiles::exists(staging))
         removeQuietly(staging);
     try {
         TreeCopy::copyTree(source, staging);

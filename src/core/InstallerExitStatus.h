@@ -32,40 +32,39 @@ enum Status : int {
 // sentences to the user.
 inline constexpr QLatin1StringView leftoverLinePrefix{"corvanta-leftover: "};
 
+// The statuses that stand for a failed step, with the kind of each, read both ways.
+struct StepStatus
+{
+    Status status;
+    FailureKind kind;
+};
+inline constexpr StepStatus stepStatuses[] = {
+    {PackageRefused, FailureKind::InstallerPackageRefused},
+    {CopyFailed, FailureKind::InstallerCopyFailed},
+    {RegistrationFailed, FailureKind::InstallerRegistrationFailed},
+    {WpsRunning, FailureKind::WpsRunning},
+};
+
 // The kind the tool reports for a status.
 inline FailureKind kindOf(int status, int timedOutStatus)
 {
     if (status == timedOutStatus)
         return FailureKind::InstallerTimedOut;
-    switch (status) {
-    case PackageRefused:
-        return FailureKind::InstallerPackageRefused;
-    case CopyFailed:
-        return FailureKind::InstallerCopyFailed;
-    case RegistrationFailed:
-        return FailureKind::InstallerRegistrationFailed;
-    case WpsRunning:
-        return FailureKind::WpsRunning;
-    default:
-        return FailureKind::InstallerFailed;
+    for (const StepStatus &step : stepStatuses) {
+        if (step.status == status)
+            return step.kind;
     }
+    return FailureKind::InstallerFailed;
 }
 
 // The status of a failed install, by the kind of the step that failed.
 inline int statusOf(FailureKind kind)
 {
-    switch (kind) {
-    case FailureKind::InstallerPackageRefused:
-        return PackageRefused;
-    case FailureKind::InstallerCopyFailed:
-        return CopyFailed;
-    case FailureKind::InstallerRegistrationFailed:
-        return RegistrationFailed;
-    case FailureKind::WpsRunning:
-        return WpsRunning;
-    default:
-        return UnexpectedFailure;
+    for (const StepStatus &step : stepStatuses) {
+        if (step.kind == kind)
+            return step.status;
     }
+    return UnexpectedFailure;
 }
 
 } // namespace InstallerExitStatus

@@ -101,6 +101,11 @@ QString hiddenSibling(const QString &path, const QString &purpose, const QString
         + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + suffix;
 }
 
+bool isDiskFull(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
+}
+
 bool exists(const QString &path)
 {
     struct stat info = {};

@@ -39,6 +39,9 @@ int moveIntoPlace(const QString &staged, const QString &target);
 // nothing else uses, for a copy on its way in or out.
 QString hiddenSibling(const QString &path, const QString &purpose, const QString &suffix = {});
 
+// Whether a write failed for want of space: the disk is full or the user's quota is used up.
+bool isDiskFull(int error);
+
 // Writes all the bytes, again after an interruption; false with errno set when a write fails.
 bool writeAll(int fd, const char *data, qsizetype size);
 

@@ -12,7 +12,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <cerrno>
 #include <optional>
 
 namespace ArchiveDownload {
@@ -63,17 +62,12 @@ QCoro::Task<std::optional<QString>> attempt(Request request, qint64 resumeFrom, 
 
 } // namespace
 
-bool isDiskFull(int error)
-{
-    return error == ENOSPC || error == EDQUOT;
-}
-
 Failure writeError(const Request &request, const QString &path, int error)
 {
     FailureDetails details;
-    details.path = isDiskFull(error) ? request.downloadDir : path;
+    details.path = LocalFiles::isDiskFull(error) ? request.downloadDir : path;
     details.errorNumber = error;
-    return Failure(isDiskFull(error) ? FailureKind::DiskFull : FailureKind::DownloadWriteFailed, std::move(details));
+    return Failure(LocalFiles::isDiskFull(error) ? FailureKind::DiskFull : FailureKind::DownloadWriteFailed, std::move(details));
 }
 
 QString partialPath(const Request &request)
@@ -111,7 +105,7 @@ QCoro::Task<QString> download(Request request, ProgressHandler progress, QPointe
 {
     requireFetchable(request.url, request.expectedSha256);
     if (const int error = LocalFiles::createDirectories(request.downloadDir))
-        throw isDiskFull(error) ? writeError(request, request.downloadDir, error)
+        throw LocalFiles::isDiskFull(error) ? writeError(request, request.downloadDir, error)
                                 : LocalFiles::failure(QStringLiteral("创建下载目录"), request.downloadDir, error);
     QByteArray validator;
     const qint64 resumeFrom = resumableSize(request, validator);

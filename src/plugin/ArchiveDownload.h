@@ -56,7 +56,6 @@ QString partialPath(const Request &request);
 QString sidecarPath(const Request &request);
 // Whether a validator can be sent back as a header as it is.
 bool isHeaderSafe(const QByteArray &value);
-bool isDiskFull(int error);
 // error is the errno of the failed step, 0 when unknown. A full disk names the folder: room is
 // made there, whichever file was being written.
 Failure writeError(const Request &request, const QString &path, int error);

@@ -277,7 +277,7 @@ QByteArray PackageUnpacker::onDisk(const QByteArray &name) const
 
 void PackageUnpacker::writeFailed(const QString &action, const QByteArray &name, int error) const
 {
-    if (error == ENOSPC || error == EDQUOT) {
+    if (LocalFiles::isDiskFull(error)) {
         FailureDetails details;
         details.path = m_diskFolder;
         throw Failure(FailureKind::DiskFull, details);

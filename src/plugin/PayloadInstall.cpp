@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <sys/stat.h>
 
 namespace PayloadInstall {
 
@@ -40,12 +39,6 @@ auto during(FailureKind kind, Step step)
             throw;
         throw stepFailure(kind, describeError(error));
     }
-}
-
-bool exists(const QString &path)
-{
-    struct stat info = {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
 // The hidden folder the package is copied into; after placing it holds the previous copy of the
@@ -111,7 +104,7 @@ void fillStaging(const QString &packageDir, const QString &staged)
 void rollBack(const QString &staged, const QString &addonDir, const QString &name)
 {
     try {
-        if (exists(staged))
+        if (LocalFiles::exists(staged))
             WpsAddonEdits::placeDirectory(staged, addonDir + QLatin1Char('/') + name);
         else
             WpsAddonEdits::removeDirectory(addonDir, name);

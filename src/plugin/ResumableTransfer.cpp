@@ -264,7 +264,7 @@ void ResumableTransfer::throwWhyHalted()
         throw Failure(FailureKind::DownloadTooLarge);
     case Halt::WriteFailed:
         // What reached the disk before it filled is worth resuming once there is room.
-        m_keep = isDiskFull(m_writeErrno);
+        m_keep = LocalFiles::isDiskFull(m_writeErrno);
         throw writeError(m_request, m_temporaryPath, m_writeErrno);
     }
 }

@@ -8,11 +8,11 @@
 #include "plugin/AccountCredentialStore.h"
 #include "service/ClientAuthAPI.h"
 
+#include "BenchRun.h"
 #include "ShellBaseline.h"
 #include "StandinService.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -20,34 +20,21 @@
 
 #include <cstdio>
 
-namespace {
-
-int fail(const QString &text)
-{
-    std::fprintf(stderr, "bench_install: %s\n", qPrintable(text));
-    return 1;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int padMb = args.size() > 1 ? args.at(1).toInt() : 64;
     const QString workDir = args.size() > 2 ? args.at(2) : QDir::tempPath() + QStringLiteral("/bench-install");
-    const QString runDir = workDir + QStringLiteral("/run-") + QString::number(QDateTime::currentMSecsSinceEpoch());
-    if (!QDir().mkpath(runDir + QStringLiteral("/home")) || !QDir().mkpath(runDir + QStringLiteral("/shell")))
-        return fail(QStringLiteral("cannot create ") + runDir);
-    qputenv("HOME", QFile::encodeName(runDir + QStringLiteral("/home")));
-    for (const char *name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"})
-        qunsetenv(name);
+    const QString runDir = BenchRun::start(workDir);
+    if (runDir.isEmpty())
+        return BenchRun::fail(QStringLiteral("cannot create a run folder below ") + workDir);
 
     const QUrl serviceUrl(QString::fromLatin1(BuildConfig::serviceBaseUrl));
     StandinService service({QStringLiteral("--port"), QString::number(serviceUrl.port()), QStringLiteral("--pad-mb"),
                             QString::number(padMb)});
     if (!service.isRunning())
-        return fail(QStringLiteral("stand-in did not start: ") + service.errorOutput());
+        return BenchRun::fail(QStringLiteral("stand-in did not start: ") + service.errorOutput());
     QCoro::waitFor(AccountCredentialStore().storeCredential(StandinService::validCredential));
 
     QProcess tool;
@@ -58,7 +45,7 @@ int main(int argc, char **argv)
     tool.waitForFinished(-1);
     const qint64 toolMs = wall.elapsed();
     if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
-        return fail(QStringLiteral("install failed: ") + QString::fromUtf8(tool.readAll()));
+        return BenchRun::fail(QStringLiteral("install failed: ") + QString::fromUtf8(tool.readAll()));
 
     const PluginRelease release =
         QCoro::waitFor(ClientAuthAPI(service.baseUrl()).downloadToken(StandinService::validCredential, QStringLiteral("macos"), {}));

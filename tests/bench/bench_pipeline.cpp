@@ -8,12 +8,12 @@
 #include "plugin/InstallerScriptRun.h"
 #include "plugin/PackageArchive.h"
 
+#include "BenchRun.h"
 #include "ShellBaseline.h"
 #include "StandinService.h"
 #include "TaskOutcome.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -83,12 +83,6 @@ double mibPerSecond(qint64 bytes, qint64 ms)
     return ms > 0 ? double(bytes) / (1024 * 1024) / (double(ms) / 1000) : 0.0;
 }
 
-int fail(const QString &text)
-{
-    std::fprintf(stderr, "bench_pipeline: %s\n", qPrintable(text));
-    return 1;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -97,18 +91,13 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     const int padMb = args.size() > 1 ? args.at(1).toInt() : 64;
     const QString workDir = args.size() > 2 ? args.at(2) : QDir::tempPath() + QStringLiteral("/bench-pipeline");
-    // A fresh home per run: this file system creates files slowly after mass deletes.
-    const QString runDir = workDir + QStringLiteral("/run-") + QString::number(QDateTime::currentMSecsSinceEpoch());
-    if (!QDir().mkpath(runDir + QStringLiteral("/home")) || !QDir().mkpath(runDir + QStringLiteral("/shell")))
-        return fail(QStringLiteral("cannot create ") + runDir);
-    qputenv("HOME", QFile::encodeName(runDir + QStringLiteral("/home")));
-    // On Linux the tool's files follow XDG_*: unset, they fall below the fresh home too.
-    for (const char *name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
-        qunsetenv(name);
+    const QString runDir = BenchRun::start(workDir);
+    if (runDir.isEmpty())
+        return BenchRun::fail(QStringLiteral("cannot create a run folder below ") + workDir);
 
     StandinService service({QStringLiteral("--pad-mb"), QString::number(padMb)});
     if (!service.isRunning())
-        return fail(QStringLiteral("stand-in did not start: ") + service.errorOutput());
+        return BenchRun::fail(QStringLiteral("stand-in did not start: ") + service.errorOutput());
     AuthToolModel model{ClientAuthAPI(service.baseUrl())};
     QCoro::waitFor(model.credentialStore().storeCredential(StandinService::validCredential));
 
@@ -122,7 +111,7 @@ int main(int argc, char **argv)
     const qint64 longestStallMs = stalls.longestMs();
     const qint64 peakKiB = statusKiB("VmHWM");
     if (outcome.exception)
-        return fail(QStringLiteral("pipeline failed: ") + outcome.description());
+        return BenchRun::fail(QStringLiteral("pipeline failed: ") + outcome.description());
 
     // The package into WPS's folder, as an install goes on after the pipeline.
     wall.restart();
@@ -130,7 +119,7 @@ int main(int argc, char **argv)
         QStringLiteral(TOOL_BUNDLE_DIR "/Contents/Resources"), runDir + QStringLiteral("/Corvanta"), outcome.value->directory));
     const qint64 installMs = wall.elapsed();
     if (installed.exception)
-        return fail(QStringLiteral("install failed: ") + installed.description());
+        return BenchRun::fail(QStringLiteral("install failed: ") + installed.description());
 
     const PluginRelease release =
         QCoro::waitFor(model.apiClient().downloadToken(StandinService::validCredential, QStringLiteral("macos"), {}));
