@@ -101,7 +101,8 @@ def online_figures(program, platform, runs, sandboxed):
 def online_page(program, platform, runs):
     """The first online page's extra memory (tests/bench/bench_onlinepage), medians over fresh runs;
     then what stays 30 s after leaving it, tool and helpers together (PSS); without the engine's
-    sandbox and with it (where its zygote stays for the tool's life)."""
+    sandbox and with it (an engine in the tool's own process keeps its zygote for the tool's life;
+    under X11 the pages run in a host program that ends)."""
     for sandboxed in (False, True):
         figures = online_figures(program, platform, runs, sandboxed)
         median = lambda key: statistics.median(f[key] for f in figures)
@@ -109,15 +110,18 @@ def online_page(program, platform, runs):
         helpers = median("helpers-pss") / 1024
         print(f"first online page, {'with' if sandboxed else 'without'} the engine's sandbox ({runs} runs, medians):"
               f" loaded in {median('load-ms'):.0f} ms")
+        host = all(f.get("in-host") for f in figures)
+        whose = "the pages' host program and its engine" if host else "the engine's"
         print(f"  extra memory of the first online page: {own + helpers:.1f} MiB"
-              f" (tool process +{own:.1f} MiB resident, engine helper processes {helpers:.1f} MiB PSS)")
+              f" (tool process +{own:.1f} MiB resident, helper processes {helpers:.1f} MiB PSS: {whose})")
         print(f"  tool resident before {median('idle-rss') / 1024:.1f} MiB, after {median('page-rss') / 1024:.1f} MiB")
-        print("  WebEngine mapped before the page: " + ("YES" if any(f["mapped-idle"] for f in figures) else "no")
-              + ", after: " + ("yes" if all(f["mapped-page"] for f in figures) else "NO"))
+        print("  WebEngine mapped by the tool before the page: " + ("YES" if any(f["mapped-idle"] for f in figures) else "no")
+              + ", after: " + ("no (the pages run in their host program)" if host
+                               else "yes" if all(f["mapped-page"] for f in figures) else "NO"))
         idle = median("idle-pss") / 1024
         page = (median("page-pss") + median("helpers-pss")) / 1024
         left = (median("left-pss") + median("left-helpers-pss")) / 1024
-        print(f"  memory, tool and engine helpers together (PSS): idle {idle:.1f} MiB, first online page {page:.1f} MiB,"
+        print(f"  memory, tool and helper processes together (PSS): idle {idle:.1f} MiB, first online page {page:.1f} MiB,"
               f" 30 s after leaving it {left:.1f} MiB ({left / idle:.2f}x idle;"
               f" helpers then {median('left-helpers-pss') / 1024:.1f} MiB)")
 

@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/StartupTrace.h"
+#include "app/WebPageHost.h"
 #include "platform/DesktopIntegration.h"
 #include "service/ServiceNetwork.h"
 #include "ui/UiFont.h"
@@ -17,6 +18,8 @@ int main(int argc, char *argv[])
     // A command runs without the window, the display and the single-instance channel.
     if (CommandLine::wantsCommand(argc, argv))
         return CommandLineRunner::exec(argc, argv);
+    if (WebPageHost::isWanted(argc, argv))
+        return WebPageHost::exec(argc, argv);
     StartupTrace::mark("main");
     QApplication app(argc, argv);
     StartupTrace::mark("application");

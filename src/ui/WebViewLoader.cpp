@@ -4,6 +4,7 @@
 #include "platform/ProcessMemory.h"
 #include "platform/ToolFiles.h"
 #include "plugin/SignInSession.h"
+#include "ui/RemoteWebViewFactory.h"
 #include "ui/WebViewBackend.h"
 
 #include <QCoreApplication>
@@ -100,8 +101,16 @@ WebViewFactory *load()
     return factory;
 }
 
+QString &hostProgramOverride()
+{
+    static QString program;
+    return program;
+}
+
 bool attempted = false;
 WebViewFactory *loadedFactory = nullptr;
+bool pagesInHost = false;
+bool hostAllowed = true;
 int liveBrowsers = 0;
 int idleDelayMs = 30000;
 
@@ -110,6 +119,8 @@ void releaseIdle()
     if (liveBrowsers > 0 || !loadedFactory)
         return;
     loadedFactory->releaseIdle();
+    if (pagesInHost)
+        return;
     // On the pool: reading the process's map of an engine's thousands of mappings is no work for the
     // thread that paints.
     QThreadPool::globalInstance()->start([] {
@@ -140,9 +151,40 @@ WebViewFactory *factory()
 {
     if (!attempted) {
         attempted = true;
-        loadedFactory = load();
+        pagesInHost = hostAllowed && RemoteWebViewFactory::suitsThisSession() && QFileInfo::exists(hostProgram())
+            && QFileInfo::exists(libraryPath());
+        loadedFactory = pagesInHost ? new RemoteWebViewFactory(qApp) : load();
     }
     return loadedFactory;
+}
+
+WebViewFactory *libraryFactory()
+{
+    if (!attempted) {
+        attempted = true;
+        loadedFactory = load();
+    }
+    return pagesInHost ? nullptr : loadedFactory;
+}
+
+bool pagesRunInHost()
+{
+    return pagesInHost;
+}
+
+QString hostProgram()
+{
+    return hostProgramOverride().isEmpty() ? QCoreApplication::applicationFilePath() : hostProgramOverride();
+}
+
+void setHostProgram(const QString &program)
+{
+    hostProgramOverride() = program;
+}
+
+void keepPagesInThisProcess()
+{
+    hostAllowed = false;
 }
 
 bool isLoaded()

@@ -49,7 +49,8 @@ qint64 pssKiB(const QString &pid)
     return 0;
 }
 
-// Proportional memory of the engine's helper processes (zygotes, renderer) below this process.
+// Proportional memory of the processes below this one: the engine's helpers (zygotes, renderers)
+// and, under X11, the pages' host program with its own.
 qint64 helperPssKiB()
 {
     const QString self = QString::number(QCoreApplication::applicationPid());
@@ -67,7 +68,7 @@ qint64 helperPssKiB()
         QString ancestor = parentOf.value(pid);
         while (!ancestor.isEmpty() && ancestor != self && ancestor != QLatin1String("0") && ancestor != QLatin1String("1"))
             ancestor = parentOf.value(ancestor);
-        if (ancestor == self && QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)).endsWith(QLatin1String("QtWebEngineProcess")))
+        if (ancestor == self)
             total += pssKiB(pid);
     }
     return total;
@@ -92,6 +93,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     WebViewLoader::setLibraryDirectory(QStringLiteral(TOOL_PLUGIN_DIR));
+    WebViewLoader::setHostProgram(QStringLiteral(TOOL_EXECUTABLE));
     StandinService standin;
     if (!standin.isRunning()) {
         std::fprintf(stderr, "stand-in did not start: %s\n", qPrintable(standin.errorOutput()));
@@ -127,9 +129,9 @@ int main(int argc, char *argv[])
     const qint64 loadMs = clock.elapsed();
     idle(idleMs);
     std::printf("loaded=%d load-ms=%lld idle-rss=%lld idle-hwm=%lld page-rss=%lld page-hwm=%lld helpers-pss=%lld "
-                "mapped-idle=%d mapped-page=%d idle-pss=%lld page-pss=%lld",
+                "mapped-idle=%d mapped-page=%d in-host=%d idle-pss=%lld page-pss=%lld",
                 int(ok), loadMs, idleRss, idleHwm, statusKiB(self, "VmRSS"), statusKiB(self, "VmHWM"), helperPssKiB(),
-                int(mappedIdle), int(webEngineMapped()), idlePss, pssKiB(self));
+                int(mappedIdle), int(webEngineMapped()), int(WebViewLoader::pagesRunInHost()), idlePss, pssKiB(self));
     if (app.arguments().contains(QStringLiteral("--leave"))) {
         window.contentView()->sidebar()->item(AppPage::Overview)->click();
         idle(35000); // the browser's idle delay (30 s) and some

@@ -51,7 +51,8 @@ int engineHelperCount()
 
 } // namespace
 
-// The browser library as the tool loads it: not linked, mapped only once an online page shows, and
+// The browser library as the tool loads it where the pages run in its own process (under X11 they
+// run in a host program, see tst_pagehost): not linked, mapped only once an online page shows, and
 // then able to load and paint a page. This program links no WebEngine, like the tool.
 class tst_WebViewLoading : public QObject
 {
@@ -64,6 +65,7 @@ private Q_SLOTS:
 void tst_WebViewLoading::loadsOnFirstOnlinePage()
 {
     WebViewLoader::setLibraryDirectory(QStringLiteral(TEST_PLUGIN_DIR));
+    WebViewLoader::keepPagesInThisProcess();
     StandinService standin;
     QVERIFY2(standin.isRunning(), qPrintable(standin.errorOutput()));
     AuthToolModel model{ClientAuthAPI(standin.baseUrl())};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ui/WebViewBackend.h"
+
+#include <QJsonObject>
+#include <QWidget>
+
+#include <functional>
+
+// One online page in the pages' host program: a window made inside the tool's view (another
+// program's window), holding the engine's view. Tab past the page's ends and clicks while the page
+// lacks the keyboard are told to the tool, which owns the keyboard's way between its widgets.
+class HostedPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using Send = std::function<void(QJsonObject)>;
+    HostedPage(WebViewFactory *factory, int id, quintptr parentWindow, QSize size, const QString &documentEndScript,
+               Send send);
+    ~HostedPage() override;
+
+    void load(const QUrl &url);
+    // from: "first", "last" or "current"; name: what a screen reader calls the page.
+    void takeFocus(const QString &from, const QString &name);
+
+protected:
+    bool focusNextPrevChild(bool next) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private Q_SLOTS:
+    void reportLoad(bool ok);
+
+private:
+    void applyFocus();
+    QJsonObject message(const char *op) const;
+
+    int m_id;
+    Send m_send;
+    WebViewBackend *m_view = nullptr;
+    QWindow *m_parentWindow = nullptr;
+    QString m_pendingFocus;
+};
