@@ -1,16 +1,18 @@
 #include "HostedPage.h"
 
 #include "ui/WebHostChannel.h"
+#include "ui/X11Embedding.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 #include <QWindow>
 
-HostedPage::HostedPage(WebViewFactory *factory, int id, quintptr parentWindow, QSize size,
+HostedPage::HostedPage(WebViewFactory *factory, int id, Windows toolWindows, QSize size,
                        const QString &documentEndScript, Send send)
     : m_id(id)
     , m_send(std::move(send))
+    , m_toolWindow(toolWindows.top)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -24,10 +26,11 @@ HostedPage::HostedPage(WebViewFactory *factory, int id, quintptr parentWindow, Q
     connect(m_view->widget(), SIGNAL(loadFinished(bool)), this, SLOT(reportLoad(bool)));
     // Made inside the tool's window, never a window of the desktop's own.
     setAttribute(Qt::WA_NativeWindow);
-    m_parentWindow = QWindow::fromWinId(WId(parentWindow));
+    m_parentWindow = QWindow::fromWinId(WId(toolWindows.parent));
     winId();
     windowHandle()->setParent(m_parentWindow);
     setGeometry(QRect(QPoint(0, 0), size));
+    setHasKeyboard(false);
     show();
     qApp->installEventFilter(this);
     QJsonObject window = message(WebHostMessage::window);
@@ -65,6 +68,7 @@ void HostedPage::takeFocus(const QString &from, const QString &name)
             stop->setAccessibleName(name);
     }
     m_pendingFocus = from;
+    setHasKeyboard(true);
     // The tool gives this window the keyboard as it sends this; the focus goes where it was asked
     // once the window has it, so the page sees why (Tab: its first element, Backtab: its last).
     if (isActiveWindow())
@@ -86,6 +90,7 @@ void HostedPage::applyFocus()
 // Past the page's first or last element: the tool's widgets are next, not this page's start again.
 bool HostedPage::focusNextPrevChild(bool next)
 {
+    setHasKeyboard(false);
     QJsonObject leave = message(WebHostMessage::leave);
     leave.insert(QLatin1String("forward"), next);
     m_send(leave);
@@ -94,18 +99,41 @@ bool HostedPage::focusNextPrevChild(bool next)
 
 bool HostedPage::event(QEvent *event)
 {
+    // Not a sign of having the keyboard: X also tells this window of the focus of the tool's window
+    // while the pointer is over the page. Only the tool says when the page has the keyboard.
     if (event->type() == QEvent::WindowActivate && !m_pendingFocus.isEmpty())
         applyFocus();
     return QWidget::event(event);
 }
 
+// Also when this page took the keyboard after the tool took it back (both asked at once): the
+// tool's window gets it again.
+void HostedPage::loseKeyboard()
+{
+    if (!m_hasKeyboard)
+        return;
+    setHasKeyboard(false);
+    X11Embedding::giveKeyboard(m_toolWindow);
+}
+
+// Key events first, then the X keyboard focus: no key in between is lost.
+void HostedPage::setHasKeyboard(bool has)
+{
+    m_hasKeyboard = has;
+    X11Embedding::takeKeyEvents(quint32(winId()), has);
+    if (has)
+        X11Embedding::giveKeyboard(quint32(winId()));
+}
+
 // X gives a window the keyboard on a click only through a window manager, which knows nothing of
-// this one: the tool gives it.
+// this one: the page takes it, and tells the tool.
 bool HostedPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonPress && !isActiveWindow() && watched->isWidgetType()
-        && isAncestorOf(static_cast<QWidget *>(watched)))
-        m_send(message(WebHostMessage::wantsFocus));
+    if (event->type() == QEvent::MouseButtonPress && !m_hasKeyboard && watched->isWidgetType()
+        && isAncestorOf(static_cast<QWidget *>(watched))) {
+        setHasKeyboard(true);
+        m_send(message(WebHostMessage::tookFocus));
+    }
     return QWidget::eventFilter(watched, event);
 }
 

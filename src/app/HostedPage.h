@@ -16,13 +16,21 @@ class HostedPage : public QWidget
 
 public:
     using Send = std::function<void(QJsonObject)>;
-    HostedPage(WebViewFactory *factory, int id, quintptr parentWindow, QSize size, const QString &documentEndScript,
+    struct Windows
+    {
+        // The tool's window this page's is made in, and the tool's top-level window.
+        quint32 parent;
+        quint32 top;
+    };
+    HostedPage(WebViewFactory *factory, int id, Windows toolWindows, QSize size, const QString &documentEndScript,
                Send send);
     ~HostedPage() override;
 
     void load(const QUrl &url);
     // from: "first", "last" or "current"; name: what a screen reader calls the page.
     void takeFocus(const QString &from, const QString &name);
+    // The tool has taken the keyboard back.
+    void loseKeyboard();
 
 protected:
     bool focusNextPrevChild(bool next) override;
@@ -34,11 +42,14 @@ private Q_SLOTS:
 
 private:
     void applyFocus();
+    void setHasKeyboard(bool has);
     QJsonObject message(const char *op) const;
 
     int m_id;
     Send m_send;
     WebViewBackend *m_view = nullptr;
     QWindow *m_parentWindow = nullptr;
+    quint32 m_toolWindow = 0;
     QString m_pendingFocus;
+    bool m_hasKeyboard = false;
 };

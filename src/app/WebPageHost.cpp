@@ -12,6 +12,8 @@
 
 #include <cstring>
 
+#include <fcntl.h>
+
 namespace {
 // Where the tool puts the host's end of their socket pair.
 constexpr int channelDescriptor = 3;
@@ -42,6 +44,8 @@ bool WebPageHost::open()
     m_channel->setParent(this);
     if (!m_channel->open(channelDescriptor))
         return false;
+    // Not for the engine's helper processes.
+    ::fcntl(channelDescriptor, F_SETFD, FD_CLOEXEC);
     connect(m_channel, &WebHostChannel::received, this, &WebPageHost::dispatch);
     connect(m_channel, &WebHostChannel::closed, this, &WebPageHost::end);
     return true;
@@ -54,14 +58,19 @@ void WebPageHost::dispatch(const QJsonObject &message)
     WebViewFactory *factory = WebViewLoader::libraryFactory();
     if (op == QLatin1String(WebHostMessage::clearSiteData)) {
         factory->clearSiteData();
-        m_channel->send({{QLatin1String("op"), QLatin1String(WebHostMessage::cleared)}});
+        return;
+    }
+    if (op == QLatin1String(WebHostMessage::blur)) {
+        for (HostedPage *page : std::as_const(m_pages))
+            page->loseKeyboard();
         return;
     }
     if (op == QLatin1String(WebHostMessage::create)) {
         delete m_pages.take(id);
         const QSize size(message.value(QLatin1String("width")).toInt(), message.value(QLatin1String("height")).toInt());
-        m_pages.insert(id, new HostedPage(factory, id, quintptr(message.value(QLatin1String("parent")).toInteger()), size,
-                                          message.value(QLatin1String("script")).toString(),
+        const HostedPage::Windows windows{quint32(message.value(QLatin1String("parent")).toInteger()),
+                                          quint32(message.value(QLatin1String("top")).toInteger())};
+        m_pages.insert(id, new HostedPage(factory, id, windows, size, message.value(QLatin1String("script")).toString(),
                                           [this](const QJsonObject &reply) { m_channel->send(reply); }));
         return;
     }

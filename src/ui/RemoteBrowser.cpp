@@ -34,6 +34,7 @@ void RemoteBrowser::announce()
     m_factory->send({{QLatin1String("op"), QLatin1String(WebHostMessage::create)},
                      {QLatin1String("view"), m_id},
                      {QLatin1String("parent"), qint64(winId())},
+                     {QLatin1String("top"), qint64(window()->winId())},
                      {QLatin1String("width"), width()},
                      {QLatin1String("height"), height()},
                      {QLatin1String("script"), m_documentEndScript}});
@@ -93,6 +94,8 @@ void RemoteBrowser::focusInEvent(QFocusEvent *event)
     }
 }
 
+// The host takes the X keyboard focus itself, once its window takes key events: keys typed in
+// between reach this window, where they belong until then.
 void RemoteBrowser::sendFocus(const char *from)
 {
     m_factory->send({{QLatin1String("op"), QLatin1String(WebHostMessage::focus)},
@@ -100,23 +103,29 @@ void RemoteBrowser::sendFocus(const char *from)
                      {QLatin1String("from"), QLatin1String(from)},
                      {QLatin1String("name"), accessibleName()}});
     m_factory->setPageHasKeyboard(true);
-    X11Embedding::giveKeyboard(m_hostWindow);
 }
 
-// A click in the page: the keyboard follows it, and this view is the tool window's focus.
-void RemoteBrowser::giveFocusToPage()
+// A click in the page gave it the keyboard: this view is the tool window's focus.
+void RemoteBrowser::pageTookFocus()
 {
-    if (!m_hostWindow)
-        return;
     QWidget *previous = window()->focusWidget();
     m_handingBack = true;
     setFocus(Qt::MouseFocusReason);
     m_handingBack = false;
-    // The tool's window may have lost the keyboard already: the widget that had it is not told, and
-    // would keep showing its ring.
+    // The widget that had the focus is told, but the tool's window may not be the active one.
     if (previous && previous != this)
         previous->update();
-    sendFocus("current");
+    m_factory->setPageHasKeyboard(true);
+}
+
+// The focus moved on in the tool's window (not by a key: those go to the page): the keyboard follows.
+void RemoteBrowser::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    if (m_handingBack || reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+        return;
+    m_factory->takeKeyboardBack(window());
 }
 
 // Tab went past the page's end: the keyboard comes back to the tool's window, to the widget after

@@ -24,6 +24,8 @@ public:
     void load(const QUrl &url) override;
 
     int id() const { return m_id; }
+    // The host's window inside this one; 0 until the host has made it.
+    quint32 hostWindow() const { return m_hostWindow; }
     // Asks the host for the page (again, when a new host replaces one that ended).
     void announce();
     void embedded(quint32 hostWindow);
@@ -33,13 +35,14 @@ public:
     void finishLoad(bool ok);
     void intercept(const QUrl &address, const QUrl &fromPage);
     void takeBackFocus(bool forward);
-    void giveFocusToPage();
+    void pageTookFocus();
 
 Q_SIGNALS:
     void loadFinished(bool ok);
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:

@@ -78,10 +78,6 @@ WebViewBackend *RemoteWebViewFactory::createView(QWidget *parent, const QString 
 
 void RemoteWebViewFactory::clearSiteData()
 {
-    // With no host running, one is started for it, and ends once the data is gone.
-    if (!m_host)
-        startHost();
-    m_clearing = m_views.isEmpty();
     send({{QLatin1String("op"), QLatin1String(WebHostMessage::clearSiteData)}});
 }
 
@@ -101,6 +97,20 @@ void RemoteWebViewFactory::viewDestroyed(int id)
 {
     m_views.remove(id);
     send({{QLatin1String("op"), QLatin1String(WebHostMessage::close)}, {QLatin1String("view"), id}});
+}
+
+void RemoteWebViewFactory::takeKeyboardBack(QWidget *window)
+{
+    if (!m_pageHasKeyboard)
+        return;
+    m_pageHasKeyboard = false;
+    send({{QLatin1String("op"), QLatin1String(WebHostMessage::blur)}});
+    X11Embedding::giveKeyboard(quint32(window->winId()));
+}
+
+bool RemoteWebViewFactory::isHostRunning() const
+{
+    return m_host != nullptr;
 }
 
 qint64 RemoteWebViewFactory::hostProcessId() const
@@ -173,7 +183,6 @@ void RemoteWebViewFactory::hostEnded()
     m_host = nullptr;
     m_channel->deleteLater();
     m_channel = nullptr;
-    m_clearing = false;
     // The pages that were open are made again by a new host.
     QList<RemoteBrowser *> views;
     for (const QPointer<RemoteBrowser> &view : std::as_const(m_views)) {
@@ -192,12 +201,6 @@ void RemoteWebViewFactory::hostEnded()
 void RemoteWebViewFactory::dispatch(const QJsonObject &message)
 {
     const QString kind = op(message);
-    if (kind == QLatin1String(WebHostMessage::cleared)) {
-        if (m_clearing && m_views.isEmpty())
-            stopHost(HostStop::InBackground);
-        m_clearing = false;
-        return;
-    }
     RemoteBrowser *view = m_views.value(message.value(QLatin1String("view")).toInt());
     if (!view)
         return;
@@ -210,8 +213,8 @@ void RemoteWebViewFactory::dispatch(const QJsonObject &message)
                         QUrl(message.value(QLatin1String("from")).toString()));
     else if (kind == QLatin1String(WebHostMessage::leave))
         view->takeBackFocus(message.value(QLatin1String("forward")).toBool());
-    else if (kind == QLatin1String(WebHostMessage::wantsFocus))
-        view->giveFocusToPage();
+    else if (kind == QLatin1String(WebHostMessage::tookFocus))
+        view->pageTookFocus();
 }
 
 bool RemoteWebViewFactory::eventFilter(QObject *watched, QEvent *event)
@@ -220,10 +223,8 @@ bool RemoteWebViewFactory::eventFilter(QObject *watched, QEvent *event)
     // but not when that window is already the active one (the page inside it has the keyboard).
     if (m_pageHasKeyboard && event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
         QWidget *top = static_cast<QWidget *>(watched)->window();
-        if (top->windowType() == Qt::Window || top->windowType() == Qt::Dialog) {
-            m_pageHasKeyboard = false;
-            X11Embedding::giveKeyboard(quint32(top->winId()));
-        }
+        if (top->windowType() == Qt::Window || top->windowType() == Qt::Dialog)
+            takeKeyboardBack(top);
     }
     return QObject::eventFilter(watched, event);
 }

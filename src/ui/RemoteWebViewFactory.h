@@ -35,6 +35,7 @@ public:
     void configure(const Settings &settings) override;
     WebViewBackend *createView(QWidget *parent, const QString &documentEndScript,
                                InterceptHandler onIntercepted) override;
+    // Through the running host; without one, there is no engine to ask (see WebViewLoader).
     void clearSiteData() override;
     void releaseIdle() override;
 
@@ -43,6 +44,9 @@ public:
     void viewDestroyed(int id);
     // Whether a page has the keyboard: the next click in one of the tool's windows takes it back.
     void setPageHasKeyboard(bool has) { m_pageHasKeyboard = has; }
+    // The tool's `window` takes the keyboard back from the page that has it.
+    void takeKeyboardBack(QWidget *window);
+    bool isHostRunning() const;
     // The host program that is running, if any (the benchmarks count its memory).
     qint64 hostProcessId() const;
 
@@ -60,6 +64,5 @@ private:
     WebHostChannel *m_channel = nullptr;
     QHash<int, QPointer<RemoteBrowser>> m_views;
     int m_nextId = 1;
-    bool m_clearing = false;
     bool m_pageHasKeyboard = false;
 };

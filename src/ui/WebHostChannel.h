@@ -31,17 +31,18 @@ private:
 // The names of the messages, shared by both ends.
 namespace WebHostMessage {
 // The tool asks:
-inline constexpr char create[] = "create";       // view, parent (the window to make it in), width, height, script
+// view, parent (the window to make it in), top (the tool's window), width, height, script
+inline constexpr char create[] = "create";
 inline constexpr char resize[] = "resize";       // view, width, height
 inline constexpr char load[] = "load";           // view, url
 inline constexpr char focus[] = "focus";         // view, from ("first", "last" or "current"), name
 inline constexpr char close[] = "close";         // view
+inline constexpr char blur[] = "blur";           // the tool has taken the keyboard back
 inline constexpr char clearSiteData[] = "clear";
 // The host tells:
 inline constexpr char window[] = "window";       // view, id: the page's window, now in the parent
 inline constexpr char loaded[] = "loaded";       // view, ok
 inline constexpr char intercepted[] = "intercepted"; // view, url, from
 inline constexpr char leave[] = "leave";         // view, forward: Tab went past the page's end
-inline constexpr char wantsFocus[] = "wantsFocus"; // view: a click in a page without the keyboard
-inline constexpr char cleared[] = "cleared";
+inline constexpr char tookFocus[] = "tookFocus";  // view: a click gave the page the keyboard
 } // namespace WebHostMessage

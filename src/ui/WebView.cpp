@@ -80,8 +80,7 @@ void WebView::reload()
 
 void WebView::clearSiteData()
 {
-    if (WebViewLoader::isLoaded())
-        WebViewLoader::factory()->clearSiteData();
+    WebViewLoader::clearSiteData();
 }
 
 void WebView::showEvent(QShowEvent *event)

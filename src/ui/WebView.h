@@ -31,7 +31,7 @@ public:
     void reload();
     // What a screen reader calls the browser (its first Tab stop, before the page's own).
     void setPageName(const QString &name);
-    // Forgets the site's cookies and stored data (signing out); nothing when no browser ever ran.
+    // Forgets the site's cookies and visited links (signing out).
     static void clearSiteData();
 
 Q_SIGNALS:

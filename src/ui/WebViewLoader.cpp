@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -76,6 +77,25 @@ void prepareEngineEnvironment()
 }
 #endif
 
+QString siteDataDirectory()
+{
+    return ToolPaths::supportDir() + QStringLiteral("/WebView");
+}
+
+// The engine's files of what signing out forgets: the cookie database (at the profile's top or, in
+// later engines, under Network/) and the visited links. Only while no engine has the profile open.
+void removeSiteDataFiles()
+{
+    const QStringList names{QStringLiteral("Cookies"), QStringLiteral("Cookies-journal"), QStringLiteral("Visited Links")};
+    for (const QString &folder : {siteDataDirectory(), QString(siteDataDirectory() + QStringLiteral("/Network"))}) {
+        for (const QString &name : names) {
+            const QString path = folder + QLatin1Char('/') + name;
+            if (QFileInfo::exists(path) && !QFile::remove(path))
+                qCWarning(lcWebViewLoader) << "cannot remove" << path;
+        }
+    }
+}
+
 WebViewFactory *load()
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
@@ -97,7 +117,7 @@ WebViewFactory *load()
         qCWarning(lcWebViewLoader) << "cannot load the web view library:" << loader->errorString();
         return nullptr;
     }
-    factory->configure({ToolPaths::supportDir() + QStringLiteral("/WebView"), SignInSession::handoffScheme});
+    factory->configure({siteDataDirectory(), SignInSession::handoffScheme});
     return factory;
 }
 
@@ -170,6 +190,16 @@ WebViewFactory *libraryFactory()
 bool pagesRunInHost()
 {
     return pagesInHost;
+}
+
+void clearSiteData()
+{
+    const bool engineHasProfile = pagesInHost ? static_cast<RemoteWebViewFactory *>(loadedFactory)->isHostRunning()
+                                              : loadedFactory != nullptr;
+    if (engineHasProfile)
+        loadedFactory->clearSiteData();
+    else
+        removeSiteDataFiles();
 }
 
 QString hostProgram()

@@ -14,6 +14,9 @@ WebViewFactory *factory();
 // The loaded library's own factory, in this process (the pages' host program uses it).
 WebViewFactory *libraryFactory();
 bool pagesRunInHost();
+// Forgets the site's cookies and visited links (signing out): through the engine that has them open,
+// else in its files.
+void clearSiteData();
 bool isLoaded();
 // The library where ToolFiles puts plug-ins: plugins/ beside the program (the Mac: Contents/PlugIns).
 QString libraryPath();

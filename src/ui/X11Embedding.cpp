@@ -6,6 +6,8 @@
 #include <QLoggingCategory>
 #include <QtGui/qguiapplication_platform.h>
 
+#include <cstdlib>
+
 Q_LOGGING_CATEGORY(lcX11Embedding, "corvanta.webview.embedding")
 
 // libxcb is loaded with the X11 platform plug-in; its functions are taken from there rather than
@@ -20,6 +22,22 @@ XcbVoidCookie xcb_set_input_focus(XcbConnection *, quint8 revertTo, quint32 wind
 XcbVoidCookie xcb_unmap_window(XcbConnection *, quint32 window);
 XcbVoidCookie xcb_reparent_window(XcbConnection *, quint32 window, quint32 parent, qint16 x, qint16 y);
 int xcb_flush(XcbConnection *);
+XcbVoidCookie xcb_change_window_attributes(XcbConnection *, quint32 window, quint32 valueMask, const void *values);
+XcbVoidCookie xcb_get_window_attributes(XcbConnection *, quint32 window);
+struct XcbWindowAttributesReply
+{
+    quint8 responseType, backingStore;
+    quint16 sequence;
+    quint32 length, visual;
+    quint16 windowClass;
+    quint8 bitGravity, winGravity;
+    quint32 backingPlanes, backingPixel;
+    quint8 saveUnder, mapIsInstalled, mapState, overrideRedirect;
+    quint32 colormap, allEventMasks, yourEventMask;
+    quint16 doNotPropagateMask;
+    quint8 pad[2];
+};
+XcbWindowAttributesReply *xcb_get_window_attributes_reply(XcbConnection *, XcbVoidCookie, void **error);
 struct XcbSetup;
 struct XcbScreenIterator
 {
@@ -36,6 +54,8 @@ using namespace XcbCalls;
 
 constexpr quint8 revertToParent = 2;
 constexpr quint32 currentTime = 0;
+constexpr quint32 eventMaskAttribute = 1u << 11;
+constexpr quint32 keyEvents = 1u << 0 | 1u << 1;
 
 struct Xcb
 {
@@ -45,6 +65,9 @@ struct Xcb
     decltype(&xcb_unmap_window) unmapWindow = nullptr;
     decltype(&xcb_reparent_window) reparentWindow = nullptr;
     decltype(&xcb_flush) flush = nullptr;
+    decltype(&xcb_change_window_attributes) changeWindowAttributes = nullptr;
+    decltype(&xcb_get_window_attributes) getWindowAttributes = nullptr;
+    decltype(&xcb_get_window_attributes_reply) getWindowAttributesReply = nullptr;
 };
 
 const Xcb *xcb()
@@ -61,6 +84,9 @@ const Xcb *xcb()
             result.unmapWindow = DEFERRED_FUNCTION(library, xcb_unmap_window);
             result.reparentWindow = DEFERRED_FUNCTION(library, xcb_reparent_window);
             result.flush = DEFERRED_FUNCTION(library, xcb_flush);
+            result.changeWindowAttributes = DEFERRED_FUNCTION(library, xcb_change_window_attributes);
+            result.getWindowAttributes = DEFERRED_FUNCTION(library, xcb_get_window_attributes);
+            result.getWindowAttributesReply = DEFERRED_FUNCTION(library, xcb_get_window_attributes_reply);
             result.connection = reinterpret_cast<XcbConnection *>(x11->connection());
             const XcbScreenIterator screens = DEFERRED_FUNCTION(library, xcb_setup_roots_iterator)(
                 DEFERRED_FUNCTION(library, xcb_get_setup)(result.connection));
@@ -97,3 +123,19 @@ void release(quint32 child)
 }
 
 } // namespace X11Embedding
+
+void X11Embedding::takeKeyEvents(quint32 window, bool take)
+{
+    const Xcb *x = xcb();
+    if (!x)
+        return;
+    // Qt chose the other events this window takes; only the keys change.
+    XcbWindowAttributesReply *attributes = x->getWindowAttributesReply(
+        x->connection, x->getWindowAttributes(x->connection, window), nullptr);
+    if (!attributes)
+        return;
+    const quint32 mask = take ? attributes->yourEventMask | keyEvents : attributes->yourEventMask & ~keyEvents;
+    std::free(attributes);
+    x->changeWindowAttributes(x->connection, window, eventMaskAttribute, &mask);
+    x->flush(x->connection);
+}

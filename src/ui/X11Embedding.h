@@ -11,5 +11,9 @@ void giveKeyboard(quint32 window);
 // Takes another program's `child` window out of ours, unmapped, before ours goes: X would destroy
 // it with ours, under that program's feet.
 void release(quint32 child);
+// Whether this program's `window` takes key events. X hands a key to the window under the pointer
+// when that lies inside the window with the keyboard: an embedded window that is not to have the
+// keyboard must not take them, or a key typed in the tool with the pointer over a page goes to it.
+void takeKeyEvents(quint32 window, bool take);
 
 } // namespace X11Embedding
