@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 #include <QJsonObject>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QProcess>
 #include <QTimer>
 #include <QWidget>
@@ -26,6 +25,8 @@ namespace {
 constexpr int hostDescriptor = 3;
 // How long an ending host may take to write its site data before it is killed.
 constexpr int hostExitMs = 5000;
+// Hosts that may end in a row without making a page before the open pages stay empty.
+constexpr int hostAttempts = 3;
 
 QString op(const QJsonObject &message)
 {
@@ -183,7 +184,8 @@ void RemoteWebViewFactory::hostEnded()
     m_host = nullptr;
     m_channel->deleteLater();
     m_channel = nullptr;
-    // The pages that were open are made again by a new host.
+    // The pages that were open are made again by a new host, unless hosts keep ending before
+    // making one (a broken installation): then they stay empty, the rest of the tool unharmed.
     QList<RemoteBrowser *> views;
     for (const QPointer<RemoteBrowser> &view : std::as_const(m_views)) {
         if (view) {
@@ -193,6 +195,13 @@ void RemoteWebViewFactory::hostEnded()
     }
     if (views.isEmpty())
         return;
+    // The page's window went with the keyboard.
+    if (m_pageHasKeyboard)
+        takeKeyboardBack(views.first()->window());
+    if (++m_failedHosts >= hostAttempts) {
+        qCWarning(lcWebHost) << "the page host keeps ending; the online pages stay empty";
+        return;
+    }
     startHost();
     for (RemoteBrowser *view : views)
         view->announce();
@@ -204,9 +213,10 @@ void RemoteWebViewFactory::dispatch(const QJsonObject &message)
     RemoteBrowser *view = m_views.value(message.value(QLatin1String("view")).toInt());
     if (!view)
         return;
-    if (kind == QLatin1String(WebHostMessage::window))
+    if (kind == QLatin1String(WebHostMessage::window)) {
+        m_failedHosts = 0;
         view->embedded(quint32(message.value(QLatin1String("id")).toInteger()));
-    else if (kind == QLatin1String(WebHostMessage::loaded))
+    } else if (kind == QLatin1String(WebHostMessage::loaded))
         view->finishLoad(message.value(QLatin1String("ok")).toBool());
     else if (kind == QLatin1String(WebHostMessage::intercepted))
         view->intercept(QUrl(message.value(QLatin1String("url")).toString()),

@@ -65,4 +65,5 @@ private:
     QHash<int, QPointer<RemoteBrowser>> m_views;
     int m_nextId = 1;
     bool m_pageHasKeyboard = false;
+    int m_failedHosts = 0;
 };
