@@ -4,6 +4,7 @@
 #include "ui/X11Embedding.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -95,6 +96,17 @@ bool HostedPage::focusNextPrevChild(bool next)
     leave.insert(QLatin1String("forward"), next);
     m_send(leave);
     return true;
+}
+
+// Keys the page left alone come here: those with Ctrl or Alt may be the tool's shortcuts (Ctrl+Q).
+void HostedPage::keyPressEvent(QKeyEvent *event)
+{
+    if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return QWidget::keyPressEvent(event);
+    QJsonObject key = message(WebHostMessage::key);
+    key.insert(QLatin1String("key"), event->key());
+    key.insert(QLatin1String("modifiers"), int(event->modifiers()));
+    m_send(key);
 }
 
 bool HostedPage::event(QEvent *event)

@@ -4,7 +4,9 @@
 #include "ui/WebHostChannel.h"
 #include "ui/X11Embedding.h"
 
+#include <QAction>
 #include <QFocusEvent>
+#include <QShortcut>
 #include <QJsonObject>
 
 RemoteBrowser::RemoteBrowser(RemoteWebViewFactory *factory, int id, const QString &documentEndScript,
@@ -140,6 +142,22 @@ void RemoteBrowser::takeBackFocus(bool forward)
     setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     focusNextPrevChild(forward);
     m_handingBack = false;
+}
+
+void RemoteBrowser::runShortcut(const QKeySequence &sequence)
+{
+    for (QShortcut *shortcut : window()->findChildren<QShortcut *>()) {
+        if (shortcut->isEnabled() && shortcut->key() == sequence) {
+            Q_EMIT shortcut->activated();
+            return;
+        }
+    }
+    for (QAction *action : window()->findChildren<QAction *>()) {
+        if (action->isEnabled() && action->shortcut() == sequence) {
+            action->trigger();
+            return;
+        }
+    }
 }
 
 void RemoteBrowser::resizeEvent(QResizeEvent *event)

@@ -36,6 +36,8 @@ public:
     void intercept(const QUrl &address, const QUrl &fromPage);
     void takeBackFocus(bool forward);
     void pageTookFocus();
+    // A key the page left alone, as the tool's window would have taken it: its shortcuts.
+    void runShortcut(const QKeySequence &sequence);
 
 Q_SIGNALS:
     void loadFinished(bool ok);

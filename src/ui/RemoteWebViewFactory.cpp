@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QGuiApplication>
 #include <QJsonObject>
+#include <QKeySequence>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QTimer>
@@ -225,6 +226,9 @@ void RemoteWebViewFactory::dispatch(const QJsonObject &message)
         view->takeBackFocus(message.value(QLatin1String("forward")).toBool());
     else if (kind == QLatin1String(WebHostMessage::tookFocus))
         view->pageTookFocus();
+    else if (kind == QLatin1String(WebHostMessage::key))
+        view->runShortcut(QKeySequence(QKeyCombination(Qt::KeyboardModifiers(message.value(QLatin1String("modifiers")).toInt()),
+                                                        Qt::Key(message.value(QLatin1String("key")).toInt()))));
 }
 
 bool RemoteWebViewFactory::eventFilter(QObject *watched, QEvent *event)

@@ -45,4 +45,5 @@ inline constexpr char loaded[] = "loaded";       // view, ok
 inline constexpr char intercepted[] = "intercepted"; // view, url, from
 inline constexpr char leave[] = "leave";         // view, forward: Tab went past the page's end
 inline constexpr char tookFocus[] = "tookFocus";  // view: a click gave the page the keyboard
+inline constexpr char key[] = "key";             // view, key, modifiers: a key with Ctrl or Alt the page left alone
 } // namespace WebHostMessage

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -217,6 +218,15 @@ void tst_PageHost::keyboardPassesThroughThePage()
     QTRY_VERIFY(!pageTakesKeys(browser));
     pressKey(key);
     QTRY_COMPARE(view.focusWidget(), view.sidebar()->item(end));
+
+    // The tool's shortcuts work from the page as from the rest of the window.
+    QShortcut quit(QKeySequence(Qt::CTRL | Qt::Key_Q), &view);
+    QSignalSpy activated(&quit, &QShortcut::activated);
+    view.sidebar()->item(start)->setFocus(Qt::TabFocusReason);
+    pressKey(key);
+    QTRY_VERIFY(keyboardOutside(&view));
+    pressKey("ctrl+q");
+    QTRY_COMPARE(activated.count(), 1);
 }
 
 QUrl tst_PageHost::interceptOn(const QString &path)
