@@ -1,6 +1,5 @@
 #include "HostedPage.h"
 
-#include "ui/WebHostChannel.h"
 #include "ui/X11Embedding.h"
 
 #include <QApplication>
@@ -18,10 +17,8 @@ HostedPage::HostedPage(WebViewFactory *factory, int id, Windows toolWindows, QSi
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_view = factory->createView(this, documentEndScript, [this](const QUrl &address, const QUrl &fromPage) {
-        QJsonObject intercepted = message(WebHostMessage::intercepted);
-        intercepted.insert(QLatin1String("url"), address.toString(QUrl::FullyEncoded));
-        intercepted.insert(QLatin1String("from"), fromPage.toString(QUrl::FullyEncoded));
-        m_send(intercepted);
+        tell(WebHostChannel::Op::Intercepted, {{QLatin1String("url"), address.toString(QUrl::FullyEncoded)},
+                                                {QLatin1String("from"), fromPage.toString(QUrl::FullyEncoded)}});
     });
     layout->addWidget(m_view->widget());
     connect(m_view->widget(), SIGNAL(loadFinished(bool)), this, SLOT(reportLoad(bool)));
@@ -34,9 +31,7 @@ HostedPage::HostedPage(WebViewFactory *factory, int id, Windows toolWindows, QSi
     setHasKeyboard(false);
     show();
     qApp->installEventFilter(this);
-    QJsonObject window = message(WebHostMessage::window);
-    window.insert(QLatin1String("id"), qint64(winId()));
-    m_send(window);
+    tell(WebHostChannel::Op::Window, {{QLatin1String("id"), qint64(winId())}});
 }
 
 HostedPage::~HostedPage()
@@ -56,9 +51,7 @@ void HostedPage::load(const QUrl &url)
 
 void HostedPage::reportLoad(bool ok)
 {
-    QJsonObject loaded = message(WebHostMessage::loaded);
-    loaded.insert(QLatin1String("ok"), ok);
-    m_send(loaded);
+    tell(WebHostChannel::Op::Loaded, {{QLatin1String("ok"), ok}});
 }
 
 void HostedPage::takeFocus(const QString &from, const QString &name)
@@ -92,9 +85,7 @@ void HostedPage::applyFocus()
 bool HostedPage::focusNextPrevChild(bool next)
 {
     setHasKeyboard(false);
-    QJsonObject leave = message(WebHostMessage::leave);
-    leave.insert(QLatin1String("forward"), next);
-    m_send(leave);
+    tell(WebHostChannel::Op::Leave, {{QLatin1String("forward"), next}});
     return true;
 }
 
@@ -103,10 +94,8 @@ void HostedPage::keyPressEvent(QKeyEvent *event)
 {
     if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         return QWidget::keyPressEvent(event);
-    QJsonObject key = message(WebHostMessage::key);
-    key.insert(QLatin1String("key"), event->key());
-    key.insert(QLatin1String("modifiers"), int(event->modifiers()));
-    m_send(key);
+    tell(WebHostChannel::Op::Key, {{QLatin1String("key"), event->key()},
+                                   {QLatin1String("modifiers"), int(event->modifiers())}});
 }
 
 bool HostedPage::event(QEvent *event)
@@ -144,12 +133,13 @@ bool HostedPage::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseButtonPress && !m_hasKeyboard && watched->isWidgetType()
         && isAncestorOf(static_cast<QWidget *>(watched))) {
         setHasKeyboard(true);
-        m_send(message(WebHostMessage::tookFocus));
+        tell(WebHostChannel::Op::TookFocus);
     }
     return QWidget::eventFilter(watched, event);
 }
 
-QJsonObject HostedPage::message(const char *op) const
+void HostedPage::tell(WebHostChannel::Op op, QJsonObject fields) const
 {
-    return {{QLatin1String("op"), QLatin1String(op)}, {QLatin1String("view"), m_id}};
+    fields.insert(QLatin1String("view"), m_id);
+    m_send(op, fields);
 }

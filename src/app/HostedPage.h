@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/WebHostChannel.h"
 #include "ui/WebViewBackend.h"
 
 #include <QJsonObject>
@@ -15,7 +16,7 @@ class HostedPage : public QWidget
     Q_OBJECT
 
 public:
-    using Send = std::function<void(QJsonObject)>;
+    using Send = std::function<void(WebHostChannel::Op, const QJsonObject &)>;
     struct Windows
     {
         // The tool's window this page's is made in, and the tool's top-level window.
@@ -44,7 +45,8 @@ private Q_SLOTS:
 private:
     void applyFocus();
     void setHasKeyboard(bool has);
-    QJsonObject message(const char *op) const;
+    // Sends `fields` about this page.
+    void tell(WebHostChannel::Op op, QJsonObject fields = {}) const;
 
     int m_id;
     Send m_send;

@@ -51,40 +51,51 @@ bool WebPageHost::open()
     return true;
 }
 
-void WebPageHost::dispatch(const QJsonObject &message)
+void WebPageHost::dispatch(WebHostChannel::Op op, const QJsonObject &message)
 {
-    const QString op = message.value(QLatin1String("op")).toString();
+    using Op = WebHostChannel::Op;
     const int id = message.value(QLatin1String("view")).toInt();
     WebViewFactory *factory = WebViewLoader::libraryFactory();
-    if (op == QLatin1String(WebHostMessage::clearSiteData)) {
+    switch (op) {
+    case Op::ClearSiteData:
         factory->clearSiteData();
         return;
-    }
-    if (op == QLatin1String(WebHostMessage::blur)) {
+    case Op::Blur:
         for (HostedPage *page : std::as_const(m_pages))
             page->loseKeyboard();
         return;
-    }
-    if (op == QLatin1String(WebHostMessage::create)) {
+    case Op::Create: {
         delete m_pages.take(id);
         const QSize size(message.value(QLatin1String("width")).toInt(), message.value(QLatin1String("height")).toInt());
         const HostedPage::Windows windows{quint32(message.value(QLatin1String("parent")).toInteger()),
                                           quint32(message.value(QLatin1String("top")).toInteger())};
         m_pages.insert(id, new HostedPage(factory, id, windows, size, message.value(QLatin1String("script")).toString(),
-                                          [this](const QJsonObject &reply) { m_channel->send(reply); }));
+                                          [this](Op reply, const QJsonObject &fields) { m_channel->send(reply, fields); }));
         return;
+    }
+    case Op::Close:
+        delete m_pages.take(id);
+        return;
+    default:
+        break;
     }
     HostedPage *page = m_pages.value(id);
     if (!page)
         return;
-    if (op == QLatin1String(WebHostMessage::load))
+    switch (op) {
+    case Op::Load:
         page->load(QUrl(message.value(QLatin1String("url")).toString()));
-    else if (op == QLatin1String(WebHostMessage::resize))
+        break;
+    case Op::Resize:
         page->resize(message.value(QLatin1String("width")).toInt(), message.value(QLatin1String("height")).toInt());
-    else if (op == QLatin1String(WebHostMessage::focus))
+        break;
+    case Op::Focus:
         page->takeFocus(message.value(QLatin1String("from")).toString(), message.value(QLatin1String("name")).toString());
-    else if (op == QLatin1String(WebHostMessage::close))
-        delete m_pages.take(id);
+        break;
+    default:
+        // What the host tells the tool; never sent this way.
+        break;
+    }
 }
 
 // The tool closed the channel (or ended): the pages go, then the profile, whose cookies and site

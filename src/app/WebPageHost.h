@@ -1,11 +1,12 @@
 #pragma once
 
+#include "ui/WebHostChannel.h"
+
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
 
 class HostedPage;
-class WebHostChannel;
 
 // The tool's executable started to serve its online pages (see RemoteWebViewFactory): it makes the
 // pages the tool asks for inside the tool's window and ends when the tool closes the channel, and
@@ -20,7 +21,7 @@ public:
 
 private:
     bool open();
-    void dispatch(const QJsonObject &message);
+    void dispatch(WebHostChannel::Op op, const QJsonObject &message);
     void end();
 
     WebHostChannel *m_channel = nullptr;

@@ -33,8 +33,8 @@ RemoteBrowser::~RemoteBrowser()
 
 void RemoteBrowser::announce()
 {
-    m_factory->send({{QLatin1String("op"), QLatin1String(WebHostMessage::create)},
-                     {QLatin1String("view"), m_id},
+    m_factory->send(WebHostChannel::Op::Create,
+                    {{QLatin1String("view"), m_id},
                      {QLatin1String("parent"), qint64(winId())},
                      {QLatin1String("top"), qint64(window()->winId())},
                      {QLatin1String("width"), width()},
@@ -48,8 +48,8 @@ void RemoteBrowser::load(const QUrl &url)
 {
     m_url = url;
     if (m_factory)
-        m_factory->send({{QLatin1String("op"), QLatin1String(WebHostMessage::load)},
-                         {QLatin1String("view"), m_id},
+        m_factory->send(WebHostChannel::Op::Load,
+                        {{QLatin1String("view"), m_id},
                          {QLatin1String("url"), url.toString(QUrl::FullyEncoded)}});
 }
 
@@ -100,8 +100,8 @@ void RemoteBrowser::focusInEvent(QFocusEvent *event)
 // between reach this window, where they belong until then.
 void RemoteBrowser::sendFocus(const char *from)
 {
-    m_factory->send({{QLatin1String("op"), QLatin1String(WebHostMessage::focus)},
-                     {QLatin1String("view"), m_id},
+    m_factory->send(WebHostChannel::Op::Focus,
+                    {{QLatin1String("view"), m_id},
                      {QLatin1String("from"), QLatin1String(from)},
                      {QLatin1String("name"), accessibleName()}});
     m_factory->setPageHasKeyboard(true);
@@ -169,8 +169,8 @@ void RemoteBrowser::resizeEvent(QResizeEvent *event)
 void RemoteBrowser::sendSize()
 {
     if (m_factory)
-        m_factory->send({{QLatin1String("op"), QLatin1String(WebHostMessage::resize)},
-                         {QLatin1String("view"), m_id},
+        m_factory->send(WebHostChannel::Op::Resize,
+                        {{QLatin1String("view"), m_id},
                          {QLatin1String("width"), width()},
                          {QLatin1String("height"), height()}});
 }

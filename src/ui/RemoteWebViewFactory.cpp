@@ -29,11 +29,6 @@ constexpr int hostExitMs = 5000;
 // Hosts that may end in a row without making a page before the open pages stay empty.
 constexpr int hostAttempts = 3;
 
-QString op(const QJsonObject &message)
-{
-    return message.value(QLatin1String("op")).toString();
-}
-
 } // namespace
 
 RemoteWebViewFactory::RemoteWebViewFactory(QObject *parent)
@@ -80,7 +75,7 @@ WebViewBackend *RemoteWebViewFactory::createView(QWidget *parent, const QString 
 
 void RemoteWebViewFactory::clearSiteData()
 {
-    send({{QLatin1String("op"), QLatin1String(WebHostMessage::clearSiteData)}});
+    send(WebHostChannel::Op::ClearSiteData);
 }
 
 void RemoteWebViewFactory::releaseIdle()
@@ -89,16 +84,16 @@ void RemoteWebViewFactory::releaseIdle()
         stopHost(HostStop::InBackground);
 }
 
-void RemoteWebViewFactory::send(const QJsonObject &message)
+void RemoteWebViewFactory::send(WebHostChannel::Op op, const QJsonObject &fields)
 {
     if (m_channel)
-        m_channel->send(message);
+        m_channel->send(op, fields);
 }
 
 void RemoteWebViewFactory::viewDestroyed(int id)
 {
     m_views.remove(id);
-    send({{QLatin1String("op"), QLatin1String(WebHostMessage::close)}, {QLatin1String("view"), id}});
+    send(WebHostChannel::Op::Close, {{QLatin1String("view"), id}});
 }
 
 void RemoteWebViewFactory::takeKeyboardBack(QWidget *window)
@@ -106,7 +101,7 @@ void RemoteWebViewFactory::takeKeyboardBack(QWidget *window)
     if (!m_pageHasKeyboard)
         return;
     m_pageHasKeyboard = false;
-    send({{QLatin1String("op"), QLatin1String(WebHostMessage::blur)}});
+    send(WebHostChannel::Op::Blur);
     X11Embedding::giveKeyboard(quint32(window->winId()));
 }
 
@@ -208,27 +203,38 @@ void RemoteWebViewFactory::hostEnded()
         view->announce();
 }
 
-void RemoteWebViewFactory::dispatch(const QJsonObject &message)
+void RemoteWebViewFactory::dispatch(WebHostChannel::Op op, const QJsonObject &message)
 {
-    const QString kind = op(message);
+    using Op = WebHostChannel::Op;
     RemoteBrowser *view = m_views.value(message.value(QLatin1String("view")).toInt());
     if (!view)
         return;
-    if (kind == QLatin1String(WebHostMessage::window)) {
+    switch (op) {
+    case Op::Window:
         m_failedHosts = 0;
         view->embedded(quint32(message.value(QLatin1String("id")).toInteger()));
-    } else if (kind == QLatin1String(WebHostMessage::loaded))
+        break;
+    case Op::Loaded:
         view->finishLoad(message.value(QLatin1String("ok")).toBool());
-    else if (kind == QLatin1String(WebHostMessage::intercepted))
+        break;
+    case Op::Intercepted:
         view->intercept(QUrl(message.value(QLatin1String("url")).toString()),
                         QUrl(message.value(QLatin1String("from")).toString()));
-    else if (kind == QLatin1String(WebHostMessage::leave))
+        break;
+    case Op::Leave:
         view->takeBackFocus(message.value(QLatin1String("forward")).toBool());
-    else if (kind == QLatin1String(WebHostMessage::tookFocus))
+        break;
+    case Op::TookFocus:
         view->pageTookFocus();
-    else if (kind == QLatin1String(WebHostMessage::key))
+        break;
+    case Op::Key:
         view->runShortcut(QKeySequence(QKeyCombination(Qt::KeyboardModifiers(message.value(QLatin1String("modifiers")).toInt()),
                                                         Qt::Key(message.value(QLatin1String("key")).toInt()))));
+        break;
+    default:
+        // What the tool asks the host; never sent this way.
+        break;
+    }
 }
 
 bool RemoteWebViewFactory::eventFilter(QObject *watched, QEvent *event)

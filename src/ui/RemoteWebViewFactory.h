@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/WebHostChannel.h"
 #include "ui/WebViewBackend.h"
 
 #include <QHash>
@@ -10,7 +11,6 @@
 
 class QProcess;
 class RemoteBrowser;
-class WebHostChannel;
 
 // The online pages in a program of their own, the tool's executable started as a page host, whose
 // windows are embedded in the tool's window (X11). When the last page has gone for the idle delay
@@ -40,7 +40,7 @@ public:
     void releaseIdle() override;
 
     // For the views.
-    void send(const QJsonObject &message);
+    void send(WebHostChannel::Op op, const QJsonObject &fields = {});
     void viewDestroyed(int id);
     // Whether a page has the keyboard: the next click in one of the tool's windows takes it back.
     void setPageHasKeyboard(bool has) { m_pageHasKeyboard = has; }
@@ -57,7 +57,7 @@ private:
     enum class HostStop { InBackground, Wait };
     void startHost();
     void stopHost(HostStop how);
-    void dispatch(const QJsonObject &message);
+    void dispatch(WebHostChannel::Op op, const QJsonObject &message);
     void hostEnded();
 
     QProcess *m_host = nullptr;

@@ -4,6 +4,53 @@
 #include <QLocalSocket>
 #include <QPointer>
 
+#include <array>
+#include <optional>
+#include <utility>
+
+namespace {
+
+using Op = WebHostChannel::Op;
+
+// The kinds as the lines name them, read both ways.
+constexpr std::array<std::pair<Op, const char *>, 13> opNames{{
+    {Op::Create, "create"},
+    {Op::Resize, "resize"},
+    {Op::Load, "load"},
+    {Op::Focus, "focus"},
+    {Op::Close, "close"},
+    {Op::Blur, "blur"},
+    {Op::ClearSiteData, "clear"},
+    {Op::Window, "window"},
+    {Op::Loaded, "loaded"},
+    {Op::Intercepted, "intercepted"},
+    {Op::Leave, "leave"},
+    {Op::TookFocus, "tookFocus"},
+    {Op::Key, "key"},
+}};
+
+const QLatin1String opKey("op");
+
+QLatin1String nameOf(Op op)
+{
+    for (const auto &[known, name] : opNames) {
+        if (known == op)
+            return QLatin1String(name);
+    }
+    Q_UNREACHABLE();
+}
+
+std::optional<Op> opNamed(const QString &name)
+{
+    for (const auto &[op, known] : opNames) {
+        if (name == QLatin1String(known))
+            return op;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 bool WebHostChannel::open(qintptr descriptor)
 {
     auto *socket = new QLocalSocket(this);
@@ -22,10 +69,12 @@ bool WebHostChannel::isOpen() const
     return m_socket && m_socket->state() == QLocalSocket::ConnectedState;
 }
 
-void WebHostChannel::send(const QJsonObject &message)
+void WebHostChannel::send(Op op, QJsonObject fields)
 {
-    if (isOpen())
-        m_socket->write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
+    if (!isOpen())
+        return;
+    fields.insert(opKey, nameOf(op));
+    m_socket->write(QJsonDocument(fields).toJson(QJsonDocument::Compact) + '\n');
 }
 
 void WebHostChannel::close()
@@ -38,9 +87,8 @@ void WebHostChannel::readLines()
 {
     QPointer<WebHostChannel> self(this);
     while (self && m_socket->canReadLine()) {
-        const QJsonDocument line = QJsonDocument::fromJson(m_socket->readLine());
-        // Both ends are this program: a line that is no object is a fault of ours, dropped.
-        if (line.isObject())
-            Q_EMIT received(line.object());
+        const QJsonObject message = QJsonDocument::fromJson(m_socket->readLine()).object();
+        if (const std::optional<Op> op = opNamed(message.value(opKey).toString()))
+            Q_EMIT received(*op, message);
     }
 }
